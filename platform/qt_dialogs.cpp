@@ -1,0 +1,69 @@
+#include "platform/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "platform/qt_text.h"
+
+namespace platform {
+namespace {
+
+QString BoxText(const std::string& text) {
+  QString shown = ToQString(text);
+  shown.replace(QChar('\r'), QChar('\n'));
+  return shown;
+}
+
+QMessageBox::Icon QtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kError: return QMessageBox::Critical;
+    case MessageIcon::kWarning: return QMessageBox::Warning;
+    case MessageIcon::kQuestion: return QMessageBox::Question;
+    case MessageIcon::kInformation: break;
+  }
+  return QMessageBox::Information;
+}
+
+QWidget* Owner() { return QApplication::activeWindow(); }
+
+}  // namespace
+
+void QtDialogs::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
+  QMessageBox box(QtIcon(icon), ToQString(caption), BoxText(text), QMessageBox::Ok, Owner());
+  box.exec();
+}
+
+bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption) {
+  QMessageBox box(QMessageBox::Question, ToQString(caption), BoxText(text),
+                  QMessageBox::Yes | QMessageBox::No, Owner());
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::OpenFile(const std::string& initialFolder, const std::string& filter) {
+  QFileDialog dialog(Owner(), {}, ToQString(initialFolder));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(NameFiltersFromPairs(filter));
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return FromQString(dialog.selectedFiles().first());
+}
+
+std::optional<std::string> QtDialogs::ChooseFolder(const std::string& initialFolder) {
+  const QString folder = QFileDialog::getExistingDirectory(Owner(), {}, ToQString(initialFolder));
+  if (folder.isEmpty()) return std::nullopt;
+  return FromQString(folder);
+}
+
+QStringList NameFiltersFromPairs(const std::string& filter) {
+  const QStringList parts = ToQString(filter).split(QChar('|'));
+  QStringList filters;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns = parts[i + 1].split(QChar(';'), Qt::SkipEmptyParts);
+    for (auto& pattern : patterns) pattern = pattern.trimmed();
+    filters << parts[i] + " (" + patterns.join(QChar(' ')) + ")";
+  }
+  return filters;
+}
+
+}  // namespace platform

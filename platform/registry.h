@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/reg_file.h"
+
+namespace platform {
+
+class ERegistryException : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The per-user settings store standing in for HKEY_CURRENT_USER. Values are
+// kept in a Windows .reg export file; every write re-reads that file under a
+// lock and replaces it atomically, so two running copies never lose each
+// other's values. One accessor is made per use, as with the Windows registry.
+class TRegistry {
+ public:
+  // $XDG_CONFIG_HOME/Korvath/Parcelo.reg (XDG_CONFIG_HOME defaults to ~/.config).
+  static std::filesystem::path DefaultFile();
+
+  explicit TRegistry(std::filesystem::path file = DefaultFile());
+
+  // Opens an absolute key path below HKEY_CURRENT_USER ("\Software\Korvath\Parcelo").
+  // Returns false when the key is missing and may not be created, or when the
+  // store cannot be read or written.
+  bool OpenKey(std::string_view key, bool canCreate);
+  void CloseKey();
+
+  bool ValueExists(std::string_view name) const;
+  // The Read operations raise ERegistryException "Invalid data type for '<name>'"
+  // when the value is missing or of another type.
+  std::string ReadString(std::string_view name) const;
+  std::int32_t ReadInteger(std::string_view name) const;
+  bool ReadBool(std::string_view name) const;
+
+  // The Write operations raise ERegistryException "Failed to set data for '<name>'"
+  // when no key is open or the store cannot be written.
+  void WriteString(std::string_view name, std::string_view value);
+  void WriteInteger(std::string_view name, std::int32_t value);
+  void WriteBool(std::string_view name, bool value);
+
+ private:
+  const RegValue* Find(std::string_view name) const;
+  void Write(std::string_view name, RegValue value);
+
+  std::filesystem::path file_;
+  std::optional<std::string> key_;  // section name of the open key
+  RegSection snapshot_;             // the open key's values as read at OpenKey
+};
+
+}  // namespace platform
