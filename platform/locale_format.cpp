@@ -25,3 +25,9 @@ std::string FormatDateTime(const QDateTime& moment) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string NowText() { return FormatDateTime(QDateTime::currentDateTime()); }
+
+}  // namespace platform

@@ -10,3 +10,10 @@ namespace platform {
 std::string FormatDateTime(const QDateTime& moment);
 
 }  // namespace platform
+
+namespace platform {
+
+// FormatDateTime of the current local date and time.
+std::string NowText();
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+#include "app/handler_guard.h"
+
+#include "app/launch_info.h"
+#include "platform/dialogs.h"
+
+namespace app {
+
+void ShowException(const std::exception& error) {
+  platform::Dialogs::Current().MessageBox(error.what(), kApplicationTitle, platform::MessageIcon::kError);
+}
+
+}  // namespace app

@@ -1,0 +1,45 @@
+#include <QApplication>
+#include <cstdlib>
+
+#include "app/app_windows.h"
+#include "platform/console_dialogs.h"
+#include "platform/event_loop.h"
+#include "platform/qt_dialogs.h"
+#include "platform/qt_event_bridge.h"
+
+namespace {
+
+// Without a display (cron, scripts, CI) the program runs on Qt's offscreen
+// platform and its boxes print to standard error and answer at once.
+bool HasDisplay() {
+  const char* platformName = std::getenv("QT_QPA_PLATFORM");
+  if (platformName && std::string(platformName) == "offscreen") return false;
+  return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+}
+
+// Arguments as the platform splits them; an empty pair of quotes gives none.
+std::vector<std::string> Arguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i)
+    if (*argv[i]) arguments.emplace_back(argv[i]);
+  return arguments;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool display = HasDisplay();
+  if (!display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Qt sees only the program name, so no argument of ours is taken for one of its options.
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  QApplication::setApplicationName(QString::fromLatin1(app::kApplicationTitle));
+  if (display) platform::Dialogs::Install(std::make_unique<platform::QtDialogs>());
+  platform::QtEventBridge bridge(platform::EventLoop::Current());
+
+  app::LaunchInfo launch{QApplication::applicationDirPath().toStdString(), Arguments(argc, argv)};
+  app::AppWindows windows(launch);
+  windows.form1->show();
+  const int code = QApplication::exec();
+  return windows.form1->TerminationRequested() ? windows.form1->ExitCode() : code;
+}

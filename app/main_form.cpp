@@ -1,0 +1,169 @@
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cfenv>
+#include <cmath>
+
+#include "app/app_icon.h"
+#include "app/handler_guard.h"
+#include "platform/locale_format.h"
+
+namespace app {
+namespace {
+
+QFont ArialOfHeight(int pixels) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+// The Windows rounding of the DPI scaling: to the nearest integer, halves to even.
+int ScaledWidth(int width, int dotsPerInch) {
+  const int previous = std::fegetround();
+  std::fesetround(FE_TONEAREST);
+  const int scaled = static_cast<int>(std::nearbyint(static_cast<double>(width) * dotsPerInch / 96.0));
+  std::fesetround(previous);
+  return scaled;
+}
+
+}  // namespace
+
+TForm1::TForm1(LaunchInfo launch, QWidget* parent)
+    : QMainWindow(parent), launch_(std::move(launch)), TransferLog_(platform::NowText) {
+  setWindowTitle(QStringLiteral("ECU-memory container transmission tool"));
+  setWindowIcon(ParceloIcon());
+  setFont(ArialOfHeight(11));
+  CreateControls();
+  CreateMenus();
+  CreateStatusBar();
+  ConnectHandlers();
+  setGeometry(469, 232, 439, 375);
+  FormCreate();
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::SetWindows(QWidget* splash, TOKRightDlg* okRightDlg, TAboutBox* aboutBox, TReadMeForm* readMeForm) {
+  splash_ = splash;
+  okRightDlg_ = okRightDlg;
+  aboutBox_ = aboutBox;
+  readMeForm_ = readMeForm;
+}
+
+void TForm1::CreateControls() {
+  Panel1 = new QWidget(this);
+  Panel1->setFont(ArialOfHeight(13));
+  setCentralWidget(Panel1);
+
+  Label1 = new QLabel(QStringLiteral("container file"), Panel1);
+  ContainerFile = new QLineEdit(Panel1);
+  ContainerFile->setWhatsThis(QStringLiteral("help context 4"));
+  Button3 = new QPushButton(QStringLiteral("..."), Panel1);
+  Button3->setFixedWidth(28);
+  Label2 = new QLabel(QStringLiteral("target manufactoring / development"), Panel1);
+  TargetListBox = new QListWidget(Panel1);
+  TargetListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  Animate1 = new TAnimate(Panel1);
+  Animate1->SetCommonAVI(aviFindFile);
+  Animate1->SetStopFrame(23);
+  QSizePolicy keepPlace = Animate1->sizePolicy();
+  keepPlace.setRetainSizeWhenHidden(true);
+  Animate1->setSizePolicy(keepPlace);
+  Animate1->hide();
+  ckContainer = new QPushButton(QStringLiteral("check &container"), Panel1);
+  SendButton = new QPushButton(QStringLiteral("&send ECU memory container"), Panel1);
+  SendMail = new QCheckBox(QStringLiteral("&send e-mail"), Panel1);
+  SendMail->setChecked(true);
+  Button1 = new QPushButton(QStringLiteral("e&xit"), Panel1);
+
+  auto* fileRow = new QHBoxLayout;
+  fileRow->addWidget(ContainerFile, 1);
+  fileRow->addWidget(Button3);
+  auto* commandRow = new QHBoxLayout;
+  commandRow->addWidget(ckContainer);
+  commandRow->addWidget(SendButton, 1);
+  auto* lastRow = new QHBoxLayout;
+  lastRow->addWidget(SendMail);
+  lastRow->addStretch(1);
+  lastRow->addWidget(Button1);
+
+  auto* column = new QVBoxLayout(Panel1);
+  column->setContentsMargins(8, 8, 8, 6);
+  column->setSpacing(4);
+  column->addWidget(Label1);
+  column->addLayout(fileRow);
+  column->addSpacing(4);
+  column->addWidget(Label2);
+  column->addWidget(TargetListBox, 1);
+  column->addWidget(Animate1, 0, Qt::AlignHCenter);
+  column->addLayout(commandRow);
+  column->addLayout(lastRow);
+}
+
+void TForm1::CreateMenus() {
+  Options1 = menuBar()->addMenu(QStringLiteral("&Options"));
+  backupfolder1 = Options1->addAction(QStringLiteral("change &backup folder"));
+  MenuSendMail = Options1->addAction(QStringLiteral("&send email"));
+  MenuSendMail->setCheckable(true);
+  MenuSendMail->setChecked(true);
+  MenuBackup = Options1->addAction(QStringLiteral("B&ackup Container"));
+  MenuBackup->setCheckable(true);
+  MenuBackup->setChecked(true);
+
+  N1 = menuBar()->addMenu(QStringLiteral("&Help"));
+  Help1 = N1->addAction(QStringLiteral("&Help on Parcelo"));
+  targetshortname1 = N1->addAction(QStringLiteral("Available &Targets"));
+  ecumem = N1->addAction(QStringLiteral("&ECU Memory Container in the Intranet"));
+  Readme1 = N1->addAction(QStringLiteral("&Readme"));
+  About1 = N1->addAction(QStringLiteral("&About"));
+
+  // On no menu: only its shortcut reaches it.
+  HelpContents1 = new QAction(QStringLiteral("I&nhalt"), this);
+  HelpContents1->setShortcut(QKeySequence(Qt::Key_F1));
+  HelpContents1->setProperty("category", QStringLiteral("Hilfe"));
+  addAction(HelpContents1);
+}
+
+void TForm1::CreateStatusBar() {
+  Status = statusBar();
+  Status->setSizeGripEnabled(false);
+  statusPanel_ = new QLabel(Status);
+  Status->addWidget(statusPanel_, 1);
+}
+
+void TForm1::ConnectHandlers() {
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  connect(SendMail, &QCheckBox::toggled, this, [this] { Guarded([this] { SendMailClick(); }); });
+}
+
+void TForm1::FormCreate() { resize(ScaledWidth(width(), logicalDpiX()), height()); }
+
+bool TForm1::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) Guarded([this] { FormActivate(); });
+  return QMainWindow::event(event);
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // Without a window manager a shown window is never activated; the first
+  // show counts as the first activation then.
+  QTimer::singleShot(0, this, [this] { Guarded([this] { FormActivate(); }); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  Guarded([this] { Button1Click(); });
+  event->accept();
+}
+
+}  // namespace app

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QMainWindow>
+#include <string>
+#include <vector>
+
+#include "app/animate.h"
+#include "app/launch_info.h"
+#include "app/transfer_log.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+
+namespace app {
+
+class TAboutBox;
+class TOKRightDlg;
+class TReadMeForm;
+
+// The main window: the container field, the target list, the commands, the
+// status bar and the program's workflow behind them. The declaration is here;
+// the handlers are split by concern over the main_form_*.cpp files.
+class TForm1 : public QMainWindow {
+ public:
+  explicit TForm1(LaunchInfo launch, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The other windows of the program, created after this one.
+  void SetWindows(QWidget* splash, TOKRightDlg* okRightDlg, TAboutBox* aboutBox, TReadMeForm* readMeForm);
+
+  // --- start-up, settings and shutdown
+  void FormCreate();
+  void FormActivate();
+  void Button1Click();
+  void FormDestroy();
+  const std::string& AppDirectory() const { return AppDir; }
+  const std::string& BackupFolderPath() const { return BackupFolder; }
+  bool IsLoggingOn() const { return LoggingOn; }
+  bool IsUnattended() const { return Unattended; }
+  const std::vector<std::string>& TargetNameList() const { return TargetNames; }
+  // Whether the program asked to end, and with which exit code.
+  bool TerminationRequested() const { return terminationRequested_; }
+  int ExitCode() const { return exitCode_; }
+
+  // --- transfer log and status display
+  enum class Repaint { kLater, kNow };
+  void WriteLogLine(const std::string& text);
+  void SetStatusText(const std::string& text, Repaint repaint);
+  const std::string& StatusText() const { return statusText_; }
+  void StartAnimation(TCommonAVI clip);
+  void StopAnimation();
+  void SwitchAnimation(TCommonAVI clip);
+
+  // --- options
+  void SendMailClick();
+
+  // Controls, named as the window's design names them.
+  QWidget* Panel1 = nullptr;
+  QLabel* Label1 = nullptr;
+  QLineEdit* ContainerFile = nullptr;
+  QPushButton* Button3 = nullptr;
+  QLabel* Label2 = nullptr;
+  QListWidget* TargetListBox = nullptr;
+  TAnimate* Animate1 = nullptr;
+  QPushButton* ckContainer = nullptr;
+  QPushButton* SendButton = nullptr;
+  QCheckBox* SendMail = nullptr;
+  QPushButton* Button1 = nullptr;
+  QStatusBar* Status = nullptr;
+  QMenu* Options1 = nullptr;
+  QAction* backupfolder1 = nullptr;
+  QAction* MenuSendMail = nullptr;
+  QAction* MenuBackup = nullptr;
+  QMenu* N1 = nullptr;
+  QAction* Help1 = nullptr;
+  QAction* targetshortname1 = nullptr;
+  QAction* ecumem = nullptr;
+  QAction* Readme1 = nullptr;
+  QAction* About1 = nullptr;
+  QAction* HelpContents1 = nullptr;
+
+  static constexpr const char* kOpenDialogFilter =
+      "Container file (*.cnt, *.ecu)|*.cnt; *.ecu|SGML file (*.sgm, *.sgml)|*.sgm; *.sgml|"
+      "XML file (*.xml)|*.xml|all files (*.*)|*.*";
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenus();
+  void CreateStatusBar();
+  void ConnectHandlers();
+
+  void ReadSettings();
+  void ApplySendMailSetting();
+  // Sets the mail box as the program does: a change runs SendMailClick.
+  void SetSendMailChecked(bool checked);
+  void OpenTransferLog();
+  void RequestTermination(int exitCode);
+  // --- command line
+  void EvaluateCommandLine();
+  void HandleOption(std::size_t& index);
+
+  LaunchInfo launch_;
+  QLabel* statusPanel_ = nullptr;
+  std::string statusText_;
+  QWidget* splash_ = nullptr;
+  TOKRightDlg* okRightDlg_ = nullptr;
+  TAboutBox* aboutBox_ = nullptr;
+  TReadMeForm* readMeForm_ = nullptr;
+  bool terminationRequested_ = false;
+  int exitCode_ = 0;
+
+  // Private state of the window.
+  bool UsageShown = false;
+  bool LoggingOn = false;
+  bool SendMailSetting = false;
+  std::string AppDir;
+  std::string IntranetUrl;
+  std::string StoredReadmeDate;
+  std::string ListReadmeDate;
+
+  // State shared by the whole workflow.
+  bool FirstActivation = true;
+  bool Unattended = false;
+  TransferLog TransferLog_;
+  std::vector<std::string> TargetNames;
+  std::string LastDir;
+  std::string BackupFolder;
+};
+
+}  // namespace app

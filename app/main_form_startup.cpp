@@ -1,0 +1,109 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QSignalBlocker>
+#include <filesystem>
+
+#include "app/main_form.h"
+#include "app/settings.h"
+
+namespace app {
+namespace {
+
+// The parent of the executable's folder, as a full path without trailing separator.
+std::string ApplicationFolder(const std::filesystem::path& executableFolder) {
+  std::filesystem::path folder = std::filesystem::absolute(executableFolder).lexically_normal();
+  if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
+  return folder.parent_path().string();
+}
+
+// Reads one setting into its target, or applies and writes its default when
+// the value is absent; skipped when the settings key cannot be opened.
+void ReadSetting(const char* name, const std::function<void(platform::TRegistry&)>& read,
+                 const std::function<void(platform::TRegistry&)>& applyDefault) {
+  WithSettingsKey([&](platform::TRegistry& registry) {
+    if (registry.ValueExists(name))
+      read(registry);
+    else
+      applyDefault(registry);
+  });
+}
+
+}  // namespace
+
+void TForm1::FormActivate() {
+  if (!FirstActivation) return;
+  AppDir = ApplicationFolder(launch_.executableFolder);
+  // Cleared before anything can show a box: the activations that boxes cause
+  // must not start this step again.
+  FirstActivation = false;
+  LoggingOn = true;
+  ReadSettings();
+  ApplySendMailSetting();
+  UsageShown = false;
+  TargetNames.clear();
+  EvaluateCommandLine();
+  if (LoggingOn) OpenTransferLog();
+}
+
+void TForm1::ReadSettings() {
+  ReadSetting(
+      "ReadmeDate", [&](auto& registry) { StoredReadmeDate = registry.ReadString("ReadmeDate"); },
+      [&](auto& registry) {
+        StoredReadmeDate = "00.00.0000";
+        registry.WriteString("ReadmeDate", StoredReadmeDate);
+      });
+  ReadSetting(
+      "BackupFolder", [&](auto& registry) { BackupFolder = registry.ReadString("BackupFolder"); },
+      [&](auto& registry) {
+        BackupFolder = std::filesystem::absolute(AppDir + "/backup").lexically_normal().string();
+        std::error_code ignored;  // a folder that cannot be made shows when the log opens there
+        std::filesystem::create_directories(BackupFolder, ignored);
+        registry.WriteString("BackupFolder", BackupFolder);
+      });
+  ReadSetting(
+      "Backup", [&](auto& registry) { MenuBackup->setChecked(registry.ReadBool("Backup")); },
+      [&](auto& registry) { registry.WriteBool("Backup", MenuBackup->isChecked()); });
+  ReadSetting(
+      "LastDir", [&](auto& registry) { LastDir = registry.ReadString("LastDir"); },
+      [&](auto& registry) {
+        LastDir = AppDir;
+        registry.WriteString("LastDir", LastDir);
+      });
+  ReadSetting(
+      "SendEMail", [&](auto& registry) { SendMailSetting = registry.ReadBool("SendEMail"); },
+      [&](auto& registry) {
+        SendMailSetting = SendMail->isChecked();
+        registry.WriteBool("SendEMail", SendMailSetting);
+      });
+}
+
+void TForm1::ApplySendMailSetting() { SetSendMailChecked(SendMailSetting); }
+
+void TForm1::SetSendMailChecked(bool checked) {
+  if (SendMail->isChecked() == checked) return;
+  {
+    const QSignalBlocker quiet(SendMail);
+    SendMail->setChecked(checked);
+  }
+  // The program's own change runs the box's change handling, as a click would;
+  // its errors reach the caller.
+  SendMailClick();
+}
+
+void TForm1::OpenTransferLog() { TransferLog_.Open(BackupFolder, TransferLog::Header::kNone); }
+
+void TForm1::Button1Click() { RequestTermination(0); }
+
+void TForm1::RequestTermination(int exitCode) {
+  terminationRequested_ = true;
+  exitCode_ = exitCode;
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+}
+
+void TForm1::FormDestroy() {
+  if (LoggingOn) TransferLog_.Close();
+}
+
+}  // namespace app

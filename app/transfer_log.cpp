@@ -1,0 +1,51 @@
+#include "app/transfer_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace app {
+namespace {
+
+[[noreturn]] void RaiseIo(const std::string& what, const std::string& path, int error) {
+  throw EInOutError(what + " \"" + path + "\": " + std::strerror(error));
+}
+
+}  // namespace
+
+TransferLog::TransferLog(Clock now) : now_(std::move(now)) {}
+
+TransferLog::~TransferLog() { Close(); }
+
+void TransferLog::Open(const std::string& folder, Header header) {
+  Close();
+  path_ = folder + "/" + kFileName;
+  const bool existed = access(path_.c_str(), F_OK) == 0;
+  fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd_ < 0) RaiseIo("Cannot open the transfer log", path_, errno);
+  if (!existed && header == Header::kWhenNew) {
+    WriteLine("LOG - file for Parcelo Version 3.0");
+    WriteLine("File gereate at " + now_());
+  }
+}
+
+void TransferLog::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+void TransferLog::WriteLine(const std::string& text) {
+  if (fd_ < 0) throw EInOutError("The transfer log \"" + path_ + "\" is not open");
+  const std::string line = text + "\r\n";
+  std::size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = write(fd_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) RaiseIo("Cannot write the transfer log", path_, n < 0 ? errno : EIO);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+}  // namespace app

@@ -1,0 +1,148 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <sys/stat.h>
+
+#include "app_fixture.h"
+
+namespace {
+
+using test::AppFixture;
+
+ino_t Inode(const std::filesystem::path& file) {
+  struct stat info {};
+  stat(file.c_str(), &info);
+  return info.st_ino;
+}
+
+TEST_F(AppFixture, AppDirIsTheParentOfTheExecutableFolder) {
+  Start();
+  EXPECT_EQ(form().AppDirectory(), appDir().string());
+}
+
+TEST_F(AppFixture, FirstStartWritesTheFiveDefaultsAndCreatesTheBackupFolder) {
+  Start();
+  const std::string backup = (appDir() / "backup").string();
+  EXPECT_EQ(SettingsText(),
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_CURRENT_USER\\Software\\Korvath\\Parcelo]\n"
+            "\"ReadmeDate\"=\"00.00.0000\"\n"
+            "\"BackupFolder\"=\"" + backup + "\"\n"
+            "\"Backup\"=dword:00000001\n"
+            "\"LastDir\"=\"" + appDir().string() + "\"\n"
+            "\"SendEMail\"=dword:00000001\n\n");
+  EXPECT_TRUE(std::filesystem::is_directory(backup));
+  EXPECT_TRUE(form().SendMail->isChecked());
+  EXPECT_TRUE(form().MenuSendMail->isChecked());
+  EXPECT_TRUE(form().MenuBackup->isChecked());
+}
+
+TEST_F(AppFixture, FirstStartCreatesTheLogWithoutHeader) {
+  Start();
+  const auto log = appDir() / "backup/ParceloLog.txt";
+  ASSERT_TRUE(std::filesystem::exists(log));
+  EXPECT_EQ(test::ReadFile(log), "");
+  form().WriteLogLine("");
+  form().WriteLogLine("Parcelo Version 3.0.0.6");
+  EXPECT_EQ(test::ReadFile(log), "\r\nParcelo Version 3.0.0.6\r\n");
+}
+
+TEST_F(AppFixture, ASecondStartWritesNothing) {
+  Start();
+  windows.reset();
+  const std::string before = SettingsText();
+  const ino_t inode = Inode(settingsFile());
+  Start();
+  EXPECT_EQ(SettingsText(), before);
+  EXPECT_EQ(Inode(settingsFile()), inode) << "the settings file was rewritten";
+}
+
+TEST_F(AppFixture, SendEMailZeroUnchecksBoxAndMenuAndIsWrittenAgain) {
+  Start();
+  windows.reset();
+  PresetSettings([](auto& registry) { registry.WriteBool("SendEMail", false); });
+  const ino_t inode = Inode(settingsFile());
+  Start();
+  EXPECT_FALSE(form().SendMail->isChecked());
+  EXPECT_FALSE(form().MenuSendMail->isChecked());
+  EXPECT_NE(Inode(settingsFile()), inode);
+  EXPECT_NE(SettingsText().find("\"SendEMail\"=dword:00000000"), std::string::npos);
+}
+
+TEST_F(AppFixture, BackupSettingDrivesTheBackupMenuCheck) {
+  PresetSettings([](auto& registry) { registry.WriteInteger("Backup", 0); });
+  Start();
+  EXPECT_FALSE(form().MenuBackup->isChecked());
+  windows.reset();
+  PresetSettings([](auto& registry) { registry.WriteInteger("Backup", 7); });
+  Start();
+  EXPECT_TRUE(form().MenuBackup->isChecked());
+}
+
+TEST_F(AppFixture, AStoredBackupFolderIsNotCreatedAndTheLogCannotOpenThere) {
+  const auto missing = root / "nowhere/backup";
+  PresetSettings([&](auto& registry) { registry.WriteString("BackupFolder", missing.string()); });
+  Start();
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_EQ(form().BackupFolderPath(), missing.string());
+  ASSERT_EQ(dialogs->shown.size(), 1u);
+  EXPECT_EQ(dialogs->shown[0].caption, "Parcelo V3.0");
+  EXPECT_NE(dialogs->shown[0].text.find("ParceloLog.txt"), std::string::npos);
+  // Logging stays on, so the next line fails as well.
+  EXPECT_THROW(form().WriteLogLine("x"), app::EInOutError);
+}
+
+TEST_F(AppFixture, AValueOfTheWrongTypeEndsTheStartUpStepForGood) {
+  PresetSettings([](auto& registry) { registry.WriteString("Backup", "yes"); });
+  Start({"container.cnt"});
+  ASSERT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"Invalid data type for 'Backup'"});
+  EXPECT_EQ(dialogs->shown[0].icon, platform::MessageIcon::kError);
+  // Nothing after the settings ran: no command line, no log.
+  EXPECT_TRUE(form().ContainerFile->text().isEmpty());
+  EXPECT_FALSE(std::filesystem::exists(appDir() / "backup/ParceloLog.txt"));
+  Activate();
+  EXPECT_TRUE(form().ContainerFile->text().isEmpty());
+  EXPECT_EQ(dialogs->shown.size(), 1u);
+}
+
+TEST_F(AppFixture, LaterActivationsRepeatNothing) {
+  Start();
+  std::filesystem::remove(settingsFile());
+  Activate();
+  EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+}
+
+TEST_F(AppFixture, TheUnopenableSettingsKeyLeavesDefaultsUnwrittenAndClearsTheMailBox) {
+  test::WriteFile(settingsFile(), "not a settings file");
+  Start();
+  EXPECT_EQ(SettingsText(), "not a settings file");
+  EXPECT_FALSE(form().SendMail->isChecked());
+  EXPECT_TRUE(form().MenuBackup->isChecked());
+  // With no backup folder the log goes to the root folder, which fails here
+  // or succeeds as root; either way no folder was made below AppDir.
+  EXPECT_FALSE(std::filesystem::exists(appDir() / "backup"));
+}
+
+TEST_F(AppFixture, ExitButtonAndCloseBoxEndWithCodeZero) {
+  Start();
+  EXPECT_FALSE(form().TerminationRequested());
+  form().Button1->click();
+  EXPECT_TRUE(form().TerminationRequested());
+  EXPECT_EQ(form().ExitCode(), 0);
+  windows.reset();
+  Start();
+  form().close();
+  EXPECT_TRUE(form().TerminationRequested());
+  EXPECT_EQ(form().ExitCode(), 0);
+}
+
+TEST_F(AppFixture, TheWindowHasItsDesignedTitleAndSize) {
+  Start();
+  EXPECT_EQ(form().windowTitle(), "ECU-memory container transmission tool");
+  EXPECT_EQ(form().width(), 439 * form().logicalDpiX() / 96);
+  EXPECT_EQ(form().height(), 375);
+}
+
+}  // namespace

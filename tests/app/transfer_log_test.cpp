@@ -1,0 +1,66 @@
+#include "app/transfer_log.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace app {
+namespace {
+
+TransferLog MakeLog() {
+  return TransferLog([] { return std::string("08.12.2026 12:10:04"); });
+}
+
+TEST(TransferLog, ANewFileGetsTheHeaderOnlyWhenAsked) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "a");
+  std::filesystem::create_directories(dir / "b");
+  TransferLog log = MakeLog();
+  log.Open((dir / "a").string(), TransferLog::Header::kNone);
+  log.WriteLine("first");
+  log.Open((dir / "b").string(), TransferLog::Header::kWhenNew);
+  log.WriteLine("second");
+  log.Close();
+  EXPECT_EQ(test::ReadFile(dir / "a/ParceloLog.txt"), "first\r\n");
+  EXPECT_EQ(test::ReadFile(dir / "b/ParceloLog.txt"),
+            "LOG - file for Parcelo Version 3.0\r\nFile gereate at 08.12.2026 12:10:04\r\nsecond\r\n");
+}
+
+TEST(TransferLog, ReopeningAnExistingFileAppendsWithoutHeader) {
+  test::TempDir dir;
+  TransferLog log = MakeLog();
+  log.Open(dir.path().string(), TransferLog::Header::kWhenNew);
+  log.WriteLine("one");
+  log.Open(dir.path().string(), TransferLog::Header::kWhenNew);
+  log.WriteLine("two");
+  EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"),
+            "LOG - file for Parcelo Version 3.0\r\nFile gereate at 08.12.2026 12:10:04\r\none\r\ntwo\r\n");
+}
+
+TEST(TransferLog, EveryLineIsOnDiskAsSoonAsItIsWritten) {
+  test::TempDir dir;
+  TransferLog log = MakeLog();
+  log.Open(dir.path().string(), TransferLog::Header::kNone);
+  log.WriteLine("target: Werk 1");
+  EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"), "target: Werk 1\r\n");
+}
+
+TEST(TransferLog, AFolderThatCannotTakeTheLogRaises) {
+  test::TempDir dir;
+  test::WriteFile(dir / "file", "");
+  TransferLog log = MakeLog();
+  EXPECT_THROW(log.Open((dir / "missing").string(), TransferLog::Header::kNone), EInOutError);
+  EXPECT_THROW(log.Open((dir / "file").string(), TransferLog::Header::kNone), EInOutError);
+  EXPECT_THROW(log.WriteLine("x"), EInOutError);
+}
+
+TEST(TransferLog, AFullDiskRaisesOnWrite) {
+  test::TempDir dir;
+  std::filesystem::create_symlink("/dev/full", dir / "ParceloLog.txt");
+  TransferLog log = MakeLog();
+  log.Open(dir.path().string(), TransferLog::Header::kNone);
+  EXPECT_THROW(log.WriteLine("connect: 08.12.2026"), EInOutError);
+}
+
+}  // namespace
+}  // namespace app
