@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "app/app_icon.h"
+#include "app/read_me_form.h"
 #include "app/handler_guard.h"
 #include "platform/locale_format.h"
 
@@ -48,6 +49,9 @@ TForm1::TForm1(LaunchInfo launch, QWidget* parent)
   CreateMenus();
   CreateStatusBar();
   ConnectHandlers();
+  helpViewer_ = new TReadMeForm(this);
+  helpViewer_->setWindowTitle(QStringLiteral("Parcelo Help"));
+  helpViewer_->setModal(false);
   setGeometry(469, 232, 439, 375);
   FormCreate();
 }
@@ -142,9 +146,28 @@ void TForm1::CreateStatusBar() {
   Status->addWidget(statusPanel_, 1);
 }
 
+// Every control event runs its handler through the error display.
 void TForm1::ConnectHandlers() {
-  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
-  connect(SendMail, &QCheckBox::toggled, this, [this] { Guarded([this] { SendMailClick(); }); });
+  const auto on = [this](auto* sender, auto signal, void (TForm1::*handler)()) {
+    connect(sender, signal, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+  };
+  on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
+  on(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+  on(SendMail, &QCheckBox::toggled, &TForm1::SendMailClick);
+  on(MenuSendMail, &QAction::triggered, &TForm1::MenuSendMailClick);
+  on(MenuBackup, &QAction::triggered, &TForm1::MenuBackupClick);
+  on(backupfolder1, &QAction::triggered, &TForm1::backupfolder1Click);
+  on(HelpContents1, &QAction::triggered, &TForm1::HelpContents1Execute);
+  on(Help1, &QAction::triggered, &TForm1::Help1Click);
+  on(ecumem, &QAction::triggered, &TForm1::ecumemClick);
+  on(Readme1, &QAction::triggered, &TForm1::Readme1Click);
+  on(About1, &QAction::triggered, &TForm1::About1Click);
+
+  const auto dropped = [this](TFileDropper& sender, const std::string& path) {
+    Guarded([&] { FileDropper3Drop(sender, path); });
+  };
+  FileDropper3 = new TFileDropper(ContainerFile, dropped);
+  FileDropper1 = new TFileDropper(Panel1, dropped);
 }
 
 void TForm1::FormCreate() { resize(ScaledWidth(width(), logicalDpiX()), height()); }

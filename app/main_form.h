@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/animate.h"
+#include "app/file_dropper.h"
 #include "app/launch_info.h"
 #include "app/transfer_log.h"
 
@@ -57,8 +58,21 @@ class TForm1 : public QMainWindow {
   void StopAnimation();
   void SwitchAnimation(TCommonAVI clip);
 
-  // --- options
+  // --- options, menus and the small windows
+  void Button3Click();
+  void FileDropper3Drop(TFileDropper& sender, const std::string& path);
   void SendMailClick();
+  void MenuSendMailClick();
+  void MenuBackupClick();
+  void backupfolder1Click();
+  enum class HelpRequest { kTopic, kContext };
+  void HelpContents1Execute();
+  void Help1Click();
+  void ApplicationEventsHelp(HelpRequest request, const std::string& data);
+  void ecumemClick();
+  void Readme1Click();
+  void About1Click();
+  TReadMeForm& HelpViewer() { return *helpViewer_; }
 
   // Controls, named as the window's design names them.
   QWidget* Panel1 = nullptr;
@@ -84,6 +98,8 @@ class TForm1 : public QMainWindow {
   QAction* Readme1 = nullptr;
   QAction* About1 = nullptr;
   QAction* HelpContents1 = nullptr;
+  TFileDropper* FileDropper3 = nullptr;
+  TFileDropper* FileDropper1 = nullptr;
 
   static constexpr const char* kOpenDialogFilter =
       "Container file (*.cnt, *.ecu)|*.cnt; *.ecu|SGML file (*.sgm, *.sgml)|*.sgm; *.sgml|"
@@ -106,6 +122,9 @@ class TForm1 : public QMainWindow {
   void SetSendMailChecked(bool checked);
   void OpenTransferLog();
   void RequestTermination(int exitCode);
+  // Shows `address` in the viewer, modally, under `caption`; the viewer's own
+  // caption comes back afterwards.
+  void ShowInViewer(const std::string& caption, const std::string& address);
   // --- command line
   void EvaluateCommandLine();
   void HandleOption(std::size_t& index);
@@ -117,6 +136,7 @@ class TForm1 : public QMainWindow {
   TOKRightDlg* okRightDlg_ = nullptr;
   TAboutBox* aboutBox_ = nullptr;
   TReadMeForm* readMeForm_ = nullptr;
+  TReadMeForm* helpViewer_ = nullptr;
   bool terminationRequested_ = false;
   int exitCode_ = 0;
 

@@ -51,3 +51,11 @@ void TReadMeForm::Navigate(const std::string& address) {
 }
 
 }  // namespace app
+
+namespace app {
+
+void TReadMeForm::ScrollToAnchor(const std::string& anchor) {
+  WebBrowser1->scrollToAnchor(platform::ToQString(anchor));
+}
+
+}  // namespace app

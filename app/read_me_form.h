@@ -17,6 +17,8 @@ class TReadMeForm : public QDialog {
   // Shows the page at `address`: a local file path or file: URL is displayed;
   // an http(s) address is opened in the system web browser and named here.
   void Navigate(const std::string& address);
+  // Scrolls the page shown to the anchor of that name.
+  void ScrollToAnchor(const std::string& anchor);
   // The address of the last navigation.
   const std::string& Location() const { return location_; }
 
