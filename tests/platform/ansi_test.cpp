@@ -15,6 +15,10 @@ TEST(Ansi, CharactersWithoutAByteBecomeQuestionMarks) {
   EXPECT_EQ(Utf16ToAnsi(u"\u0416 \U0001F600"), "? ?");
 }
 
+TEST(Ansi, Windows1252BecomesUtf8) {
+  EXPECT_EQ(AnsiToUtf8("M\xFCller \x80 a"), "M\xC3\xBCller \xE2\x82\xAC a");
+}
+
 TEST(Ansi, DisplayTextTakesUtf8AsItIsAndEverythingElseAsWindows1252) {
   EXPECT_EQ(DisplayText("Zeitüberschreitung"), u"Zeit\u00FCberschreitung");
   EXPECT_EQ(DisplayText("M\xFCller"), u"M\u00FCller");

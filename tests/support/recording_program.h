@@ -1,0 +1,88 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace test {
+
+// A stand-in for an external program (the mail client, the web browser): a
+// script of that name, first on PATH while the object lives, that records the
+// arguments of every call.
+class RecordingProgram {
+ public:
+  explicit RecordingProgram(const std::string& name) : previousPath_(Getenv("PATH")) {
+    record_ = (dir_ / "calls").string();
+    const auto script = dir_ / name;
+    WriteFile(script,
+              "#!/bin/sh\n"
+              "line=''\n"
+              "for a in \"$@\"; do line=\"$line$a$(printf '\\037')\"; done\n"
+              "printf '%s\\n' \"$line\" >> '" + record_ + "'\n");
+    chmod(script.c_str(), 0755);
+    setenv("PATH", (dir_.path().string() + ":" + previousPath_).c_str(), 1);
+  }
+  ~RecordingProgram() { setenv("PATH", previousPath_.c_str(), 1); }
+  RecordingProgram(const RecordingProgram&) = delete;
+  RecordingProgram& operator=(const RecordingProgram&) = delete;
+
+  std::string Path() const { return (dir_.path() / "").string(); }
+
+  // The calls recorded so far, each as its argument list.
+  std::vector<std::vector<std::string>> Calls() const {
+    std::vector<std::vector<std::string>> calls;
+    std::istringstream lines(ReadFile(record_));
+    std::string line;
+    while (std::getline(lines, line)) {
+      std::vector<std::string> arguments;
+      std::string argument;
+      std::istringstream parts(line);
+      while (std::getline(parts, argument, '\037')) arguments.push_back(argument);
+      calls.push_back(arguments);
+    }
+    return calls;
+  }
+
+  // The program runs beside the caller; waits until `count` calls are recorded
+  // or the bound has passed.
+  std::vector<std::vector<std::string>> WaitForCalls(std::size_t count,
+                                                     std::chrono::milliseconds bound = std::chrono::seconds(10)) const {
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    auto calls = Calls();
+    while (calls.size() < count && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      calls = Calls();
+    }
+    return calls;
+  }
+
+  // PATH reduced to an empty folder while the object lives: no program is found.
+  class EmptyPath {
+   public:
+    EmptyPath() : previous_(Getenv("PATH")) { setenv("PATH", dir_.path().c_str(), 1); }
+    ~EmptyPath() { setenv("PATH", previous_.c_str(), 1); }
+
+   private:
+    TempDir dir_;
+    std::string previous_;
+  };
+
+ private:
+  static std::string Getenv(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+  }
+
+  TempDir dir_;
+  std::string record_;
+  std::string previousPath_;
+};
+
+}  // namespace test
