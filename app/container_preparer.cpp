@@ -99,13 +99,24 @@ class Output {
       if (n <= 0) RaiseIo("Cannot write", file_.path(), n < 0 ? errno : ENOSPC);
       done += static_cast<std::size_t>(n);
     }
+    written_ += buffer_.size();
     buffer_.clear();
+    // Start writing back what is done while the rest is translated, so the
+    // final flush to disk has little left to wait for.
+    if (written_ - syncStarted_ >= kWriteBack) {
+      sync_file_range(file_.fd(), static_cast<off_t>(syncStarted_), static_cast<off_t>(written_ - syncStarted_),
+                      SYNC_FILE_RANGE_WRITE);
+      syncStarted_ = written_;
+    }
   }
 
  private:
   static constexpr std::size_t kBlock = 1 << 20;
+  static constexpr std::size_t kWriteBack = 8 << 20;
   const TemporaryFile& file_;
   std::string buffer_;
+  std::size_t written_ = 0;
+  std::size_t syncStarted_ = 0;
 };
 
 // Where the first occurrence of each marker ends in the first line.
