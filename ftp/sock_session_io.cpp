@@ -4,14 +4,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "ftp/reply_text.h"
 #include "ftp/armed_timer.h"
+#include "ftp/reply_text.h"
 #include "ftp/sock_session.h"
 #include "platform/winsock_error.h"
 
 namespace ftp {
 namespace {
-
 
 bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 

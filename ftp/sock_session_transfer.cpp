@@ -15,7 +15,6 @@
 namespace ftp {
 namespace {
 
-
 sockaddr_in LocalAddress(int socket) {
   sockaddr_in local{};
   socklen_t length = sizeof local;

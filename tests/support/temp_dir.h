@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace test {
+
+// A fresh directory below the system's temporary folder, removed with
+// everything in it when the object goes away.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Writes `bytes` into `file`, creating its folders.
+void WriteFile(const std::filesystem::path& file, const std::string& bytes);
+// The whole content of `file`; empty when it does not exist.
+std::string ReadFile(const std::filesystem::path& file);
+// `size` bytes of every value in a fixed pseudo-random order.
+std::string PatternBytes(std::size_t size, unsigned seed = 1);
+
+}  // namespace test
