@@ -27,6 +27,10 @@ std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t m
   return Digits(text.substr(0, end)).value_or(0);
 }
 
+bool ContinuesReply(const std::string& line) {
+  return !line.empty() && (line[0] == ' ' || (line.size() > 3 && line[3] == '-'));
+}
+
 std::string Field(const std::string& text, char delimiter, int n) {
   if (n < 1) return {};
   std::size_t start = 0;

@@ -11,6 +11,10 @@ namespace ftp {
 // Returns 0 when the run does not fit 64 bits.
 std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t maxChars);
 
+// Whether the reply whose line is `line` goes on: the line starts with a
+// blank or has "-" right after the code.
+bool ContinuesReply(const std::string& line);
+
 // The n-th field (counting from 1) of `text` cut at every `delimiter`; empty
 // for an empty text or an n beyond the last field.
 std::string Field(const std::string& text, char delimiter, int n);

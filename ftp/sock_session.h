@@ -132,6 +132,8 @@ class TSockSession {
   // The address the session connected to or accepted from (network order).
   in_addr_t PeerAddress() const { return peer_.sin_addr.s_addr; }
   int SocketHandle() const { return socket_; }
+  // Lets a later close deliver the data still queued instead of resetting.
+  void KeepUnsentDataOnClose();
 
  protected:
   // What a wait blocks on besides the loop's own notifications.
@@ -149,6 +151,10 @@ class TSockSession {
   // Processes messages if the last pass is kPumpInterval ago.
   void PumpIfDue();
 
+  // ReplyCode := the leading number of `reply` (first 10 characters), if it
+  // has one. Raises ESockError "Ungültiger Antwortcode" above 32767.
+  void ParseReplyCode(const std::string& reply);
+
   platform::EventLoop& loop_;
 
  private:
@@ -159,7 +165,6 @@ class TSockSession {
   void OnLookupDone(int error, in_addr_t address);
   void ResolveWithRetry();
   void WaitForConnect();
-  void ParseReplyCode(const std::string& reply);
   // Whether SendAll reports each send as file progress (BytesSent, OnPacketSent).
   enum class Progress { Quiet, Reported };
   void SendAll(const char* bytes, std::size_t length, Progress progress);

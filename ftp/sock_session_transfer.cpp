@@ -101,6 +101,11 @@ int TSockSession::TakeAcceptedConnection() {
   }
 }
 
+void TSockSession::KeepUnsentDataOnClose() {
+  const linger off{0, 0};
+  setsockopt(socket_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+}
+
 std::string TSockSession::LocalAddressText() {
   char text[INET_ADDRSTRLEN] = {};
   const sockaddr_in local = LocalAddress(socket_);
