@@ -5,7 +5,6 @@
 namespace ftp {
 namespace {
 
-
 TCmdType KindOf(const std::string& command) {
   const std::string verb = Field(command, ' ', 1) + " ";
   if (verb == "CWD ") return ctChangeDir;

@@ -9,7 +9,6 @@
 namespace ftp {
 namespace {
 
-
 // RFC 959: after 1yz "about to open" the data moves; a 3yz reply to PORT,
 // STOR or RETR, like 4yz and 5yz, means it will not.
 bool RefusesTransfer(int code) { return code > 300 && code < 600; }

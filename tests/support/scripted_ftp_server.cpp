@@ -195,7 +195,7 @@ void ScriptedFtpServer::Connection::Login() {
 }
 
 ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(
-    const std::string& portCommand) {
+    const std::string& portCommand, const char* from) {
   unsigned h1, h2, h3, h4, p1, p2;
   if (std::sscanf(portCommand.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h1, &h2, &h3, &h4, &p1, &p2) != 6)
     throw std::runtime_error("not a PORT command: " + portCommand);
@@ -204,6 +204,10 @@ ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(
   address.sin_addr.s_addr = htonl(h1 << 24 | h2 << 16 | h3 << 8 | h4);
   address.sin_port = htons(static_cast<std::uint16_t>(p1 * 256 + p2));
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  inet_pton(AF_INET, from, &local.sin_addr);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     const int error = errno;
     ::close(fd);

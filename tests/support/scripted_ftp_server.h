@@ -101,8 +101,9 @@ class ScriptedFtpServer::Connection : public DataConnection {
   void Reply(const std::string& line);
   // Greeting 220, then USER answered 331 and PASS answered 230.
   void Login();
-  // Connects to the address of a "PORT h1,h2,h3,h4,p1,p2" command.
-  DataConnection ConnectTo(const std::string& portCommand);
+  // Connects to the address of a "PORT h1,h2,h3,h4,p1,p2" command, from
+  // the loopback address `from` (another 127.x.y.z plays a stranger).
+  DataConnection ConnectTo(const std::string& portCommand, const char* from = "127.0.0.1");
   // Listens on a free loopback port for a passive data connection.
   PassiveListener Listen();
 
