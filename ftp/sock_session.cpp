@@ -79,9 +79,10 @@ TSockSession::~TSockSession() {
 }
 
 void TSockSession::OpenSocket(int protocol) {
+  // The loop watches the socket from its connect, listen or accept on: an
+  // unconnected TCP socket reports a hang-up at once, which would read as a close.
   socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
   if (socket_ < 0) CheckError(10035);
-  WatchForData();
 }
 
 void TSockSession::WatchForData(unsigned extra) {

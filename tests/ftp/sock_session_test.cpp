@@ -238,6 +238,8 @@ TEST(SockSessionConnect, DisconnectLeavesAFreshSocketForTheNextConnect) {
   EXPECT_EQ(c.peer.Receive(), "");  // the server sees the end
   c.session.Connect();
   EXPECT_TRUE(c.session.Connected);
+  // The fresh socket did not read as closed again while the connect waited.
+  EXPECT_EQ(disconnected, 1);
 }
 
 TEST(SockSessionConnect, PeerClosingWithNothingUnreadClosesTheSession) {
