@@ -25,6 +25,7 @@ authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
 FTPHandler.authorizer = authorizer
+FTPHandler.auth_failed_timeout = 0.001
 logging.basicConfig(level=logging.CRITICAL)
 server = FTPServer(("127.0.0.1", 0), FTPHandler)
 print(server.address[1], flush=True)
@@ -53,7 +54,6 @@ RealFtpServer::RealFtpServer(RealServerKind kind) : kind_(kind) {
     StartPyftpdlib();
   else
     StartVsftpd();
-  std::filesystem::create_directories(loginDir_ / "locked");
 }
 
 RealFtpServer::~RealFtpServer() {
@@ -82,7 +82,7 @@ void RealFtpServer::StartPyftpdlib() {
 void RealFtpServer::StartVsftpd() {
   user_ = "anonymous";
   loginDir_ = tree_.Path() / "srv" / "ftp" / "pub";
-  std::filesystem::create_directories(loginDir_);
+  WriteFile(loginDir_ / "locked", "");
   const auto passwords = state_.Path() / "passwords";
   WriteFile(passwords, password_ + "\n");
   const auto config = state_.Path() / "vsftpd.conf";
@@ -101,11 +101,11 @@ void RealFtpServer::StartVsftpd() {
             "anon_other_write_enable=YES\n"
             "anon_umask=022\n"
             "allow_writeable_chroot=YES\n"
-            "deny_file={locked}\n"
             "pasv_enable=YES\n"
             "port_enable=YES\n"
             "connect_from_port_20=NO\n"
             "seccomp_sandbox=NO\n"
+            "delay_failed_login=0\n"
             "dirmessage_enable=NO\n"
             "xferlog_enable=NO\n");
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

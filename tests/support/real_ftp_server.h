@@ -18,13 +18,15 @@ enum class RealServerKind { Pyftpdlib, Vsftpd };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
 // 127.0.0.1 at a free port, with one account (User(), Password()) that may
-// read and write below LoginDir() except in its folder "locked", where uploads
-// are refused. It is stopped by PID when the object goes away.
+// read and write below LoginDir(); an upload into "locked/" is refused. It is
+// stopped by PID when the object goes away.
 //
 // pyftpdlib runs under /usr/bin/python3 and tells its port when it listens.
 // vsftpd runs in its inetd mode: the launcher listens itself and starts one
 // vsftpd per accepted control connection, so there is no start-up race and
-// root needs no system account (anonymous login with a password list).
+// root needs no system account (anonymous login with a password list). As
+// vsftpd then runs as the launching user, whom permissions may not stop,
+// "locked" is a plain file there, so that no upload can go below it.
 class RealFtpServer {
  public:
   // Raises std::runtime_error when the server does not come up.
