@@ -31,7 +31,7 @@ class ContainerPreparerTest : public ::testing::Test {
   // Nothing but the container, its dictionary and (maybe) its ".bak" in the folder.
   std::vector<std::string> StrayFiles() const {
     std::vector<std::string> stray;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
       const std::string name = entry.path().filename().string();
       if (name != "x.cnt" && name != "x.cnt.bak" && name != "uml.ini") stray.push_back(name);
     }

@@ -29,9 +29,9 @@ TEST(TransferLog, ANewFileGetsTheHeaderOnlyWhenAsked) {
 TEST(TransferLog, ReopeningAnExistingFileAppendsWithoutHeader) {
   test::TempDir dir;
   TransferLog log = MakeLog();
-  log.Open(dir.path().string(), TransferLog::Header::kWhenNew);
+  log.Open(dir.Path().string(), TransferLog::Header::kWhenNew);
   log.WriteLine("one");
-  log.Open(dir.path().string(), TransferLog::Header::kWhenNew);
+  log.Open(dir.Path().string(), TransferLog::Header::kWhenNew);
   log.WriteLine("two");
   EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"),
             "LOG - file for Parcelo Version 3.0\r\nFile gereate at 08.12.2026 12:10:04\r\none\r\ntwo\r\n");
@@ -40,7 +40,7 @@ TEST(TransferLog, ReopeningAnExistingFileAppendsWithoutHeader) {
 TEST(TransferLog, EveryLineIsOnDiskAsSoonAsItIsWritten) {
   test::TempDir dir;
   TransferLog log = MakeLog();
-  log.Open(dir.path().string(), TransferLog::Header::kNone);
+  log.Open(dir.Path().string(), TransferLog::Header::kNone);
   log.WriteLine("target: Werk 1");
   EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"), "target: Werk 1\r\n");
 }
@@ -58,7 +58,7 @@ TEST(TransferLog, AFullDiskRaisesOnWrite) {
   test::TempDir dir;
   std::filesystem::create_symlink("/dev/full", dir / "ParceloLog.txt");
   TransferLog log = MakeLog();
-  log.Open(dir.path().string(), TransferLog::Header::kNone);
+  log.Open(dir.Path().string(), TransferLog::Header::kNone);
   EXPECT_THROW(log.WriteLine("connect: 08.12.2026"), EInOutError);
 }
 

@@ -27,13 +27,13 @@ class RecordingProgram {
               "for a in \"$@\"; do line=\"$line$a$(printf '\\037')\"; done\n"
               "printf '%s\\n' \"$line\" >> '" + record_ + "'\n");
     chmod(script.c_str(), 0755);
-    setenv("PATH", (dir_.path().string() + ":" + previousPath_).c_str(), 1);
+    setenv("PATH", (dir_.Path().string() + ":" + previousPath_).c_str(), 1);
   }
   ~RecordingProgram() { setenv("PATH", previousPath_.c_str(), 1); }
   RecordingProgram(const RecordingProgram&) = delete;
   RecordingProgram& operator=(const RecordingProgram&) = delete;
 
-  std::string Path() const { return (dir_.path() / "").string(); }
+  std::string Path() const { return (dir_.Path() / "").string(); }
 
   // The calls recorded so far, each as its argument list.
   std::vector<std::vector<std::string>> Calls() const {
@@ -66,7 +66,7 @@ class RecordingProgram {
   // PATH reduced to an empty folder while the object lives: no program is found.
   class EmptyPath {
    public:
-    EmptyPath() : previous_(Getenv("PATH")) { setenv("PATH", dir_.path().c_str(), 1); }
+    EmptyPath() : previous_(Getenv("PATH")) { setenv("PATH", dir_.Path().c_str(), 1); }
     ~EmptyPath() { setenv("PATH", previous_.c_str(), 1); }
 
    private:

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "ftp/sock_session.h"
+
+namespace ftp {
+
+// Runs a session's time-out for the lifetime of one operation, also when it fails.
+class ArmedTimer {
+ public:
+  explicit ArmedTimer(TSockSession& session) : session_(session) { session_.StartTimer(); }
+  ~ArmedTimer() { session_.StopTimer(); }
+  ArmedTimer(const ArmedTimer&) = delete;
+  ArmedTimer& operator=(const ArmedTimer&) = delete;
+
+ private:
+  TSockSession& session_;
+};
+
+}  // namespace ftp

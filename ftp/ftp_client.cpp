@@ -1,0 +1,171 @@
+#include "ftp/ftp_client.h"
+
+#include "ftp/reply_text.h"
+
+namespace ftp {
+namespace {
+
+TCmdType KindOf(const std::string& command) {
+  const std::string verb = Field(command, ' ', 1) + " ";
+  if (verb == "CWD ") return ctChangeDir;
+  if (verb == "DELE ") return ctDelete;
+  if (verb == "MKD ") return ctMakeDir;
+  if (verb == "RMD ") return ctRemoveDir;
+  if (command == "PWD") return ctCurrentDir;
+  return ctOther;
+}
+
+}  // namespace
+
+void CheckCommandText(const std::string& text) {
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
+    throw FTPException("Unzulässiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl");
+}
+
+TFtpClient::TFtpClient() {
+  Port = 21;
+  OnDataArrival = [](TSockSession&) {};
+}
+
+TFtpClient::~TFtpClient() { Cancel(); }
+
+void TFtpClient::ReadContinuation(std::string line) {
+  while (ContinuesReply(line)) {
+    line = ReadLn();
+    Status(1, line);
+  }
+}
+
+std::string TFtpClient::Transaction(const std::string& command) {
+  CheckCommandText(command);
+  const std::string reply = TSockSession::Transaction(command);
+  ReadContinuation(reply);
+  return reply;
+}
+
+void TFtpClient::DiscardInput() {
+  // Leftovers of an earlier reply must not be taken for the next one.
+  if (DataAvailable()) Read(0);
+}
+
+void TFtpClient::Report(const TNotifyEvent& event) {
+  if (event) event(*this);
+}
+
+void TFtpClient::CheckLoginReply(const std::string& reply) {
+  // RFC 959: 4yz and 5yz refuse the login; 2yz and 3yz let it go on.
+  if (ReplyCode <= 400 || ReplyCode >= 600) return;
+  if (OnConnectionFailed) OnConnectionFailed(*this);
+  throw FTPException(reply);
+}
+
+void TFtpClient::Connect() {
+  Cancelled = false;
+  if (Connected) return;
+  ClearInput();
+  TSockSession::Connect();
+  try {
+    const std::string greeting = ReadLn();
+    LastReply = greeting;
+    ReplyCode = 0;
+    ParseReplyCode(greeting);
+    Status(1, greeting);
+    ReadContinuation(greeting);
+    if (ReplyCode > 400) {
+      if (OnConnectionFailed) OnConnectionFailed(*this);
+      throw FTPException(greeting);
+    }
+    if (FWAuthenticate) {
+      CheckLoginReply(Transaction("USER " + FWUserID));
+      if (ReplyCode == 331) {
+        Status(1, "PASS ");
+        CheckLoginReply(Transaction("PASS " + FWPassword));
+      }
+    }
+    if ((UserID.empty() || Password.empty()) && OnAuthenticationNeeded) {
+      bool handled = false;
+      OnAuthenticationNeeded(handled);
+    }
+    if (!Proxy.empty()) {
+      // The proxy's answer to this is not examined.
+      switch (FirewallType) {
+        case FTUser: Transaction("USER " + UserID + "@" + Host); break;
+        case FtOpen: Transaction("OPEN " + Host); break;
+        case FtSite: Transaction("SITE " + Host); break;
+      }
+    }
+    if (Proxy.empty() || FirewallType != FTUser) {
+      Status(1, "USER " + UserID);
+      CheckLoginReply(Transaction("USER " + UserID));
+    }
+    if (ReplyCode == 331) {
+      Status(1, "PASS ");
+      CheckLoginReply(Transaction("PASS " + Password));
+    }
+  } catch (...) {
+    try {
+      Disconnect();
+    } catch (...) {
+    }
+    Status(1, "Verbindung abgebrochen");
+    throw;
+  }
+  Report(OnConnect);
+}
+
+void TFtpClient::SendCommand(const std::string& command) {
+  CheckCommandText(command);
+  const TCmdType kind = KindOf(command);
+  Cancelled = false;
+  CheckConnected();
+  Status(1, command);
+  DiscardInput();
+  const std::string reply = Transaction(command);
+  // RFC 959: 4yz (transient) and 5yz (permanent) replies refuse the command.
+  if (ReplyCode >= 400 && ReplyCode < 600) {
+    if (ReplyCode >= 500 && ReplyCode <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(kind);
+    if (!OnFailure) throw FTPException(reply);
+    bool handled = false;
+    OnFailure(handled, kind);
+    if (!handled) throw FTPException(reply);
+    return;
+  }
+  if (OnSuccess) OnSuccess(kind);
+}
+
+void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
+
+void TFtpClient::SetTransferMode(TTransferMode mode) {
+  switch (mode) {
+    case tmAscii: SendCommand("TYPE A"); break;
+    case tmImage: SendCommand("TYPE I"); break;
+    case tmLocal8: SendCommand("TYPE L 8"); break;
+  }
+}
+
+void TFtpClient::Disconnect() {
+  Cancelled = false;
+  if (!Connected) return;
+  Status(1, "QUIT");
+  std::string reply;
+  try {
+    Vendor = 2411;
+    DiscardInput();
+    reply = Transaction("QUIT");
+  } catch (...) {
+    TSockSession::Disconnect();
+    throw;
+  }
+  TSockSession::Disconnect();
+  if (ReplyCode > 300 && ReplyCode < 600) throw FTPException(reply);
+}
+
+void TFtpClient::Abort() {
+  if (dataConnection_) dataConnection_->Cancel();
+}
+
+std::int64_t TFtpClient::BytesReceived() const {
+  return dataConnection_ ? dataConnection_->BytesReceived : lastReceived_;
+}
+
+}  // namespace ftp

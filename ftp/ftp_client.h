@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "ftp/sock_session.h"
+
+namespace ftp {
+
+// The command kind passed with OnSuccess and OnFailure.
+enum TCmdType : std::uint8_t {
+  ctChangeDir = 0,
+  ctMakeDir = 1,
+  ctDelete = 2,
+  ctRemoveDir = 3,
+  ctDownload = 8,
+  ctUpload = 9,
+  ctOther = 14,
+  ctCurrentDir = 15,
+};
+
+// The representation type that SetTransferMode announces to the server.
+enum TTransferMode : int { tmAscii = 1, tmImage = 2, tmLocal8 = 3 };
+
+// How the login goes through a proxy (only when Proxy is set).
+enum TFirewallType : std::uint8_t { FTUser = 0, FtOpen = 1, FtSite = 2 };
+
+// An FTP client whose session socket is the control connection. It logs in,
+// sends single commands, moves files over a data connection of its own and
+// reports each outcome through OnSuccess / OnFailure with the command kind;
+// a refused command also raises FTPException unless OnFailure handles it.
+// All operations run on the UI thread and keep its events flowing.
+class TFtpClient : public TSockSession {
+ public:
+  using TSuccessEvent = std::function<void(TCmdType Trans_Type)>;
+  using TFailureEvent = std::function<void(bool& Handled, TCmdType Trans_Type)>;
+  using TUnsupportedEvent = std::function<void(TCmdType Trans_Type)>;
+  using TListItemEvent = std::function<void(const std::string& Listing)>;
+
+  TFtpClient();
+  ~TFtpClient() override;
+
+  // Published properties (besides those of TSockSession; Port starts at 21).
+  std::string UserID;
+  std::string Password;  // never shown in a status text or an error message
+  bool Passive = false;
+  int Vendor = 2411;
+  bool ParseList = false;
+  TFirewallType FirewallType = FTUser;
+  std::string FWUserID;
+  std::string FWPassword;
+  bool FWAuthenticate = false;
+
+  // Raised after a successful login (the socket-level OnConnect stays unused).
+  TNotifyEvent OnConnect;
+  TNotifyEvent OnTransactionStart;
+  TNotifyEvent OnTransactionStop;
+  THandlerEvent OnAuthenticationNeeded;
+  THandlerEvent OnAuthenticationFailed;  // kept for the published surface; never raised
+  TSuccessEvent OnSuccess;
+  TFailureEvent OnFailure;
+  TListItemEvent OnListItem;  // kept for the published surface; never raised
+  TUnsupportedEvent OnUnSupportedFunction;
+
+  // Connects and logs in; does nothing when connected. Raises ESockError,
+  // EAbortError or FTPException (then the connection is closed again).
+  void Connect() override;
+  // Sends QUIT and closes; does nothing when not connected. Raises
+  // FTPException (after closing) when QUIT is answered 301 to 599.
+  void Disconnect() override;
+  // The first line of the reply; continuation lines are read past. Raises
+  // FTPException for a command containing CR, LF or NUL, before sending it.
+  std::string Transaction(const std::string& command) override;
+  // Cancels the data connection of a transfer in progress, nothing else.
+  void Abort() override;
+
+  // Sends one command and reports OnSuccess / OnFailure with its kind.
+  // Raises "Nicht verbunden" when there is no connection.
+  void SendCommand(const std::string& command);
+  void ChangeDirectory(const std::string& directory);
+  // Sends TYPE A, TYPE I or TYPE L 8; any other number sends nothing.
+  void SetTransferMode(TTransferMode mode);
+  // Stores the local file under `remoteName` (empty: its own name).
+  void Upload(const std::string& localFile, const std::string& remoteName);
+  // Fetches `remoteName` into `localFile` (empty: the remote name in the
+  // current folder). The local file is replaced only when the download
+  // succeeded; after a failure it is as it was.
+  void Download(const std::string& remoteName, const std::string& localFile);
+  // Bytes received by the transfer in progress, else by the last transfer
+  // (0 after an upload and before any transfer).
+  std::int64_t BytesReceived() const;
+  // Reads the lines that continue a reply whose line is `line`.
+  void ReadContinuation(std::string line);
+
+  TSockSession* DataConnection() const { return dataConnection_.get(); }
+
+ private:
+  void CheckLoginReply(const std::string& reply);
+  void DiscardInput();
+  // Runs the steps of one transfer with its end step and the overall failure handler.
+  void RunTransfer(TCmdType kind, const std::function<bool()>& steps);
+  void EndTransfer(TCmdType kind);
+  bool UploadSteps(const std::string& localFile, const std::string& remoteName);
+  bool DownloadSteps(const std::string& remoteName, const std::string& localFile);
+  TSockSession& CreateDataConnection();
+  // PASV and connect, or listen and PORT; false when a handled failure ended the transfer.
+  bool OpenDataConnection(TCmdType kind);
+  void RaiseIfCommandPhaseStopped();
+  // The final reply after the data moved; false when a handled failure ended the transfer.
+  bool ReadFinalReply(TCmdType kind);
+  // Reports a refused transfer command: returns false when OnFailure handled
+  // it, raises FTPException with the reply otherwise.
+  bool FailureReply(TCmdType kind, const std::string& reply);
+  void Report(const TNotifyEvent& event);
+
+  std::recursive_mutex transferLock_;
+  std::unique_ptr<TSockSession> dataConnection_;
+  std::int64_t lastReceived_ = 0;
+};
+
+// Raises FTPException when `text` holds CR, LF or NUL, which would end the
+// command line early and let the rest pass as another command.
+void CheckCommandText(const std::string& text);
+
+}  // namespace ftp

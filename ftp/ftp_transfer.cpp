@@ -1,0 +1,184 @@
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "ftp/ftp_client.h"
+#include "ftp/reply_text.h"
+#include "ftp/replacement_file.h"
+
+namespace ftp {
+namespace {
+
+// RFC 959: after 1yz "about to open" the data moves; a 3yz reply to PORT,
+// STOR or RETR, like 4yz and 5yz, means it will not.
+bool RefusesTransfer(int code) { return code > 300 && code < 600; }
+
+// RFC 959: a final 4yz or 5yz reply says the data did not arrive complete.
+bool FailedCompletion(int code) { return code >= 400 && code < 600; }
+
+}  // namespace
+
+void TFtpClient::Upload(const std::string& localFile, const std::string& remoteName) {
+  RunTransfer(ctUpload, [&] { return UploadSteps(localFile, remoteName); });
+}
+
+void TFtpClient::Download(const std::string& remoteName, const std::string& localFile) {
+  RunTransfer(ctDownload, [&] { return DownloadSteps(remoteName, localFile); });
+}
+
+void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) {
+  try {
+    Cancelled = false;
+    CheckConnected();
+    bool succeeded;
+    {
+      std::lock_guard lock(transferLock_);
+      try {
+        succeeded = steps();
+      } catch (...) {
+        EndTransfer(kind);
+        throw;
+      }
+      EndTransfer(kind);
+    }
+    if (succeeded && OnSuccess) OnSuccess(kind);
+  } catch (...) {
+    // Every failure of a transfer passes OnFailure before it reaches the caller.
+    if (!OnFailure) throw;
+    bool handled = false;
+    OnFailure(handled, kind);
+    if (!handled) throw;
+  }
+}
+
+void TFtpClient::EndTransfer(TCmdType kind) {
+  if (dataConnection_) {
+    lastReceived_ = dataConnection_->BytesReceived;
+    dataConnection_.reset();
+  }
+  if (kind != ctDownload || !Cancelled) return;
+  Cancelled = false;
+  try {
+    Transaction("ABOR");
+  } catch (...) {
+    // The transfer has ended either way; a failing ABOR changes nothing.
+  }
+}
+
+TSockSession& TFtpClient::CreateDataConnection() {
+  dataConnection_ = std::make_unique<TSockSession>();
+  dataConnection_->TimeOut = TimeOut;
+  return *dataConnection_;
+}
+
+bool TFtpClient::OpenDataConnection(TCmdType kind) {
+  TSockSession& data = *dataConnection_;
+  if (Passive) {
+    const std::string reply = Transaction("PASV");
+    if (ReplyCode >= 500) return FailureReply(kind, reply);
+    // The data connection goes to the server we talk to, whatever address the reply names.
+    data.Port = PassivePort(reply);
+    data.Host = Host;
+    data.Connect();
+    return true;
+  }
+  data.Port = 0;
+  data.Listen(true);
+  data.AcceptOnlyFrom(PeerAddress());
+  const std::string reply = Transaction("PORT " + LocalAddressText() + data.LocalPortText());
+  if (RefusesTransfer(ReplyCode)) return FailureReply(kind, reply);
+  return true;
+}
+
+void TFtpClient::RaiseIfCommandPhaseStopped() {
+  if (TimedOut) throw EAbortError("Zeitüberschreitung beim Warten auf Antwort");
+  if (Cancelled) throw EAbortError("Übertragung abgebrochen");
+}
+
+bool TFtpClient::FailureReply(TCmdType kind, const std::string& reply) {
+  if (!OnFailure) throw FTPException(reply);
+  bool handled = false;
+  OnFailure(handled, kind);
+  if (!handled) throw FTPException(reply);
+  return false;
+}
+
+bool TFtpClient::ReadFinalReply(TCmdType kind) {
+  const std::string reply = ReadLn();
+  // Without its final reply the server has not confirmed that the data arrived whole.
+  if (reply.empty()) throw ESockError("Verbindung vom Server beendet");
+  Status(1, reply);
+  ReadContinuation(reply);
+  const auto code = LeadingNumber(reply, 10).value_or(0);
+  if (FailedCompletion(static_cast<int>(code))) return FailureReply(kind, reply);
+  return true;
+}
+
+bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& remoteName) {
+  CheckCommandText(remoteName);
+  DiscardInput();
+  struct stat file {};
+  if (::stat(localFile.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
+    RaiseFileError("Datei kann nicht geöffnet werden", localFile);
+  TransferSize = file.st_size;
+  TSockSession& data = CreateDataConnection();
+  if (OnPacketSent) data.OnPacketSent = OnPacketSent;
+  if (!OpenDataConnection(ctUpload)) return false;
+
+  const std::string name =
+      remoteName.empty() ? std::filesystem::path(localFile).filename().string() : remoteName;
+  CheckCommandText(name);
+  Status(1, "STOR " + (remoteName.empty() ? localFile : remoteName));
+  const std::string reply = Transaction("STOR " + name);
+  if (RefusesTransfer(ReplyCode)) {
+    if (ReplyCode >= 500 && ReplyCode <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(ctUpload);
+    return FailureReply(ctUpload, reply);
+  }
+  if (!Passive) data.Accept();
+  RaiseIfCommandPhaseStopped();
+
+  Report(OnTransactionStart);
+  data.SendFile(localFile);
+  Report(OnTransactionStop);
+  // The end of the file is the end of the connection, after everything queued.
+  data.KeepUnsentDataOnClose();
+  data.CloseSocket();
+  return ReadFinalReply(ctUpload);
+}
+
+bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string& localFile) {
+  CheckCommandText(remoteName);
+  DiscardInput();
+  TSockSession& data = CreateDataConnection();
+  if (OnPacketRecvd) data.OnPacketRecvd = OnPacketRecvd;
+  if (!OpenDataConnection(ctDownload)) return false;
+
+  Status(1, "RETR " + remoteName);
+  TransferSize = 0;
+  const std::string reply = TSockSession::Transaction("RETR " + remoteName);
+  if (RefusesTransfer(ReplyCode)) return FailureReply(ctDownload, reply);
+  TransferSize = ParseByteCount(reply);
+  std::string line = reply;
+  while (ContinuesReply(line)) {
+    line = ReadLn();
+    Status(1, line);
+    if (TransferSize == 0) TransferSize = ParseByteCount(line);
+  }
+  if (!Passive) data.Accept();
+  TransferSize = ParseByteCount(line);
+  RaiseIfCommandPhaseStopped();
+
+  TReplacementFile target(localFile.empty() ? remoteName : localFile);
+  Report(OnTransactionStart);
+  data.CaptureFile(target.Path());
+  Report(OnTransactionStop);
+  data.CloseSocket();
+  TransferSize = data.BytesReceived;
+  Status(1, "Empfangen " + std::to_string(TransferSize) + " Byte");
+  const bool succeeded = ReadFinalReply(ctDownload);
+  Report(OnTransactionStop);
+  if (succeeded) target.Commit();
+  return succeeded;
+}
+
+}  // namespace ftp

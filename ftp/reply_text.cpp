@@ -1,0 +1,70 @@
+#include "ftp/reply_text.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "ftp/ftp_errors.h"
+
+namespace ftp {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of an all-digit text; nullopt when empty, not all digits or too big.
+std::optional<std::int64_t> Digits(const std::string& text) {
+  if (text.empty() || text.size() > 18 || !std::all_of(text.begin(), text.end(), IsDigit))
+    return std::nullopt;
+  return std::stoll(text);
+}
+
+}  // namespace
+
+std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t maxChars) {
+  const std::size_t limit = std::min(text.size(), maxChars);
+  std::size_t end = 0;
+  while (end < limit && IsDigit(text[end])) ++end;
+  if (end == 0) return std::nullopt;
+  return Digits(text.substr(0, end)).value_or(0);
+}
+
+bool ContinuesReply(const std::string& line) {
+  return !line.empty() && (line[0] == ' ' || (line.size() > 3 && line[3] == '-'));
+}
+
+std::string Field(const std::string& text, char delimiter, int n) {
+  if (n < 1) return {};
+  std::size_t start = 0;
+  for (int i = 1; i < n; ++i) {
+    const std::size_t next = text.find(delimiter, start);
+    if (next == std::string::npos) return {};
+    start = next + 1;
+  }
+  const std::size_t end = text.find(delimiter, start);
+  return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::int64_t ParseByteCount(const std::string& line) {
+  std::string upper(line);
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  const std::size_t word = upper.find("BYTE");
+  if (word == std::string::npos) return 0;
+  std::size_t last = word;
+  while (last > 0 && !IsDigit(line[last - 1])) --last;
+  if (last == 0) return 0;
+  std::size_t first = last - 1;
+  while (first > 0 && IsDigit(line[first - 1])) --first;
+  if (last - first > 255) return 0;
+  return Digits(line.substr(first, last - first)).value_or(0);
+}
+
+int PassivePort(const std::string& reply) {
+  const std::string sixth = Field(reply, ',', 6);
+  const std::size_t close = sixth.find(')');
+  const auto high = Digits(Field(reply, ',', 5));
+  const auto low = close == std::string::npos ? std::nullopt : Digits(sixth.substr(0, close));
+  if (!high || !low || *high > 255 || *low > 255) throw Exception("Ungültige Antwort auf PASV");
+  return static_cast<int>(*high * 256 + *low);
+}
+
+}  // namespace ftp

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace ftp {
+
+// The value of the run of decimal digits at the start of `text`, looking at no
+// more than its first `maxChars` characters; nullopt when there is no digit.
+// Returns 0 when the run does not fit 64 bits.
+std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t maxChars);
+
+// Whether the reply whose line is `line` goes on: the line starts with a
+// blank or has "-" right after the code.
+bool ContinuesReply(const std::string& line);
+
+// The n-th field (counting from 1) of `text` cut at every `delimiter`; empty
+// for an empty text or an n beyond the last field.
+std::string Field(const std::string& text, char delimiter, int n);
+
+// The size a transfer reply announces: the run of digits nearest before the
+// first "BYTE" (any case); 0 when there is none or it does not fit.
+std::int64_t ParseByteCount(const std::string& line);
+
+// The data port of a passive-mode reply ("227 ... (h1,h2,h3,h4,p1,p2)"): the
+// fifth field is the high byte, the sixth up to ")" the low byte. Raises
+// ftp::Exception "Ungültige Antwort auf PASV" when they are missing or not numbers.
+int PassivePort(const std::string& reply);
+
+}  // namespace ftp

@@ -1,0 +1,334 @@
+#include "ftp/sock_session.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+
+#include "ftp/host_lookup.h"
+#include "ftp/socket_error_table.h"
+#include "platform/winsock_error.h"
+
+namespace ftp {
+namespace {
+
+using namespace std::chrono_literals;
+
+// How long one pass of a wait blocks before it processes messages again, and
+// how often a data loop that moves data processes messages.
+constexpr auto kWaitSlice = 5ms;
+constexpr auto kPumpInterval = 5ms;
+
+// Read, out-of-band and close: what every connected socket reports. Connect is
+// added only while a connect runs, Accept only on a listening socket.
+constexpr unsigned kDataEvents =
+    platform::kSocketRead | platform::kSocketOutOfBand | platform::kSocketClose;
+
+// Sessions alive in this process; the first one describes the socket layer.
+std::atomic<int> liveSessions{0};
+
+std::vector<std::string> SocketLayerInfo() {
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  const auto maxSockets = std::min<rlim_t>(files.rlim_cur, 65535);
+  return {"Version= 1.1",
+          "Hauptversion= 2.2",
+          "Beschreibung= POSIX-Sockets (IPv4, TCP)",
+          "System= Running",
+          "Max Sockets= " + std::to_string(maxSockets),
+          "Max Upd Pack.-Größe= 65507"};
+}
+
+}  // namespace
+
+TSockSession::TSockSession() : loop_(platform::EventLoop::Current()), Timer(loop_) {
+  Status(8, "Erzeugen");
+  Timer.SetEnabled(false);
+  Timer.SetOnTimer([this](TSessionTimer&) { TimerFired(); });
+  Status(8, "Winsock wird initialisiert");
+  if (liveSessions.fetch_add(1) == 0) WinsockInfo = SocketLayerInfo();
+  try {
+    OpenSocket(IPPROTO_TCP);
+    // Closing resets the connection and drops unsent data, so a session never
+    // lingers on a dead peer; an upload switches this off before its close.
+    const linger reset{1, 0};
+    setsockopt(socket_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  } catch (...) {
+    liveSessions.fetch_sub(1);
+    throw ESockError("Die Initialisierung der Windows-Sockets ist fehlgeschlagen");
+  }
+  lastPump_ = std::chrono::steady_clock::now();
+}
+
+TSockSession::~TSockSession() {
+  Status(8, "Löschen");
+  TSockSession::Abort();
+  Cancel();
+  lookup_.reset();
+  Destroying = true;
+  try {
+    CloseSocket();
+  } catch (...) {
+  }
+  liveSessions.fetch_sub(1);
+}
+
+void TSockSession::OpenSocket(int protocol) {
+  // The loop watches the socket from its connect, listen or accept on: an
+  // unconnected TCP socket reports a hang-up at once, which would read as a close.
+  socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+  if (socket_ < 0) CheckError(10035);
+}
+
+void TSockSession::WatchForData(unsigned extra) {
+  loop_.WatchSocket(socket_, kDataEvents | extra,
+                    [this](unsigned event, int error) { OnSocketNotification(event, error); });
+}
+
+void TSockSession::Notify(const TNotifyEvent& event, TSockSession& sender) {
+  if (event) event(sender);
+}
+
+void TSockSession::OnSocketNotification(unsigned event, int error) {
+  // Nothing raised here may reach the event loop.
+  try {
+    EventOk = error == 0;
+    switch (event) {
+      case platform::kSocketRead:
+        try {
+          Notify(OnDataArrival, *this);
+        } catch (...) {
+        }
+        break;
+      case platform::kSocketAccept:
+        Connected = true;
+        Notify(OnAccept, *this);
+        break;
+      case platform::kSocketConnect:
+        if (!EventOk) break;
+        Connected = true;
+        Notify(OnConnect, *this);
+        break;
+      case platform::kSocketClose:
+        // With unread data left, the reader meets the end of the stream later.
+        if (!DataAvailable()) CloseSocket();
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+  }
+}
+
+void TSockSession::OnCompletion(unsigned event, int error) {
+  EventOk = error == 0;
+  EventArrived = true;
+  if (event == platform::kSocketAccept) Connected = true;
+}
+
+void TSockSession::OnLookupDone(int error, in_addr_t address) {
+  EventOk = error == 0;
+  LastError = error;
+  EventArrived = true;
+  peer_.sin_addr.s_addr = address;
+}
+
+void TSockSession::WaitFor(const std::function<bool()>& done, WaitOn what) {
+  while (!done()) WaitPass(what);
+}
+
+void TSockSession::WaitPass(WaitOn what) {
+  const short events = what == WaitOn::Readable ? POLLIN : what == WaitOn::Writable ? POLLOUT : 0;
+  loop_.Wait(kWaitSlice, events ? socket_ : -1, events);
+  loop_.ProcessMessages();
+  lastPump_ = std::chrono::steady_clock::now();
+}
+
+void TSockSession::AwaitSocket(WaitOn what) {
+  using namespace std::chrono;
+  const auto due = lastPump_ + kPumpInterval - steady_clock::now();
+  if (due > 0ms) {
+    pollfd ready{socket_, static_cast<short>(what == WaitOn::Writable ? POLLOUT : POLLIN), 0};
+    const auto timeout = duration_cast<milliseconds>(due + 999us).count();
+    while (poll(&ready, 1, static_cast<int>(timeout)) < 0 && errno == EINTR) {
+    }
+  }
+  PumpIfDue();
+}
+
+void TSockSession::PumpIfDue() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastPump_ < kPumpInterval) return;
+  if (progressed_) {
+    // Time-outs are idle times: data moved, so the countdown starts again.
+    Timer.Restart();
+    progressed_ = false;
+  }
+  loop_.ProcessMessages();
+  lastPump_ = now;
+}
+
+void TSockSession::ResolveHost() {
+  Status(8, "Auf Host zurückschreiben");
+  const std::string& name = Proxy.empty() ? Host : Proxy;
+  in_addr dotted{};
+  if (inet_aton(name.c_str(), &dotted) != 0) {
+    peer_.sin_addr = dotted;
+    return;
+  }
+  peer_.sin_addr.s_addr = 0;
+  StartTimer();
+  EventArrived = false;
+  lookup_ = std::make_unique<THostLookup>(
+      loop_, name, [this](int error, in_addr_t address) { OnLookupDone(error, address); });
+  WaitFor([this] { return EventArrived || TimedOut || Cancelled; });
+  StopTimer();
+  // A result that comes after a time-out or cancel is dropped.
+  lookup_.reset();
+  if (TimedOut) throw ESockError("Zeitüberschreitung bei Host-Lookup");
+  if (Cancelled) throw ESockError("Host-Lookup abgebrochen");
+  if (!EventOk) throw ESockError("Host-Lookup fehlgeschlagen");
+  Notify(OnHostResolved, *this);
+}
+
+void TSockSession::ResolveWithRetry() {
+  for (int retries = 0;; ++retries) {
+    try {
+      ResolveHost();
+    } catch (const ESockError& error) {
+      const std::string text = error.what();
+      if (text == "Zeitüberschreitung bei Host-Lookup" || text == "Host-Lookup abgebrochen") throw;
+      peer_.sin_addr.s_addr = 0;
+    }
+    if (peer_.sin_addr.s_addr != 0) return;
+    if (retries > 0 || !OnInvalidHost) throw ESockError("Null Externe Adresse");
+    bool handled = false;
+    OnInvalidHost(handled);
+    if (!handled) throw ESockError("Null Externe Adresse");
+  }
+}
+
+void TSockSession::Connect() {
+  Status(8, "Herstellen der Verbindung");
+  Cancelled = false;
+  if (Connected) throw ESockError("Bereits verbunden");
+  ResolveWithRetry();
+  const int port = Proxy.empty() ? Port : ProxyPort;
+  if (port < 0 || port > 65535) throw ESockError("Ungültige Portnummer");
+  peer_.sin_family = AF_INET;
+  peer_.sin_port = htons(static_cast<std::uint16_t>(port));
+  EventArrived = false;
+  EventOk = true;
+  if (::connect(socket_, reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_) != 0 &&
+      errno != EINPROGRESS)
+    CheckError(10035);
+  // Watching again arms the one-shot connect notification.
+  WatchForData(platform::kSocketConnect);
+  WaitForConnect();
+}
+
+void TSockSession::WaitForConnect() {
+  StartTimer();
+  WaitFor([this] { return Connected || TimedOut || Cancelled || !EventOk; });
+  StopTimer();
+  if (!TimedOut && !Cancelled && EventOk) return;
+  // A connect that may still be pending must not haunt the next attempt.
+  loop_.UnwatchSocket(socket_);
+  ::close(socket_);
+  OpenSocket(0);
+  Notify(OnConnectionFailed, *this);
+  if (TimedOut) throw ESockError("Zeitüberschreitung bei Verbindung");
+  if (Cancelled) throw ESockError("Verbindung abgebrochen");
+  throw ESockError("Verbindung fehlgeschlagen");
+}
+
+void TSockSession::Disconnect() {
+  Status(8, "Verbindung wird abgebrochen");
+  CloseSocket();
+}
+
+void TSockSession::Abort() {
+  Status(8, "Abbrechen");
+  Cancel();
+}
+
+void TSockSession::Cancel() {
+  Status(8, "Beim Abbrechen");
+  Cancelled = true;
+}
+
+void TSockSession::CheckConnected() {
+  Status(8, "Überprüfung der Verbindung");
+  for (int attempts = 0; !Connected; ++attempts) {
+    if (attempts > 0 || !OnConnectionRequired) throw Exception("Nicht verbunden");
+    bool handled = false;
+    OnConnectionRequired(handled);
+    if (!handled) throw Exception("Nicht verbunden");
+  }
+}
+
+void TSockSession::CloseSocket() {
+  Status(4, "Schließen des Socket anfordern");
+  Connected = false;
+  if (socket_ < 0) return;
+  loop_.UnwatchSocket(socket_);
+  const int closed = ::close(socket_);
+  socket_ = -1;
+  if (closed != 0) CheckError(10035);
+  if (Destroying) return;
+  Notify(OnDisconnect, *this);
+  OpenSocket(0);
+}
+
+void TSockSession::CheckError(int ignored) {
+  const int error = platform::WinsockError(errno);
+  LastError = error;
+  if (error == ignored || error <= 10000) return;
+  const std::string text = ErrorMessage(error);
+  if (OnError) OnError(*this, static_cast<std::uint16_t>(error), text);
+  throw ESockError(text);
+}
+
+std::string TSockSession::ErrorMessage(int error) {
+  Status(8, "Fehlermeldung wird gelesen");
+  if (error == 0) return {};
+  if (const char* text = SocketErrorText(error)) return std::to_string(error) + ":" + text;
+  return "Unbekannte Fehlernummer " + std::to_string(error);
+}
+
+void TSockSession::StartTimer() {
+  Status(8, "Zeitgeber An");
+  TimedOut = false;
+  Timer.SetInterval(static_cast<unsigned>(std::max(TimeOut, 0)));
+  Timer.SetEnabled(true);
+}
+
+void TSockSession::StopTimer() {
+  Status(8, "Zeitgeber Aus");
+  Timer.SetEnabled(false);
+}
+
+void TSockSession::TimerFired() {
+  Status(8, "Zeitgeber ausgelöst");
+  StopTimer();
+  TimedOut = true;
+  EventArrived = true;
+  Abort();
+}
+
+void TSockSession::Status(int level, const std::string& text) {
+  if (ReportLevel < level) return;
+  statusText_ = text;
+  if (Destroying || !OnStatus) return;
+  try {
+    OnStatus(*this, text);
+  } catch (...) {
+  }
+}
+
+}  // namespace ftp

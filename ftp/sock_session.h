@@ -1,0 +1,188 @@
+#pragma once
+
+#include <netinet/in.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/ftp_errors.h"
+#include "ftp/session_timer.h"
+#include "platform/event_loop.h"
+
+namespace ftp {
+
+class THostLookup;
+
+// A TCP session over one non-blocking IPv4 socket, driven from the UI thread.
+// Socket readiness, the host lookup's completion and the time-out timer arrive
+// as notifications of the thread's event loop; every operation that waits
+// keeps that loop (and the host toolkit) running, so the window stays
+// responsive. A session always owns a socket, ready for the next Connect.
+class TSockSession {
+ public:
+  using TNotifyEvent = std::function<void(TSockSession& Sender)>;
+  using THandlerEvent = std::function<void(bool& Handled)>;
+  using TOnStatus = std::function<void(TSockSession& Sender, const std::string& Status)>;
+  using TOnErrorEvent =
+      std::function<void(TSockSession& Sender, std::uint16_t Errno, const std::string& Errmsg)>;
+
+  static constexpr std::size_t kBufferSize = 65536;
+
+  // Raises ESockError "Die Initialisierung der Windows-Sockets ist fehlgeschlagen"
+  // when no socket can be created.
+  TSockSession();
+  virtual ~TSockSession();
+  TSockSession(const TSockSession&) = delete;
+  TSockSession& operator=(const TSockSession&) = delete;
+
+  // Published properties.
+  std::string Host;
+  int Port = 0;
+  int TimeOut = 0;  // milliseconds; 0 = waits are unbounded
+  int ReportLevel = 0;
+  TNotifyEvent OnDisconnect;
+  TNotifyEvent OnConnect;
+  THandlerEvent OnInvalidHost;
+  TNotifyEvent OnHostResolved;
+  TOnStatus OnStatus;
+  TNotifyEvent OnConnectionFailed;
+
+  // Public members (published by TFtpClient).
+  std::string Proxy;
+  int ProxyPort = 0;
+  TOnErrorEvent OnError;
+  THandlerEvent OnConnectionRequired;
+  TNotifyEvent OnPacketRecvd;
+  TNotifyEvent OnPacketSent;
+  // Internal notifications: data arrived; an incoming connection was signalled.
+  TNotifyEvent OnDataArrival;
+  TNotifyEvent OnAccept;
+
+  // State that the operations and their callers test.
+  bool Cancelled = false;
+  bool TimedOut = false;
+  bool EventArrived = false;
+  bool EventOk = false;
+  bool Connected = false;
+  bool Destroying = false;
+  int LastError = 0;
+  std::string LastReply;
+  std::int16_t ReplyCode = 0;
+  std::int64_t BytesSent = 0;
+  std::int64_t BytesReceived = 0;
+  std::int64_t TransferSize = 0;
+  // Six lines about the socket layer, filled by the first live session only.
+  std::vector<std::string> WinsockInfo;
+
+  // The last text reported by Status.
+  const std::string& StatusText() const { return statusText_; }
+
+  // Waits for the incoming connection of Listen and makes it this session's
+  // socket (the listening socket is closed); returns it. Raises ESockError
+  // "Annahme abgebrochen", "Zeitüberschreitung bei Annahme der Datenverbindung"
+  // or "Fehler beim Herstellen der Datenverbindung".
+  virtual int Accept();
+  // Resolves Proxy or Host and connects to ProxyPort or Port. Raises ESockError.
+  virtual void Connect();
+  virtual void Disconnect();
+  // Sends the command line and returns the reply line (empty when the peer closed).
+  virtual std::string Transaction(const std::string& command);
+  virtual void Abort();
+
+  void Cancel();
+  // Raises Exception "Nicht verbunden" unless connected (after OnConnectionRequired had its chance).
+  void CheckConnected();
+  // Sends all bytes; a length of 0 sends up to the first zero byte.
+  void SendBuffer(const char* bytes, std::size_t length);
+  void Write(const std::string& text);
+  void Writeln(const std::string& text);
+  // The next line with its terminator; empty when the peer closed. Raises
+  // EAbortError on cancel or time-out, ESockError for a line beyond 64 KiB.
+  std::string ReadLn();
+  // `count` bytes (0: whatever is waiting, which may be nothing).
+  std::string Read(std::uint16_t count);
+  bool DataAvailable();
+  void ClearInput();
+  void ResolveHost();
+  void CloseSocket();
+  void CheckError(int ignored);
+  // "number:text" from the socket error table; empty for 0.
+  std::string ErrorMessage(int error);
+  void StartTimer();
+  void StopTimer();
+  void TimerFired();
+  void Status(int level, const std::string& text);
+
+  // Data-connection operations.
+  void Listen(bool useCompletion);
+  // Accept takes connections from this IPv4 address only (network order); others are closed.
+  void AcceptOnlyFrom(in_addr_t address) { acceptFrom_ = address; }
+  std::string LocalAddressText();
+  std::string LocalPortText();
+  // Raises EAbortError "Socket-send abgebrochen" or "Zeitüberschreitung beim Senden der Datei".
+  void SendFile(const std::string& file);
+  // Raises EAbortError "Socket-send abgebrochen" on cancel or when no data came for TimeOut.
+  void CaptureFile(const std::string& file);
+
+  // The address the session connected to or accepted from (network order).
+  in_addr_t PeerAddress() const { return peer_.sin_addr.s_addr; }
+  int SocketHandle() const { return socket_; }
+  // Lets a later close deliver the data still queued instead of resetting.
+  void KeepUnsentDataOnClose();
+
+ protected:
+  // What a wait blocks on besides the loop's own notifications.
+  enum class WaitOn { Messages, Readable, Writable };
+
+  // Keeps messages flowing until `done` holds. Every wait of the session goes through here.
+  void WaitFor(const std::function<bool()>& done, WaitOn what = WaitOn::Messages);
+  // One pass of WaitFor: blocks in poll for at most a few milliseconds on the
+  // loop (and on the socket for `what`), then processes pending messages.
+  void WaitPass(WaitOn what);
+  // One pass of a data loop that met a full or empty socket: blocks in poll on
+  // the socket until it is ready or messages are due, and processes messages
+  // at most every kPumpInterval, not after every chunk.
+  void AwaitSocket(WaitOn what);
+  // Processes messages if the last pass is kPumpInterval ago.
+  void PumpIfDue();
+
+  // ReplyCode := the leading number of `reply` (first 10 characters), if it
+  // has one. Raises ESockError "Ungültiger Antwortcode" above 32767.
+  void ParseReplyCode(const std::string& reply);
+
+  platform::EventLoop& loop_;
+
+ private:
+  void OpenSocket(int protocol);
+  void WatchForData(unsigned extra = 0);
+  void OnSocketNotification(unsigned event, int error);
+  void OnCompletion(unsigned event, int error);
+  void OnLookupDone(int error, in_addr_t address);
+  void ResolveWithRetry();
+  void WaitForConnect();
+  // Whether SendAll reports each send as file progress (BytesSent, OnPacketSent).
+  enum class Progress { Quiet, Reported };
+  void SendAll(const char* bytes, std::size_t length, Progress progress);
+  int TakeAcceptedConnection();
+  // Raises EAbortError with `timeoutText` after a time-out, else with
+  // `cancelText` after a cancel, and clears Cancelled; returns otherwise.
+  void RaiseIfStopped(const char* cancelText, const char* timeoutText);
+  static void Notify(const TNotifyEvent& event, TSockSession& sender);
+
+  std::array<char, kBufferSize> buffer_;
+  int socket_ = -1;
+  sockaddr_in peer_{};
+  in_addr_t acceptFrom_ = 0;
+  std::string statusText_;
+  TSessionTimer Timer;
+  std::unique_ptr<THostLookup> lookup_;
+  std::chrono::steady_clock::time_point lastPump_;
+  bool progressed_ = false;  // data moved since the last pump
+};
+
+}  // namespace ftp

@@ -1,0 +1,165 @@
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "ftp/armed_timer.h"
+#include "ftp/reply_text.h"
+#include "ftp/sock_session.h"
+#include "platform/winsock_error.h"
+
+namespace ftp {
+namespace {
+
+bool WouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+}  // namespace
+
+void TSockSession::RaiseIfStopped(const char* cancelText, const char* timeoutText) {
+  // The session's own time-out also cancels it (Abort), so it is told first.
+  if (TimedOut && timeoutText) {
+    Cancelled = false;
+    throw EAbortError(timeoutText);
+  }
+  if (!Cancelled) return;
+  Cancelled = false;
+  throw EAbortError(cancelText);
+}
+
+void TSockSession::SendAll(const char* bytes, std::size_t length, Progress progress) {
+  std::size_t remaining = length;
+  while (remaining > 0 && !Cancelled && !TimedOut) {
+    const ssize_t sent = ::send(socket_, bytes + (length - remaining), remaining, MSG_NOSIGNAL);
+    if (sent == 0) return;
+    if (sent < 0) {
+      if (WouldBlock(errno))
+        AwaitSocket(WaitOn::Writable);
+      else
+        CheckError(10035);
+      continue;
+    }
+    remaining -= static_cast<std::size_t>(sent);
+    if (progress == Progress::Quiet) continue;
+    BytesSent += sent;
+    progressed_ = true;
+    Notify(OnPacketSent, *this);
+    PumpIfDue();
+  }
+}
+
+void TSockSession::SendBuffer(const char* bytes, std::size_t length) {
+  Status(4, "Puffer senden");
+  ArmedTimer timer(*this);
+  if (!Cancelled) {
+    if (length == 0) length = strnlen(bytes, kBufferSize);
+    if (length >= kBufferSize) throw ESockError("Text zu lang für Socket-send");
+    SendAll(bytes, length, Progress::Quiet);
+  }
+  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung bei Socket-send");
+}
+
+void TSockSession::Write(const std::string& text) {
+  Status(8, "Schreiben");
+  if (text.size() >= kBufferSize) throw ESockError("Text zu lang für Socket-send");
+  std::memcpy(buffer_.data(), text.data(), text.size());
+  buffer_[text.size()] = '\0';
+  SendBuffer(buffer_.data(), 0);
+}
+
+void TSockSession::Writeln(const std::string& text) {
+  Status(8, "Writeln");
+  Write(text + "\r\n");
+}
+
+std::string TSockSession::ReadLn() {
+  Status(8, "ReadLn");
+  ArmedTimer timer(*this);
+  std::string line;
+  while (!Cancelled && !TimedOut) {
+    const std::size_t room = kBufferSize - line.size();
+    if (room == 0) throw ESockError("Zeile zu lang bei Socket-readln");
+    const ssize_t peeked = ::recv(socket_, buffer_.data(), room, MSG_PEEK);
+    if (peeked == 0) return {};
+    if (peeked < 0) {
+      const int error = errno;
+      LastError = platform::WinsockError(error);
+      if (LastError == 10057) return {};
+      if (!WouldBlock(error)) CheckError(10035);
+      WaitPass(WaitOn::Readable);
+      continue;
+    }
+    const char* begin = buffer_.data();
+    const char* end = begin + peeked;
+    const char* lf = std::find(begin, end, '\n');
+    if (lf != end && Cancelled) break;
+    // Take exactly the bytes up to the LF; what follows stays for the next read.
+    const std::size_t take = lf != end ? static_cast<std::size_t>(lf - begin) + 1
+                                       : static_cast<std::size_t>(peeked);
+    const ssize_t got = ::recv(socket_, buffer_.data(), take, 0);
+    if (got > 0) line.append(buffer_.data(), static_cast<std::size_t>(got));
+    if (lf != end) return line;
+    Timer.Restart();
+  }
+  RaiseIfStopped("Socket-readln abgebrochen", "Zeitüberschreitung beim Warten auf Antwort");
+  return line;
+}
+
+std::string TSockSession::Read(std::uint16_t count) {
+  Status(8, "Read( " + std::to_string(count) + " )");
+  std::size_t wanted = count;
+  if (count > 0) {
+    while (!Cancelled) {
+      const ssize_t peeked = ::recv(socket_, buffer_.data(), kBufferSize, MSG_PEEK | MSG_DONTWAIT);
+      if (peeked >= static_cast<ssize_t>(count)) break;
+      if (peeked == 0) return {};
+      if (peeked < 0) CheckError(10035);
+      // Peeked bytes stay readable, so wait for the next arrival, not for readability.
+      WaitPass(WaitOn::Messages);
+    }
+  } else {
+    const ssize_t peeked = ::recv(socket_, buffer_.data(), kBufferSize, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked < 0) {
+      CheckError(10035);
+      return {};
+    }
+    wanted = static_cast<std::size_t>(peeked);
+  }
+  RaiseIfStopped("Socket-send abgebrochen", nullptr);
+  const ssize_t got = ::recv(socket_, buffer_.data(), wanted, MSG_DONTWAIT);
+  return got > 0 ? std::string(buffer_.data(), static_cast<std::size_t>(got)) : std::string();
+}
+
+bool TSockSession::DataAvailable() {
+  Status(8, "Daten verfügbar");
+  char byte;
+  return ::recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+}
+
+void TSockSession::ClearInput() {
+  Status(8, "Löschen der Eingabe");
+  [[maybe_unused]] const ssize_t dropped =
+      ::recv(socket_, buffer_.data(), kBufferSize, MSG_DONTWAIT);
+}
+
+std::string TSockSession::Transaction(const std::string& command) {
+  Status(8, "Transaktion");
+  ReplyCode = 0;
+  Writeln(command);
+  const std::string reply = ReadLn();
+  LastReply = reply;
+  if (!reply.empty()) {
+    Status(1, reply);
+    ParseReplyCode(reply);
+  }
+  return reply;
+}
+
+void TSockSession::ParseReplyCode(const std::string& reply) {
+  const auto code = LeadingNumber(reply, 10);
+  if (!code) return;
+  if (*code > 32767) throw ESockError("Ungültiger Antwortcode");
+  ReplyCode = static_cast<std::int16_t>(*code);
+}
+
+}  // namespace ftp

@@ -1,0 +1,170 @@
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "ftp/armed_timer.h"
+#include "ftp/sock_session.h"
+#include "ftp/unique_fd.h"
+#include "platform/winsock_error.h"
+
+namespace ftp {
+namespace {
+
+sockaddr_in LocalAddress(int socket) {
+  sockaddr_in local{};
+  socklen_t length = sizeof local;
+  getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length);
+  return local;
+}
+
+void WriteAll(int file, const char* bytes, std::size_t length, const std::string& path) {
+  while (length > 0) {
+    const ssize_t written = ::write(file, bytes, length);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      RaiseFileError("Datei kann nicht geschrieben werden", path);
+    }
+    bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+}
+
+}  // namespace
+
+void TSockSession::Listen(bool useCompletion) {
+  Status(8, "Warten auf Ereignisse");
+  if (Port < 0 || Port > 65535) throw ESockError("Ungültige Portnummer");
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(static_cast<std::uint16_t>(Port));
+  EventArrived = false;
+  if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+    CheckError(10035);
+  loop_.WatchSocket(socket_, platform::kSocketAccept, [this, useCompletion](unsigned event, int error) {
+    if (useCompletion)
+      OnCompletion(event, error);
+    else
+      OnSocketNotification(event, error);
+  });
+  if (::listen(socket_, 1) != 0) CheckError(10035);
+}
+
+int TSockSession::Accept() {
+  Status(4, "Annahme");
+  ArmedTimer timer(*this);
+  for (;;) {
+    WaitFor([this] { return EventArrived || Cancelled || TimedOut; });
+    if (TimedOut) {
+      Cancelled = false;
+      throw ESockError("Zeitüberschreitung bei Annahme der Datenverbindung");
+    }
+    if (Cancelled) throw ESockError("Annahme abgebrochen");
+    if (!EventOk) throw ESockError("Fehler beim Herstellen der Datenverbindung");
+    const int accepted = TakeAcceptedConnection();
+    if (accepted >= 0) {
+      RaiseIfStopped("Socket-send abgebrochen", nullptr);
+      return accepted;
+    }
+    EventArrived = false;
+  }
+}
+
+int TSockSession::TakeAcceptedConnection() {
+  for (;;) {
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    const int accepted = ::accept4(socket_, reinterpret_cast<sockaddr*>(&from), &length,
+                                   SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (accepted < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return -1;
+      CheckError(10035);
+      return -1;
+    }
+    // Only the server may deliver the data; anybody else is turned away.
+    if (acceptFrom_ != 0 && from.sin_addr.s_addr != acceptFrom_) {
+      ::close(accepted);
+      continue;
+    }
+    loop_.UnwatchSocket(socket_);
+    ::close(socket_);
+    socket_ = accepted;
+    peer_ = from;
+    WatchForData();
+    Connected = true;
+    return accepted;
+  }
+}
+
+void TSockSession::KeepUnsentDataOnClose() {
+  const linger off{0, 0};
+  setsockopt(socket_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+}
+
+std::string TSockSession::LocalAddressText() {
+  char text[INET_ADDRSTRLEN] = {};
+  const sockaddr_in local = LocalAddress(socket_);
+  inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+  std::string address(text);
+  std::replace(address.begin(), address.end(), '.', ',');
+  return address;
+}
+
+std::string TSockSession::LocalPortText() {
+  const std::uint16_t port = ntohs(LocalAddress(socket_).sin_port);
+  return "," + std::to_string(port >> 8) + "," + std::to_string(port & 0xff);
+}
+
+void TSockSession::SendFile(const std::string& file) {
+  Status(8, "SendFile");
+  const UniqueFd input(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!input) RaiseFileError("Datei kann nicht geöffnet werden", file);
+  ArmedTimer timer(*this);
+  while (!Cancelled && !TimedOut) {
+    const ssize_t chunk = ::read(input.get(), buffer_.data(), kBufferSize);
+    if (chunk < 0) {
+      if (errno == EINTR) continue;
+      RaiseFileError("Datei kann nicht gelesen werden", file);
+    }
+    if (chunk == 0) break;
+    SendAll(buffer_.data(), static_cast<std::size_t>(chunk), Progress::Reported);
+  }
+  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
+}
+
+void TSockSession::CaptureFile(const std::string& file) {
+  Status(8, "Datei erfassen");
+  BytesReceived = 0;
+  ArmedTimer timer(*this);
+  const UniqueFd output(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!output) RaiseFileError("Datei kann nicht angelegt werden", file);
+  while (!Cancelled && !TimedOut) {
+    const ssize_t got = ::recv(socket_, buffer_.data(), kBufferSize, 0);
+    if (got > 0) {
+      WriteAll(output.get(), buffer_.data(), static_cast<std::size_t>(got), file);
+      BytesReceived += got;
+      progressed_ = true;
+      Notify(OnPacketRecvd, *this);
+      PumpIfDue();
+      continue;
+    }
+    if (got == 0) break;
+    const int error = errno;
+    LastError = platform::WinsockError(error);
+    if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
+      AwaitSocket(WaitOn::Readable);
+      continue;
+    }
+    if (LastError == 10057) break;
+    CheckError(10035);
+  }
+  if (TimedOut) Cancelled = true;
+  RaiseIfStopped("Socket-send abgebrochen", nullptr);
+}
+
+}  // namespace ftp

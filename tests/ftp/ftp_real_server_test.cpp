@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ftp/ftp_client.h"
+#include "ftp_client_probe.h"
+#include "support/real_ftp_server.h"
+#include "support/temp_dir.h"
+
+namespace ftp {
+namespace {
+
+struct ServerMode {
+  test::RealServerKind kind;
+  bool passive;
+};
+
+std::string NameOf(const testing::TestParamInfo<ServerMode>& info) {
+  return std::string(info.param.kind == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd") +
+         (info.param.passive ? "Passive" : "Active");
+}
+
+// One real server and a client logged in to it, in the mode of the parameter.
+class RealServerTest : public testing::TestWithParam<ServerMode> {
+ protected:
+  RealServerTest() : server_(GetParam().kind), probe_(server_.Port()) {
+    probe_.client.UserID = server_.User();
+    probe_.client.Password = server_.Password();
+    probe_.client.Passive = GetParam().passive;
+  }
+
+  void Login() {
+    probe_.client.Connect();
+    ASSERT_TRUE(probe_.client.Connected);
+  }
+
+  // Uploads `content` in `mode` and downloads it again; both copies must be byte-exact.
+  void RoundTrip(const std::string& name, const std::string& content, TTransferMode mode) {
+    test::WriteFile(local_ / ("up-" + name), content);
+    probe_.client.SetTransferMode(mode);
+    probe_.client.Upload((local_ / ("up-" + name)).string(), name);
+    EXPECT_TRUE(test::ReadFile(server_.LoginDir() / name) == content) << name << " arrived changed";
+    probe_.client.Download(name, (local_ / ("down-" + name)).string());
+    EXPECT_TRUE(test::ReadFile(local_ / ("down-" + name)) == content) << name << " came back changed";
+    EXPECT_EQ(probe_.client.BytesReceived(), static_cast<std::int64_t>(content.size()));
+  }
+
+  test::RealFtpServer server_;
+  test::ProbedClient probe_;
+  test::TempDir local_;
+};
+
+TEST_P(RealServerTest, LogsInClimbsThreeLevelsAndSetsTheTypes) {
+  std::filesystem::create_directories(server_.Top() / "k3" / "fab" / "cae");
+  Login();
+  probe_.client.ChangeDirectory("../../../k3/fab/cae");
+  probe_.client.SetTransferMode(tmAscii);
+  probe_.client.SetTransferMode(tmLocal8);
+  EXPECT_EQ(probe_.successes, (std::vector<TCmdType>{ctChangeDir, ctOther, ctOther}));
+  probe_.client.SendCommand("PWD");
+  EXPECT_NE(probe_.client.LastReply.find("k3/fab/cae"), std::string::npos) << probe_.client.LastReply;
+  probe_.client.Disconnect();
+  EXPECT_FALSE(probe_.client.Connected);
+}
+
+TEST_P(RealServerTest, SmallFilesTravelByteExact) {
+  Login();
+  RoundTrip("empty.cnt", "", tmLocal8);
+  RoundTrip("container.cnt", test::PatternBytes(100000, 7), tmLocal8);
+  // Text without line ends is the same in every representation type.
+  RoundTrip("text.xml", std::string(5000, 'x'), tmAscii);
+  EXPECT_EQ(probe_.successes.size(), 9u);
+}
+
+TEST_P(RealServerTest, LargeFileTravelsByteExact) {
+  Login();
+  RoundTrip("large.bin", test::PatternBytes(64 * 1024 * 1024, 3), tmLocal8);
+}
+
+TEST_P(RealServerTest, BytesReceivedTellsTheLastOfThreeDownloads) {
+  test::WriteFile(server_.LoginDir() / "ftpsend.xml", std::string(300, 'a'));
+  test::WriteFile(server_.LoginDir() / "checkit.mck", std::string(200, 'b'));
+  test::WriteFile(server_.LoginDir() / "Readme.html", std::string(123, 'c'));
+  Login();
+  probe_.client.SetTransferMode(tmAscii);
+  for (const char* name : {"ftpsend.xml", "checkit.mck", "Readme.html"})
+    probe_.client.Download(name, (local_ / name).string());
+  EXPECT_EQ(probe_.client.BytesReceived(), 123);
+  EXPECT_EQ(probe_.client.TransferSize, 123);
+}
+
+TEST_P(RealServerTest, MissingRemoteFileFailsTwice) {
+  test::WriteFile(local_ / "ftpsend.xml", "last good list");
+  Login();
+  try {
+    probe_.client.Download("no-such-file.xml", (local_ / "ftpsend.xml").string());
+    FAIL();
+  } catch (const FTPException& error) {
+    EXPECT_EQ(std::string(error.what()).substr(0, 3), "550");
+  }
+  EXPECT_EQ(probe_.failures, (std::vector<TCmdType>{ctDownload, ctDownload}));
+  EXPECT_EQ(test::ReadFile(local_ / "ftpsend.xml"), "last good list");
+  EXPECT_TRUE(probe_.client.Connected);
+}
+
+TEST_P(RealServerTest, UploadIntoARefusedFolderFails) {
+  test::WriteFile(local_ / "c.cnt", "container");
+  Login();
+  EXPECT_THROW(probe_.client.Upload((local_ / "c.cnt").string(), "locked/c.cnt"), FTPException);
+  EXPECT_TRUE(probe_.successes.empty());
+  EXPECT_EQ(probe_.failures, (std::vector<TCmdType>{ctUpload, ctUpload}));
+  EXPECT_FALSE(std::filesystem::exists(server_.LoginDir() / "locked" / "c.cnt"));
+}
+
+TEST_P(RealServerTest, WrongPasswordEndsTheLogin) {
+  probe_.client.Password = "wrong";
+  probe_.client.ReportLevel = 1;
+  try {
+    probe_.client.Connect();
+    FAIL();
+  } catch (const FTPException& error) {
+    EXPECT_EQ(std::string(error.what()).substr(0, 3), "530");
+  }
+  EXPECT_EQ(probe_.connectionFailed, 1);
+  EXPECT_FALSE(probe_.client.Connected);
+  EXPECT_EQ(probe_.client.StatusText(), "Verbindung abgebrochen");
+  EXPECT_NE(std::find(probe_.statuses.begin(), probe_.statuses.end(), "QUIT"), probe_.statuses.end());
+  for (const std::string& status : probe_.statuses) EXPECT_EQ(status.find("wrong"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest,
+                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false},
+                                         ServerMode{test::RealServerKind::Pyftpdlib, true},
+                                         ServerMode{test::RealServerKind::Vsftpd, false},
+                                         ServerMode{test::RealServerKind::Vsftpd, true}),
+                         NameOf);
+
+}  // namespace
+}  // namespace ftp

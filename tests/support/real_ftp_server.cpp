@@ -1,0 +1,145 @@
+#include "support/real_ftp_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <system_error>
+
+namespace test {
+namespace {
+
+constexpr const char* kPyftpdlibMain = R"(
+import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+root, user, password = sys.argv[1:4]
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, root, perm="elradfmwMT")
+authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
+FTPHandler.authorizer = authorizer
+FTPHandler.auth_failed_timeout = 0.001
+logging.basicConfig(level=logging.CRITICAL)
+server = FTPServer(("127.0.0.1", 0), FTPHandler)
+print(server.address[1], flush=True)
+server.serve_forever()
+)";
+
+struct Pipe {
+  int fds[2] = {-1, -1};
+  Pipe() {
+    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
+  }
+  ~Pipe() {
+    for (int fd : fds)
+      if (fd >= 0) ::close(fd);
+  }
+  void CloseWriteEnd() {
+    ::close(fds[1]);
+    fds[1] = -1;
+  }
+};
+
+}  // namespace
+
+RealFtpServer::RealFtpServer(RealServerKind kind) : kind_(kind) {
+  if (kind == RealServerKind::Pyftpdlib)
+    StartPyftpdlib();
+  else
+    StartVsftpd();
+}
+
+RealFtpServer::~RealFtpServer() {
+  if (acceptor_.joinable()) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(stop_, &one, sizeof one);
+    acceptor_.join();
+  }
+  if (listener_ >= 0) ::close(listener_);
+  if (stop_ >= 0) ::close(stop_);
+}
+
+void RealFtpServer::StartPyftpdlib() {
+  user_ = "parcelo";
+  loginDir_ = tree_.Path();
+  std::filesystem::create_directories(loginDir_ / "locked");
+  Pipe output;
+  server_ = std::make_unique<ChildProcess>(
+      std::vector<std::string>{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
+                               password_},
+      ChildProcess::Options{-1, output.fds[1]});
+  output.CloseWriteEnd();
+  port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
+}
+
+void RealFtpServer::StartVsftpd() {
+  user_ = "anonymous";
+  loginDir_ = tree_.Path() / "srv" / "ftp" / "pub";
+  WriteFile(loginDir_ / "locked", "");
+  const auto passwords = state_.Path() / "passwords";
+  WriteFile(passwords, password_ + "\n");
+  const auto config = state_.Path() / "vsftpd.conf";
+  WriteFile(config,
+            "listen=NO\n"
+            "listen_ipv6=NO\n"
+            "run_as_launching_user=YES\n"
+            "anonymous_enable=YES\n"
+            "local_enable=NO\n"
+            "anon_root=" + loginDir_.string() + "\n"
+            "secure_email_list_enable=YES\n"
+            "email_password_file=" + passwords.string() + "\n"
+            "write_enable=YES\n"
+            "anon_upload_enable=YES\n"
+            "anon_mkdir_write_enable=YES\n"
+            "anon_other_write_enable=YES\n"
+            "anon_umask=022\n"
+            "allow_writeable_chroot=YES\n"
+            "pasv_enable=YES\n"
+            "port_enable=YES\n"
+            "connect_from_port_20=NO\n"
+            "seccomp_sandbox=NO\n"
+            "delay_failed_login=0\n"
+            "dirmessage_enable=NO\n"
+            "xferlog_enable=NO\n");
+  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener_, 8) != 0 ||
+      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    throw std::system_error(errno, std::generic_category(), "vsftpd launcher listen");
+  port_ = ntohs(address.sin_port);
+  stop_ = ::eventfd(0, EFD_CLOEXEC);
+  acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
+}
+
+void RealFtpServer::ServeVsftpd(const std::string& config) {
+  for (;;) {
+    pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0 && errno == EINTR) continue;
+    if (fds[1].revents) break;
+    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (connection < 0) continue;
+    std::lock_guard guard(childrenLock_);
+    std::erase_if(children_, [](const auto& child) { return child->Ended(); });
+    try {
+      children_.push_back(std::make_unique<ChildProcess>(
+          std::vector<std::string>{"vsftpd", config}, ChildProcess::Options{connection, connection}));
+    } catch (const std::exception&) {
+    }
+    ::close(connection);
+  }
+  std::lock_guard guard(childrenLock_);
+  children_.clear();
+}
+
+}  // namespace test

@@ -1,0 +1,249 @@
+#include "support/scripted_ftp_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
+namespace test {
+namespace {
+
+constexpr int kStepBoundMs = 10000;
+
+// A listening socket on 127.0.0.1 at a free port.
+int ListenOnLoopback(std::uint16_t* port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd, 4) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    throw std::system_error(errno, std::generic_category(), "listen");
+  }
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+// Waits until `fd` is ready for `events`, the server stops, or the bound passes.
+void AwaitReady(int fd, int stop, short events, int boundMs) {
+  pollfd fds[2] = {{fd, events, 0}, {stop, POLLIN, 0}};
+  int count;
+  while ((count = ::poll(fds, 2, boundMs)) < 0 && errno == EINTR) {
+  }
+  if (fds[1].revents) throw std::runtime_error("the server is stopping");
+  if (count == 0) throw std::runtime_error("nothing happened within the bound");
+}
+
+int AcceptOne(int listener, int stop, int boundMs) {
+  AwaitReady(listener, stop, POLLIN, boundMs);
+  const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "accept");
+  return fd;
+}
+
+}  // namespace
+
+ScriptedFtpServer::ScriptedFtpServer(Script script) : script_(std::move(script)) {
+  listener_ = ListenOnLoopback(&port_);
+  stop_ = ::eventfd(0, EFD_CLOEXEC);
+  thread_ = std::thread([this] { Serve(); });
+}
+
+ScriptedFtpServer::~ScriptedFtpServer() {
+  const std::uint64_t one = 1;
+  [[maybe_unused]] auto written = ::write(stop_, &one, sizeof one);
+  thread_.join();
+  ::close(listener_);
+  ::close(stop_);
+}
+
+void ScriptedFtpServer::Serve() {
+  for (;;) {
+    int fd;
+    try {
+      fd = AcceptOne(listener_, stop_, -1);
+    } catch (const std::exception&) {
+      return;
+    }
+    try {
+      Connection connection(*this, fd);
+      script_(connection);
+    } catch (const std::exception& error) {
+      std::lock_guard guard(lock_);
+      if (failure_.empty()) failure_ = error.what();
+    }
+    std::lock_guard guard(lock_);
+    ++finished_;
+  }
+}
+
+void ScriptedFtpServer::Record(const std::string& command) {
+  std::lock_guard guard(lock_);
+  commands_.push_back(command);
+}
+
+std::vector<std::string> ScriptedFtpServer::Commands() const {
+  std::lock_guard guard(lock_);
+  return commands_;
+}
+
+int ScriptedFtpServer::Finished() const {
+  std::lock_guard guard(lock_);
+  return finished_;
+}
+
+std::string ScriptedFtpServer::Failure() const {
+  std::lock_guard guard(lock_);
+  return failure_;
+}
+
+ScriptedFtpServer::DataConnection::DataConnection(int fd, int stop) : fd_(fd), stop_(stop) {}
+
+ScriptedFtpServer::DataConnection::DataConnection(DataConnection&& other) noexcept
+    : fd_(other.fd_), stop_(other.stop_) {
+  other.fd_ = -1;
+}
+
+ScriptedFtpServer::DataConnection::~DataConnection() { Close(); }
+
+void ScriptedFtpServer::DataConnection::Await(short events) const {
+  AwaitReady(fd_, stop_, events, kStepBoundMs);
+}
+
+void ScriptedFtpServer::DataConnection::Send(const std::string& bytes) {
+  std::size_t sent = 0;
+  while (sent < bytes.size()) {
+    Await(POLLOUT);
+    const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category(), "send");
+    if (n > 0) sent += static_cast<std::size_t>(n);
+  }
+}
+
+std::string ScriptedFtpServer::DataConnection::ReceiveAll() {
+  std::string received;
+  char chunk[65536];
+  for (;;) {
+    Await(POLLIN);
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n == 0) return received;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw std::system_error(errno, std::generic_category(), "recv");
+    }
+    received.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+void ScriptedFtpServer::DataConnection::AwaitClose() { ReceiveAll(); }
+
+void ScriptedFtpServer::DataConnection::Reset() {
+  const linger reset{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  Close();
+}
+
+void ScriptedFtpServer::DataConnection::Close() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+}
+
+ScriptedFtpServer::Connection::Connection(ScriptedFtpServer& server, int fd)
+    : DataConnection(fd, server.stop_), server_(server) {}
+
+std::string ScriptedFtpServer::Connection::Command() {
+  for (;;) {
+    const std::size_t end = pending_.find("\r\n");
+    if (end != std::string::npos) {
+      std::string command = pending_.substr(0, end);
+      pending_.erase(0, end + 2);
+      server_.Record(command);
+      return command;
+    }
+    Await(POLLIN);
+    char chunk[4096];
+    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    if (n == 0) throw std::runtime_error("the client closed the control connection");
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw std::system_error(errno, std::generic_category(), "recv");
+    }
+    pending_.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+void ScriptedFtpServer::Connection::Reply(const std::string& line) { Send(line + "\r\n"); }
+
+void ScriptedFtpServer::Connection::Login() {
+  Reply("220 Scripted server ready");
+  Command();
+  Reply("331 Password required");
+  Command();
+  Reply("230 Logged in");
+}
+
+ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(
+    const std::string& portCommand, const char* from) {
+  unsigned h1, h2, h3, h4, p1, p2;
+  if (std::sscanf(portCommand.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h1, &h2, &h3, &h4, &p1, &p2) != 6)
+    throw std::runtime_error("not a PORT command: " + portCommand);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(h1 << 24 | h2 << 16 | h3 << 8 | h4);
+  address.sin_port = htons(static_cast<std::uint16_t>(p1 * 256 + p2));
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  inet_pton(AF_INET, from, &local.sin_addr);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    ::close(fd);
+    throw std::system_error(error, std::generic_category(), "connect to " + portCommand);
+  }
+  return DataConnection(fd, stop_);
+}
+
+ScriptedFtpServer::PassiveListener ScriptedFtpServer::Connection::Listen() {
+  return PassiveListener(stop_);
+}
+
+ScriptedFtpServer::PassiveListener::PassiveListener(int stop) : stop_(stop) {
+  std::uint16_t port;
+  fd_ = ListenOnLoopback(&port);
+}
+
+ScriptedFtpServer::PassiveListener::PassiveListener(PassiveListener&& other) noexcept
+    : fd_(other.fd_), stop_(other.stop_) {
+  other.fd_ = -1;
+}
+
+ScriptedFtpServer::PassiveListener::~PassiveListener() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::string ScriptedFtpServer::PassiveListener::Tuple() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+  const unsigned port = ntohs(address.sin_port);
+  return "127,0,0,1," + std::to_string(port >> 8) + "," + std::to_string(port & 0xff);
+}
+
+ScriptedFtpServer::DataConnection ScriptedFtpServer::PassiveListener::Accept() {
+  return DataConnection(AcceptOne(fd_, stop_, kStepBoundMs), stop_);
+}
+
+}  // namespace test

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace test {
+
+// A loopback FTP server that plays a script, for the replies, refusals and
+// broken connections that real servers will not produce on demand. It listens
+// on 127.0.0.1 at a free port and runs the script on its own thread once for
+// every control connection it accepts, in turn. Every command line it reads is
+// recorded, so a test can check what the client sent:
+//
+//   ScriptedFtpServer server([](auto& c) {
+//     c.Login();
+//     c.Command();                 // "CWD in"
+//     c.Reply("550 No such directory");
+//     c.AwaitClose();
+//   });
+//   ... client.Connect(); ...
+//   EXPECT_EQ(server.Commands()[2], "CWD in");
+//
+// Blocking steps of the script wait at most ten seconds and end at once when
+// the server is destroyed; a script that ends early says why in Failure().
+class ScriptedFtpServer {
+ public:
+  class DataConnection;
+  class PassiveListener;
+  class Connection;
+  using Script = std::function<void(Connection&)>;
+
+  explicit ScriptedFtpServer(Script script);
+  ~ScriptedFtpServer();
+  ScriptedFtpServer(const ScriptedFtpServer&) = delete;
+  ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
+
+  std::uint16_t Port() const { return port_; }
+  // Every command line received so far, without CR LF, over all connections.
+  std::vector<std::string> Commands() const;
+  // How many control connections the script has finished.
+  int Finished() const;
+  // Why a script run ended early (timeout, closed connection); empty if none did.
+  std::string Failure() const;
+
+ private:
+  friend class Connection;
+  void Serve();
+  void Record(const std::string& command);
+
+  Script script_;
+  int listener_ = -1;
+  int stop_ = -1;  // eventfd: readable once the server is being destroyed
+  std::uint16_t port_ = 0;
+  mutable std::mutex lock_;
+  std::vector<std::string> commands_;
+  int finished_ = 0;
+  std::string failure_;
+  std::thread thread_;
+};
+
+// One end of a TCP connection as the script sees it.
+class ScriptedFtpServer::DataConnection {
+ public:
+  DataConnection(int fd, int stop);
+  DataConnection(DataConnection&& other) noexcept;
+  ~DataConnection();
+  DataConnection(const DataConnection&) = delete;
+  DataConnection& operator=(const DataConnection&) = delete;
+
+  void Send(const std::string& bytes);
+  // Everything until the peer closes.
+  std::string ReceiveAll();
+  // Waits until the peer closes, discarding what arrives.
+  void AwaitClose();
+  // Closes at once, with a reset, as a server that breaks off does.
+  void Reset();
+  void Close();
+
+ protected:
+  // Waits (bounded) until the socket is ready for `events`; raises when the
+  // server stops or the bound passes.
+  void Await(short events) const;
+
+  int fd_;
+  int stop_;
+};
+
+// The control connection: command lines in, reply lines out.
+class ScriptedFtpServer::Connection : public DataConnection {
+ public:
+  Connection(ScriptedFtpServer& server, int fd);
+
+  // The next command line (without CR LF), recorded by the server. Raises when
+  // the client closes or nothing comes within the bound.
+  std::string Command();
+  // Sends `line` followed by CR LF.
+  void Reply(const std::string& line);
+  // Greeting 220, then USER answered 331 and PASS answered 230.
+  void Login();
+  // Connects to the address of a "PORT h1,h2,h3,h4,p1,p2" command, from
+  // the loopback address `from` (another 127.x.y.z plays a stranger).
+  DataConnection ConnectTo(const std::string& portCommand, const char* from = "127.0.0.1");
+  // Listens on a free loopback port for a passive data connection.
+  PassiveListener Listen();
+
+ private:
+  ScriptedFtpServer& server_;
+  std::string pending_;
+};
+
+// A listening socket for one passive data connection.
+class ScriptedFtpServer::PassiveListener {
+ public:
+  explicit PassiveListener(int stop);
+  PassiveListener(PassiveListener&& other) noexcept;
+  ~PassiveListener();
+  PassiveListener(const PassiveListener&) = delete;
+  PassiveListener& operator=(const PassiveListener&) = delete;
+
+  // "127,0,0,1,p1,p2", the tuple of a 227 reply.
+  std::string Tuple() const;
+  DataConnection Accept();
+
+ private:
+  int fd_;
+  int stop_;
+};
+
+}  // namespace test
