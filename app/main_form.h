@@ -8,6 +8,8 @@
 #include "app/file_dropper.h"
 #include "app/launch_info.h"
 #include "app/transfer_log.h"
+#include "entity/char_to_entity_translator.h"
+#include "ftp/ftp_client.h"
 
 class QAction;
 class QCheckBox;
@@ -58,6 +60,11 @@ class TForm1 : public QMainWindow {
   void StopAnimation();
   void SwitchAnimation(TCommonAVI clip);
 
+  // --- FTP client events and the start-up refresh
+  void FtpClient1Error(ftp::TSockSession& Sender, std::uint16_t Errno, const std::string& Errmsg);
+  void FtpClient1Failure(bool& Handled, ftp::TCmdType Trans_Type);
+  void FtpClient1Success(ftp::TCmdType Trans_Type);
+
   // --- options, menus and the small windows
   void Button3Click();
   void FileDropper3Drop(TFileDropper& sender, const std::string& path);
@@ -101,6 +108,10 @@ class TForm1 : public QMainWindow {
   TFileDropper* FileDropper3 = nullptr;
   TFileDropper* FileDropper1 = nullptr;
 
+  // Components.
+  ftp::TFtpClient FtpClient1;
+  entity::TCharToEntityTranslator CETRans;
+
   static constexpr const char* kOpenDialogFilter =
       "Container file (*.cnt, *.ecu)|*.cnt; *.ecu|SGML file (*.sgm, *.sgml)|*.sgm; *.sgml|"
       "XML file (*.xml)|*.xml|all files (*.*)|*.*";
@@ -125,6 +136,14 @@ class TForm1 : public QMainWindow {
   // Shows `address` in the viewer, modally, under `caption`; the viewer's own
   // caption comes back afterwards.
   void ShowInViewer(const std::string& caption, const std::string& address);
+  // --- start-up refresh and target list
+  // False when the program ends here (exit code 1).
+  bool RefreshFromServer();
+  void DownloadSiteFiles();
+  // Ends the FTP client's connection after an error, so the next Connect
+  // reaches the server it is asked for, not the one left behind.
+  void CloseFtpAfterError();
+
   // --- command line
   void EvaluateCommandLine();
   void HandleOption(std::size_t& index);
