@@ -39,13 +39,23 @@ std::string Verdict(const FindingList& findings) {
   return findings.Warnings() > 0 ? "passed with warnings" : "passed";
 }
 
-const char* StepText(StepResult result) {
+const char* VerdictStyle(const FindingList& findings) {
+  if (findings.Errors() > 0) return "error";
+  return findings.Warnings() > 0 ? "warning" : "passed";
+}
+
+struct Label {
+  const char* text;
+  const char* style;
+};
+
+Label StepLabel(StepResult result) {
   switch (result) {
-    case StepResult::kNotRun: return "not checked";
-    case StepResult::kPassed: return "passed";
-    case StepResult::kFailed: return "failed";
+    case StepResult::kNotRun: return {"not checked", "none"};
+    case StepResult::kPassed: return {"passed", "passed"};
+    case StepResult::kFailed: return {"failed", "error"};
   }
-  return "";
+  return {"", ""};
 }
 
 std::string Now() {
@@ -76,9 +86,8 @@ void SummaryRow(std::ostringstream& html, const char* name, const std::string& v
 }
 
 std::string StepCell(StepResult result) {
-  const char* text = StepText(result);
-  return std::string("<span class=\"") + (result == StepResult::kFailed ? "error" : result == StepResult::kPassed ? "passed" : "none") +
-         "\">" + text + "</span>";
+  const Label label = StepLabel(result);
+  return std::string("<span class=\"") + label.style + "\">" + label.text + "</span>";
 }
 
 std::string RulesCell(const CheckReport& report) {
@@ -88,9 +97,8 @@ std::string RulesCell(const CheckReport& report) {
 }
 
 void Summary(std::ostringstream& html, const CheckReport& report) {
-  const char* verdict_class = report.findings.Errors() > 0 ? "error" : report.findings.Warnings() > 0 ? "warning" : "passed";
-  html << "<h2>Summary</h2>\n<p class=\"verdict " << verdict_class << "\">Result: " << Verdict(report.findings)
-       << " &mdash; " << Totals(report.findings) << "</p>\n<table>\n";
+  html << "<h2>Summary</h2>\n<p class=\"verdict " << VerdictStyle(report.findings) << "\">Result: "
+       << Verdict(report.findings) << " &mdash; " << Totals(report.findings) << "</p>\n<table>\n";
   SummaryRow(html, "Container", Escaped(report.full_path.empty() ? report.container : report.full_path));
   SummaryRow(html, "Checked", Now());
   if (!report.encoding.empty()) SummaryRow(html, "Read as", Escaped(report.encoding));

@@ -125,7 +125,9 @@ struct CompiledRule {
 bool Compile(xmlXPathContext* xpath, const std::string& text, EngineState& state, Expression& expression) {
   expression.text = text;
   expression.compiled.reset(xmlXPathCtxtCompile(xpath, ToXml(text)));
-  if (!expression.compiled) state.xpath_error = "\"" + text + "\" is no valid XPath expression (" + state.xpath_error + ")";
+  if (!expression.compiled) {
+    state.xpath_error = "\"" + text + "\" is no valid XPath expression (" + state.xpath_error + ")";
+  }
   return expression.compiled != nullptr;
 }
 

@@ -44,7 +44,8 @@ TEST_F(ReadContainerTest, TakesUtf16AndStrayControlCharactersAsText) {
 TEST(AddMissingSystemLiteral, AddsAnEmptySystemLiteralAfterALonePublicIdentifier) {
   std::string text = "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\">\r\n<e/>";
   EXPECT_TRUE(AddMissingSystemLiteral(text));
-  EXPECT_EQ(text, "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\" \"\">\r\n<e/>");
+  EXPECT_EQ(text,
+            "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\" \"\">\r\n<e/>");
 
   std::string single = "<?xml version=\"1.0\"?>\n<!-- c -->\n<!DOCTYPE a PUBLIC '-//X//EN' [<!ELEMENT a EMPTY>]><a/>";
   EXPECT_TRUE(AddMissingSystemLiteral(single));

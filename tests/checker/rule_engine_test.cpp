@@ -26,7 +26,8 @@ constexpr const char* kContainer =
 
 class RuleEngineTest : public ::testing::Test {
  protected:
-  RuleEngineTest() : document(xmlReadMemory(kContainer, static_cast<int>(std::strlen(kContainer)), "c.xml", nullptr, 0)) {}
+  RuleEngineTest()
+      : document(xmlReadMemory(kContainer, static_cast<int>(std::strlen(kContainer)), "c.xml", nullptr, 0)) {}
 
   // Applies rules given as rule lines; returns the number applied.
   std::size_t Apply(std::initializer_list<const char*> lines) {

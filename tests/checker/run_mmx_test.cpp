@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <random>
+#include <regex>
 
 #include "support/temp_folder.h"
 
@@ -62,7 +64,8 @@ class RunMMxTest : public ::testing::Test {
   fs::path previous_directory;
 };
 
-#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << "missing: " << (part) << "\nin:\n" << (text)
+#define EXPECT_HAS(text, part) \
+  EXPECT_NE((text).find(part), std::string::npos) << "missing: " << (part) << "\nin:\n" << (text)
 
 TEST_F(RunMMxTest, TheValidSamplesPassWithoutFindings) {
   for (const char* name : {"valid-1.2.cnt", "valid-1.1.cnt"}) {
@@ -232,6 +235,28 @@ TEST_F(RunMMxTest, TextFromTheContainerIsEscapedInTheLog) {
   const std::string log = Log(c);
   EXPECT_HAS(log, "&quot;&lt;script&gt;@x&quot; does not look like a mail address.");
   EXPECT_EQ(log.find("<script>"), std::string::npos);
+}
+
+TEST_F(RunMMxTest, DamagedContainersNeverCrashTheChecker) {
+  const std::string original = test::ReadFile(site / "samples" / "valid-1.2.cnt");
+  std::mt19937 random(4711);
+  const std::string noise = std::string("<>&;\"'/![]?=\0\xFF\xC3-", 17);
+  for (int round = 0; round < 200; ++round) {
+    std::string damaged = original;
+    const int changes = 1 + static_cast<int>(random() % 8);
+    for (int i = 0; i < changes && !damaged.empty(); ++i) {
+      const std::size_t at = random() % damaged.size();
+      switch (random() % 4) {
+        case 0: damaged[at] = noise[random() % noise.size()]; break;
+        case 1: damaged.insert(at, 1, noise[random() % noise.size()]); break;
+        case 2: damaged.erase(at, 1 + random() % 40); break;
+        case 3: damaged.resize(at); break;
+      }
+    }
+    const std::string c = Container("damaged.cnt", damaged);
+    ASSERT_EQ(Check(c), 0) << "round " << round;
+    ASSERT_TRUE(std::regex_search(Err(c), std::regex("[0-9]+ errors?, [0-9]+ warnings?\n$"))) << "round " << round;
+  }
 }
 
 TEST(MMxLibrary, ExportsRunMMxAndNothingElse) {
