@@ -15,6 +15,7 @@ enum class Origin {
   kDtd,        // validation against the DTD
   kRule,       // a rule of the rule file
 };
+inline constexpr int kOriginCount = 4;
 
 struct Finding {
   Severity severity;
@@ -47,7 +48,7 @@ class FindingList {
   std::vector<Finding> kept_;
   std::size_t errors_ = 0;
   std::size_t warnings_ = 0;
-  std::size_t errors_by_origin_[4] = {};
+  std::size_t errors_by_origin_[kOriginCount] = {};
 };
 
 const char* SeverityName(Severity severity);
