@@ -67,11 +67,6 @@ TEST_F(TranslatorTest, IgnoresLinesWithoutEqualsSignAndTheEmptyKey) {
   EXPECT_EQ(translator.Lines(), (std::vector<std::string>{"[umlauts]", "=never", "", "\xF6=&ouml;"}));
 }
 
-TEST_F(TranslatorTest, ReadsDictionariesWithWindowsLineEnds) {
-  Load("\xE4=&auml;\r\n\xFC=&uuml;\r\n");
-  EXPECT_EQ(translator.Translate("\xE4\xFC"), "&auml;&uuml;");
-}
-
 TEST_F(TranslatorTest, LookupGivesTheValueOrTheArgumentItself) {
   Load("\xDF=&szlig;\n");
   EXPECT_EQ(translator.Lookup("\xDF"), "&szlig;");

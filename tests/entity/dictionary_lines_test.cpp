@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_folder.h"
-
 namespace entity {
 namespace {
 
@@ -21,22 +19,6 @@ TEST(SplitLines, KeepsEmptyLinesBetweenTerminatorsButAddsNoneAtTheEnd) {
 
 TEST(SplitLines, KeepsBlanksAndEightBitBytes) {
   EXPECT_EQ(SplitLines(" \xE4 = x \n"), Lines{" \xE4 = x "});
-}
-
-TEST(ReadDictionaryLines, ReadsTheLinesOfAFile) {
-  test::TempFolder folder;
-  const auto file = folder.Write("d.ini", "\xE4=&auml;\r\n[section]\r\n");
-  EXPECT_EQ(ReadDictionaryLines(file.string()), (Lines{"\xE4=&auml;", "[section]"}));
-}
-
-TEST(ReadDictionaryLines, GivesNothingForAFileThatCannotBeOpened) {
-  test::TempFolder folder;
-  EXPECT_FALSE(ReadDictionaryLines((folder.Path() / "missing.ini").string()).has_value());
-}
-
-TEST(ReadDictionaryLines, RaisesWhenTheFileOpensButCannotBeRead) {
-  test::TempFolder folder;
-  EXPECT_THROW(ReadDictionaryLines(folder.Path().string()), EDictionaryReadError);
 }
 
 }  // namespace
