@@ -17,6 +17,7 @@
 
 #include "app/app_icon.h"
 #include "app/read_me_form.h"
+#include "app/site_config.h"
 #include "app/handler_guard.h"
 #include "platform/locale_format.h"
 
@@ -49,6 +50,7 @@ TForm1::TForm1(LaunchInfo launch, QWidget* parent)
   CreateMenus();
   CreateStatusBar();
   ConnectHandlers();
+  CreateComponents();
   helpViewer_ = new TReadMeForm(this);
   helpViewer_->setWindowTitle(QStringLiteral("Parcelo Help"));
   helpViewer_->setModal(false);
@@ -137,6 +139,29 @@ void TForm1::CreateMenus() {
   HelpContents1->setShortcut(QKeySequence(Qt::Key_F1));
   HelpContents1->setProperty("category", QStringLiteral("Hilfe"));
   addAction(HelpContents1);
+}
+
+void TForm1::CreateComponents() {
+  const SiteServer site = SiteServerFromEnvironment();
+  FtpClient1.Host = site.host;
+  FtpClient1.Port = site.port;
+  FtpClient1.TimeOut = 5000;
+  FtpClient1.ReportLevel = 0;
+  FtpClient1.UserID = site.user;
+  FtpClient1.Password = site.password;
+  FtpClient1.Vendor = 2411;
+  FtpClient1.ParseList = false;
+  FtpClient1.ProxyPort = 0;
+  FtpClient1.Passive = false;
+  FtpClient1.FirewallType = ftp::FTUser;
+  FtpClient1.FWAuthenticate = false;
+  FtpClient1.OnError = [this](ftp::TSockSession& sender, std::uint16_t number, const std::string& text) {
+    FtpClient1Error(sender, number, text);
+  };
+  FtpClient1.OnFailure = [this](bool& handled, ftp::TCmdType kind) { FtpClient1Failure(handled, kind); };
+  FtpClient1.OnSuccess = [this](ftp::TCmdType kind) { FtpClient1Success(kind); };
+  // The dictionary lies beside the executable's folder, wherever the program is started from.
+  CETRans.SetDictionaryFile((launch_.executableFolder / "../lib/uml.ini").lexically_normal().string());
 }
 
 void TForm1::CreateStatusBar() {

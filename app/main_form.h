@@ -125,6 +125,7 @@ class TForm1 : public QMainWindow {
   void CreateControls();
   void CreateMenus();
   void CreateStatusBar();
+  void CreateComponents();
   void ConnectHandlers();
 
   void ReadSettings();

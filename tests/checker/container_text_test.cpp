@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace mmx {
 namespace {
@@ -10,7 +10,7 @@ namespace {
 class ReadContainerTest : public ::testing::Test {
  protected:
   ContainerText Read(std::string_view bytes) { return ReadContainer(folder.Write("c.cnt", bytes).string()); }
-  test::TempFolder folder;
+  test::TempDir folder;
 };
 
 TEST_F(ReadContainerTest, SortsWhatTheFileHolds) {

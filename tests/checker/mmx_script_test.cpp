@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace mmx {
 namespace {
 
 TEST(ReadMmxScript, ReadsEverySetting) {
-  test::TempFolder folder;
+  test::TempDir folder;
   const auto file = folder.Write("s.mmx",
                                  "# settings\r\n"
                                  "title =  Pr\xC3\xBC" "fung  \r\n"
@@ -25,7 +25,7 @@ TEST(ReadMmxScript, ReadsEverySetting) {
 }
 
 TEST(ReadMmxScript, WarnsAboutWhatItDoesNotUnderstandAndKeepsTheDefaults) {
-  test::TempFolder folder;
+  test::TempDir folder;
   const auto file = folder.Write("s.mmx",
                                  "colour = blue\n"
                                  "validate = maybe\n"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace mmx {
 namespace {
@@ -39,7 +39,7 @@ TEST(ParseRule, RejectsLinesThatAreNoRules) {
 }
 
 TEST(ReadRules, SkipsCommentsAndBlankLinesAndReportsBadLinesWithTheirNumber) {
-  test::TempFolder folder;
+  test::TempDir folder;
   const auto file = folder.Write("r.mck",
                                  "# comment ; with ; semicolons ; here\r\n"
                                  "\r\n"

@@ -9,7 +9,7 @@
 #include <random>
 #include <regex>
 
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ class RunMMxTest : public ::testing::Test {
     return Err(c);
   }
 
-  test::TempFolder app_dir;
+  test::TempDir app_dir;
   fs::path site;
   fs::path previous_directory;
 };

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <random>
 
-#include "support/temp_folder.h"
+#include "support/temp_dir.h"
 
 namespace entity {
 namespace {
@@ -23,7 +23,7 @@ class TranslatorTest : public ::testing::Test {
   }
   std::string PathOf(const std::string& name) const { return (folder.Path() / name).string(); }
 
-  test::TempFolder folder;
+  test::TempDir folder;
   TCharToEntityTranslator translator;
 };
 

@@ -22,6 +22,12 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::filesystem::path TempDir::Write(const std::string& name, std::string_view bytes) const {
+  const auto file = path_ / name;
+  WriteFile(file, std::string(bytes));
+  return file;
+}
+
 void WriteFile(const std::filesystem::path& file, const std::string& bytes) {
   std::filesystem::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);

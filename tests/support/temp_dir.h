@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace test {
 
@@ -16,6 +17,8 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // Writes `bytes` unchanged to `name` below the folder and returns its full path.
+  std::filesystem::path Write(const std::string& name, std::string_view bytes) const;
 
  private:
   std::filesystem::path path_;
