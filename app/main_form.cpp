@@ -178,6 +178,7 @@ void TForm1::ConnectHandlers() {
   };
   on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
   on(Button3, &QPushButton::clicked, &TForm1::Button3Click);
+  on(ckContainer, &QPushButton::clicked, &TForm1::ckContainerClick);
   on(SendMail, &QCheckBox::toggled, &TForm1::SendMailClick);
   on(MenuSendMail, &QAction::triggered, &TForm1::MenuSendMailClick);
   on(MenuBackup, &QAction::triggered, &TForm1::MenuBackupClick);
@@ -193,6 +194,11 @@ void TForm1::ConnectHandlers() {
   };
   FileDropper3 = new TFileDropper(ContainerFile, dropped);
   FileDropper1 = new TFileDropper(Panel1, dropped);
+}
+
+BusyGuard TForm1::Busy() {
+  return BusyGuard(busy_, {ContainerFile, Button3, TargetListBox, ckContainer, SendButton, SendMail},
+                   {backupfolder1, MenuSendMail, MenuBackup});
 }
 
 void TForm1::FormCreate() { resize(ScaledWidth(width(), logicalDpiX()), height()); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/animate.h"
+#include "app/busy_guard.h"
 #include "app/file_dropper.h"
 #include "app/launch_info.h"
 #include "app/transfer_log.h"
@@ -64,6 +65,11 @@ class TForm1 : public QMainWindow {
   void FtpClient1Error(ftp::TSockSession& Sender, std::uint16_t Errno, const std::string& Errmsg);
   void FtpClient1Failure(bool& Handled, ftp::TCmdType Trans_Type);
   void FtpClient1Success(ftp::TCmdType Trans_Type);
+
+  // --- container check
+  void ckContainerClick();
+  // The checker's command for the container path as entered.
+  static std::string CheckerCommand(const std::string& container);
 
   // --- options, menus and the small windows
   void Button3Click();
@@ -134,6 +140,8 @@ class TForm1 : public QMainWindow {
   void SetSendMailChecked(bool checked);
   void OpenTransferLog();
   void RequestTermination(int exitCode);
+  // Disables what starts a send or a check or changes their inputs, until the guard goes.
+  BusyGuard Busy();
   // Shows `address` in the viewer, modally, under `caption`; the viewer's own
   // caption comes back afterwards.
   void ShowInViewer(const std::string& caption, const std::string& address);
@@ -157,6 +165,7 @@ class TForm1 : public QMainWindow {
   TAboutBox* aboutBox_ = nullptr;
   TReadMeForm* readMeForm_ = nullptr;
   TReadMeForm* helpViewer_ = nullptr;
+  bool busy_ = false;
   bool terminationRequested_ = false;
   int exitCode_ = 0;
 

@@ -24,6 +24,7 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::FileDropper3Drop(TFileDropper&, const std::string& path) {
+  if (busy_) return;  // the container of a running send stays as it is
   ContainerFile->setText(platform::ToQString(path));
 }
 

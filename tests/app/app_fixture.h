@@ -28,11 +28,18 @@ class AppFixture : public ::testing::Test {
   }
   ~AppFixture() override {
     windows.reset();
+    std::filesystem::current_path(startFolder);
     platform::Dialogs::Install(std::move(previousDialogs));
     unsetenv("XDG_CONFIG_HOME");
   }
 
   std::filesystem::path appDir() const { return root / "site"; }
+  // Copies the site's data (lib, dtd, doc, samples) from the sources into AppDir.
+  void InstallSite() {
+    const std::filesystem::path source = std::getenv("PARCELO_SOURCE_TREE");
+    std::filesystem::copy(source / "site", appDir(), std::filesystem::copy_options::recursive |
+                                                         std::filesystem::copy_options::overwrite_existing);
+  }
   std::filesystem::path executableFolder() const { return root / "site/bin"; }
   std::filesystem::path settingsFile() const { return root / "config/Korvath/Parcelo.reg"; }
 
@@ -56,6 +63,7 @@ class AppFixture : public ::testing::Test {
   }
   std::string SettingsText() const { return ReadFile(settingsFile()); }
 
+  std::filesystem::path startFolder = std::filesystem::current_path();
   TempDir root;
   platform::ScriptedDialogs* dialogs = nullptr;
   std::unique_ptr<platform::Dialogs> previousDialogs;
