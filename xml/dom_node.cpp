@@ -142,8 +142,13 @@ TDomNode* TDomNode::appendChild(TDomNode* newChild) { return insertBefore(newChi
 TDomNode* TDomNode::insertBefore(TDomNode* newChild, TDomNode* refChild)
 {
   checkInsertion(newChild, refChild, nullptr);
-  if (newChild == refChild)
-    return newChild;
+  if (newChild != refChild)
+    insert(newChild, refChild);
+  return newChild;
+}
+
+void TDomNode::insert(TDomNode* newChild, TDomNode* refChild)
+{
   if (newChild->type_ == DOCUMENT_FRAGMENT_NODE) {
     while (TDomNode* moved = newChild->first_) {
       newChild->unlink(moved);
@@ -155,7 +160,6 @@ TDomNode* TDomNode::insertBefore(TDomNode* newChild, TDomNode* refChild)
     link(newChild, refChild);
   }
   noteMutation();
-  return newChild;
 }
 
 TDomNode* TDomNode::replaceChild(TDomNode* newChild, TDomNode* oldChild)
@@ -163,7 +167,7 @@ TDomNode* TDomNode::replaceChild(TDomNode* newChild, TDomNode* oldChild)
   checkInsertion(newChild, oldChild, oldChild);
   if (newChild == oldChild)
     return oldChild;
-  insertBefore(newChild, oldChild);
+  insert(newChild, oldChild);
   unlink(oldChild);
   noteMutation();
   return oldChild;

@@ -88,6 +88,8 @@ protected:
 private:
   void checkInsertion(TDomNode* newChild, const TDomNode* refChild, const TDomNode* replaced);
   bool isInclusiveAncestorOf(const TDomNode* node) const;
+  // Moves the child (or a fragment's children) before refChild, unchecked.
+  void insert(TDomNode* newChild, TDomNode* refChild);
   void link(TDomNode* child, TDomNode* before);
   void unlink(TDomNode* child);
   void noteMutation();
