@@ -1,0 +1,432 @@
+#include "xml/input_source.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "xml/attribute_rules.h"
+#include "xml/char_classes.h"
+#include "xml/code_page_tables.h"
+#include "xml/stream_exceptions.h"
+#include "xml/text_conversion.h"
+
+namespace xml {
+
+namespace {
+
+constexpr std::size_t kRawChunk = 64 * 1024;
+constexpr std::size_t kUnitChunk = 16 * 1024;
+// Room for the units one multi-byte sequence adds after the chunk is full.
+constexpr std::size_t kUnitSlack = 4;
+
+struct TEncodingName {
+  std::u16string_view name;
+  TEncoding encoding;
+};
+
+constexpr std::array<TEncodingName, 30> kEncodingNames = {{
+    {u"ISO-8859-1", TEncoding::Iso8859_1},        {u"Latin-1", TEncoding::Iso8859_1},
+    {u"ISO-8859-2", TEncoding::Iso8859_2},        {u"Latin-2", TEncoding::Iso8859_2},
+    {u"ISO-8859-3", TEncoding::Iso8859_3},        {u"Latin-3", TEncoding::Iso8859_3},
+    {u"ISO-8859-4", TEncoding::Iso8859_4},        {u"Latin-4", TEncoding::Iso8859_4},
+    {u"ISO-8859-5", TEncoding::Iso8859_5},        {u"Cyrillic", TEncoding::Iso8859_5},
+    {u"ISO-8859-6", TEncoding::Iso8859_6},        {u"Arabic", TEncoding::Iso8859_6},
+    {u"ISO-8859-7", TEncoding::Iso8859_7},        {u"Greek", TEncoding::Iso8859_7},
+    {u"ISO-8859-8", TEncoding::Iso8859_8},        {u"Hebrew", TEncoding::Iso8859_8},
+    {u"ISO-8859-9", TEncoding::Iso8859_9},        {u"Latin-5", TEncoding::Iso8859_9},
+    {u"ISO-8859-10", TEncoding::Iso8859_10},      {u"Latin-6", TEncoding::Iso8859_10},
+    {u"ISO-8859-13", TEncoding::Iso8859_13},      {u"Latin-7", TEncoding::Iso8859_13},
+    {u"ISO-8859-14", TEncoding::Iso8859_14},      {u"Latin-8", TEncoding::Iso8859_14},
+    {u"ISO-8859-15", TEncoding::Iso8859_15},      {u"Latin-9", TEncoding::Iso8859_15},
+    {u"KOI8-R", TEncoding::Koi8R},                {u"cp10000_MacRoman", TEncoding::MacRoman},
+    {u"Windows-1251", TEncoding::Windows1251},    {u"cp1251", TEncoding::Windows1251},
+}};
+
+char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
+
+bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
+{
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return asciiLower(x) == asciiLower(y); });
+}
+
+// The name code pages without a mapping for every byte use in their errors.
+const char* codePageErrorName(TEncoding encoding)
+{
+  switch (encoding) {
+  case TEncoding::Iso8859_3: return "ISO-8859-3";
+  case TEncoding::Iso8859_6: return "ISO-8859-6";
+  case TEncoding::Iso8859_7: return "ISO-8859-7";
+  case TEncoding::Iso8859_8: return "ISO-8859-8";
+  case TEncoding::MacRoman: return "cp10000_MacRoman";
+  case TEncoding::Windows1251: return "cp1251";
+  default: return "single-byte";
+  }
+}
+
+} // namespace
+
+TEncoding encodingFromName(std::u16string_view name)
+{
+  for (const TEncodingName& entry : kEncodingNames)
+    if (equalsIgnoringAsciiCase(entry.name, name))
+      return entry.encoding;
+  return TEncoding::Utf8;
+}
+
+TInputSource::TInputSource(std::istream* stream, std::u16string publicId, std::u16string systemId)
+    : stream_(stream), publicId_(std::move(publicId)), systemId_(std::move(systemId))
+{
+  if (stream_ == nullptr)
+    throw EStreamError("Stream not specified.");
+  raw_.resize(kRawChunk);
+  unitBuffer_ = std::make_unique<char16_t[]>(kUnitChunk + kUnitSlack);
+  fillRaw();
+  detectEncoding();
+  prescanFormatName();
+  reset();
+}
+
+bool TInputSource::fillRaw()
+{
+  if (streamEnded_)
+    return false;
+  if (rawEnd_ == raw_.size()) {
+    // Keep the unread tail; everything before it has been decoded.
+    std::memmove(raw_.data(), raw_.data() + rawPos_, rawEnd_ - rawPos_);
+    rawBase_ += rawPos_;
+    rawEnd_ -= rawPos_;
+    rawPos_ = 0;
+  }
+  stream_->read(raw_.data() + rawEnd_, static_cast<std::streamsize>(raw_.size() - rawEnd_));
+  std::size_t got = static_cast<std::size_t>(stream_->gcount());
+  if (stream_->bad())
+    throw EReadError("Stream read error.");
+  if (got == 0) {
+    streamEnded_ = true;
+    return false;
+  }
+  rawEnd_ += got;
+  return true;
+}
+
+bool TInputSource::ensureRaw(std::size_t count)
+{
+  while (rawEnd_ - rawPos_ < count && fillRaw()) {
+  }
+  return rawEnd_ - rawPos_ >= count;
+}
+
+// Byte-order marks first, then the encoding pseudo-attribute of an XML
+// declaration; everything else is UTF-8.
+void TInputSource::detectEncoding()
+{
+  auto byte = [&](std::size_t i) { return static_cast<unsigned char>(raw_[i]); };
+  std::size_t n = rawEnd_;
+  if (n >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) {
+    encoding_ = TEncoding::Utf16LE;
+    bodyStart_ = 2;
+  } else if (n >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) {
+    encoding_ = TEncoding::Utf16BE;
+    bodyStart_ = 2;
+  } else if (n >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    // XML 1.0 allows the UTF-8 mark; it is not part of the document.
+    encoding_ = TEncoding::Utf8;
+    bodyStart_ = 3;
+  } else if (n >= 6 && std::memcmp(raw_.data(), "<?xml", 5) == 0 && isXmlWhiteSpace(byte(5))) {
+    const char* begin = raw_.data() + 5;
+    const char* question = std::find(begin, static_cast<const char*>(raw_.data() + n), '?');
+    if (question == raw_.data() + n)
+      return;
+    try {
+      TPseudoAttributes attributes;
+      parseAttributes(fromLatin1(std::string_view(begin, question - begin)), attributes);
+      encoding_ = encodingFromName(attributes.value(u"encoding"));
+    } catch (const std::exception&) {
+      encoding_ = TEncoding::Utf8;
+    }
+  }
+}
+
+// Skips processing instructions and comments up to the document type
+// declaration or the first start tag and keeps the name found there.
+void TInputSource::prescanFormatName()
+{
+  try {
+    char16_t c = 0;
+    auto next = [&]() { return getNextChar(c); };
+    auto skipPast = [&](std::u16string_view terminator) {
+      std::u16string tail;
+      while (next()) {
+        tail += c;
+        if (tail.size() > terminator.size())
+          tail.erase(0, 1);
+        if (tail == terminator)
+          return true;
+      }
+      return false;
+    };
+    auto readName = [&]() {
+      std::u16string name;
+      while (next() && !isXmlWhiteSpace(c) && c != u'>' && c != u'/' && c != u'[')
+        name += c;
+      return name;
+    };
+    while (next()) {
+      if (c != u'<')
+        continue;
+      if (!next())
+        return;
+      if (c == u'?') {
+        if (!skipPast(u"?>"))
+          return;
+      } else if (c == u'!') {
+        std::u16string keyword;
+        while (keyword.size() < 7 && next()) {
+          keyword += c;
+          if (keyword == u"--")
+            break;
+        }
+        if (keyword == u"--") {
+          if (!skipPast(u"-->"))
+            return;
+          continue;
+        }
+        if (keyword != u"DOCTYPE")
+          return;
+        while (next() && isXmlWhiteSpace(c)) {
+        }
+        std::u16string name(1, c);
+        name += readName();
+        if (isXmlName(name))
+          formatName_ = name;
+        return;
+      } else {
+        std::u16string name(1, c);
+        name += readName();
+        if (isXmlName(name))
+          formatName_ = name;
+        return;
+      }
+    }
+  } catch (const std::exception&) {
+    formatName_.clear();
+  }
+}
+
+void TInputSource::reset()
+{
+  unitCount_ = 0;
+  unitPos_ = 0;
+  lastWasCr_ = false;
+  pendingError_ = nullptr;
+  if (rawBase_ != 0) {
+    stream_->clear();
+    stream_->seekg(0);
+    if (stream_->fail())
+      throw EReadError("Stream read error.");
+    rawBase_ = 0;
+    rawEnd_ = 0;
+    streamEnded_ = false;
+    fillRaw();
+  }
+  rawPos_ = std::min(bodyStart_, rawEnd_);
+}
+
+bool TInputSource::getNextChar(char16_t& unit)
+{
+  if (unitPos_ == unitCount_ && !refill())
+    return false;
+  unit = unitBuffer_[unitPos_++];
+  return true;
+}
+
+std::u16string_view TInputSource::nextUnits()
+{
+  if (unitPos_ == unitCount_ && !refill())
+    return {};
+  std::u16string_view run(unitBuffer_.get() + unitPos_, unitCount_ - unitPos_);
+  unitPos_ = unitCount_;
+  return run;
+}
+
+bool TInputSource::refill()
+{
+  unitCount_ = 0;
+  unitPos_ = 0;
+  while (unitCount_ == 0) {
+    if (pendingError_)
+      std::rethrow_exception(std::exchange(pendingError_, nullptr));
+    bool more;
+    switch (encoding_) {
+    case TEncoding::Utf8: more = decodeUtf8(); break;
+    case TEncoding::Utf16LE:
+    case TEncoding::Utf16BE: more = decodeUtf16(); break;
+    default: more = decodeSingleByte(); break;
+    }
+    normaliseLineEnds();
+    if (!more && unitCount_ == 0) {
+      if (pendingError_)
+        std::rethrow_exception(std::exchange(pendingError_, nullptr));
+      return false;
+    }
+  }
+  return true;
+}
+
+void TInputSource::setPendingError(const std::string& message)
+{
+  pendingError_ = std::make_exception_ptr(EConvertError(message));
+}
+
+bool TInputSource::decodeUtf8()
+{
+  static constexpr char32_t kMasks[7] = {0, 0, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF, 0x7FFFFFFF};
+  static constexpr char32_t kLargestOverlong[7] = {0, 0, 0x7F, 0x7FF, 0xFFFF, 0x1FFFFF, 0x3FFFFFF};
+  char16_t* out = unitBuffer_.get();
+  bool sawInput = false;
+  while (unitCount_ < kUnitChunk) {
+    if (rawPos_ == rawEnd_ && !fillRaw())
+      break;
+    sawInput = true;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
+    std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
+    std::size_t i = rawPos_;
+    while (i < end && bytes[i] < 0x80)
+      out[unitCount_++] = bytes[i++];
+    rawPos_ = i;
+    if (i == end)
+      continue;
+
+    std::uint64_t leadOffset = rawOffsetOf(rawPos_);
+    unsigned char lead = bytes[rawPos_];
+    int length = 0;
+    while (length < 8 && (lead & (0x80 >> length)))
+      ++length;
+    if (length == 1 || length > 6) {
+      setPendingError("Invalid UTF-8 sequence at position " + std::to_string(leadOffset));
+      break;
+    }
+    if (!ensureRaw(length)) {
+      // The stream ends inside the sequence; the offset is the stream size.
+      std::size_t available = rawEnd_ - rawPos_;
+      bytes = reinterpret_cast<const unsigned char*>(raw_.data());
+      for (std::size_t k = 1; k < available; ++k)
+        if ((bytes[rawPos_ + k] & 0xC0) != 0x80) {
+          setPendingError("Invalid UTF-8 sequence at position " + std::to_string(rawOffsetOf(rawPos_ + k)));
+          return true;
+        }
+      setPendingError("Aborted UTF-8 sequence at position " + std::to_string(rawOffsetOf(rawEnd_)));
+      break;
+    }
+    bytes = reinterpret_cast<const unsigned char*>(raw_.data());
+    leadOffset = rawOffsetOf(rawPos_);
+    char32_t value = lead & (0x7F >> length);
+    bool broken = false;
+    for (int k = 1; k < length; ++k) {
+      unsigned char next = bytes[rawPos_ + k];
+      if ((next & 0xC0) != 0x80) {
+        setPendingError("Invalid UTF-8 sequence at position " + std::to_string(rawOffsetOf(rawPos_ + k)));
+        broken = true;
+        break;
+      }
+      value = (value << 6) | (next & 0x3F);
+    }
+    if (broken)
+      break;
+    value &= kMasks[length];
+    if (value <= kLargestOverlong[length]) {
+      setPendingError("Invalid UTF-8 encoding at position " + std::to_string(leadOffset));
+      break;
+    }
+    // No surrogate pair carries a value above U+10FFFF, and encoded
+    // surrogates are not characters.
+    if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+      setPendingError("Invalid UTF-8 sequence at position " + std::to_string(leadOffset));
+      break;
+    }
+    rawPos_ += length;
+    if (value < 0x10000) {
+      out[unitCount_++] = static_cast<char16_t>(value);
+    } else {
+      out[unitCount_++] = static_cast<char16_t>((value >> 10) + 0xD7C0);
+      out[unitCount_++] = static_cast<char16_t>(0xDC00 | (value & 0x3FF));
+    }
+  }
+  return sawInput;
+}
+
+bool TInputSource::decodeUtf16()
+{
+  const bool bigEndian = encoding_ == TEncoding::Utf16BE;
+  char16_t* out = unitBuffer_.get();
+  bool sawInput = false;
+  while (unitCount_ < kUnitChunk) {
+    if (rawEnd_ - rawPos_ < 2 && !ensureRaw(2)) {
+      if (rawEnd_ != rawPos_)
+        setPendingError("Aborted UTF-16 sequence at position " + std::to_string(rawOffsetOf(rawEnd_)));
+      break;
+    }
+    sawInput = true;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
+    std::size_t pairs = std::min((rawEnd_ - rawPos_) / 2, kUnitChunk - unitCount_);
+    for (std::size_t k = 0; k < pairs; ++k, rawPos_ += 2) {
+      unsigned first = bytes[rawPos_];
+      unsigned second = bytes[rawPos_ + 1];
+      out[unitCount_++] = static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    }
+  }
+  return sawInput;
+}
+
+bool TInputSource::decodeSingleByte()
+{
+  const TCodePageHalf* upper = codePageUpperHalf(static_cast<int>(encoding_));
+  char16_t* out = unitBuffer_.get();
+  bool sawInput = false;
+  while (unitCount_ < kUnitChunk) {
+    if (rawPos_ == rawEnd_ && !fillRaw())
+      break;
+    sawInput = true;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
+    std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
+    for (; rawPos_ < end; ++rawPos_) {
+      unsigned char b = bytes[rawPos_];
+      char16_t unit = b < 0x80 || upper == nullptr ? b : (*upper)[b - 0x80];
+      if (unit == kUndefinedByte) {
+        setPendingError(std::string("Invalid ") + codePageErrorName(encoding_) + " sequence \"" +
+                        toUtf8(std::u16string(1, char16_t(b))) + "\"");
+        return true;
+      }
+      out[unitCount_++] = unit;
+    }
+  }
+  return sawInput;
+}
+
+// CR is delivered as LF; an LF directly after a CR is dropped.
+void TInputSource::normaliseLineEnds()
+{
+  char16_t* units = unitBuffer_.get();
+  char16_t* end = units + unitCount_;
+  if (unitCount_ == 0)
+    return;
+  if (!lastWasCr_ && std::find(units, end, u'\r') == end)
+    return;
+  std::size_t write = 0;
+  for (char16_t* read = units; read != end; ++read) {
+    char16_t u = *read;
+    if (u == u'\r') {
+      units[write++] = u'\n';
+      lastWasCr_ = true;
+    } else if (u == u'\n' && lastWasCr_) {
+      lastWasCr_ = false;
+    } else {
+      units[write++] = u;
+      lastWasCr_ = false;
+    }
+  }
+  unitCount_ = write;
+}
+
+} // namespace xml
