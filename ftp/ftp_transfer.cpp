@@ -95,14 +95,6 @@ void TFtpClient::RaiseIfCommandPhaseStopped() {
   if (Cancelled) throw EAbortError("Übertragung abgebrochen");
 }
 
-bool TFtpClient::FailureReply(TCmdType kind, const std::string& reply) {
-  if (!OnFailure) throw FTPException(reply);
-  bool handled = false;
-  OnFailure(handled, kind);
-  if (!handled) throw FTPException(reply);
-  return false;
-}
-
 bool TFtpClient::ReadFinalReply(TCmdType kind) {
   const std::string reply = ReadLn();
   // Without its final reply the server has not confirmed that the data arrived whole.
@@ -137,9 +129,9 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   if (!Passive) data.Accept();
   RaiseIfCommandPhaseStopped();
 
-  Report(OnTransactionStart);
+  Notify(OnTransactionStart, *this);
   data.SendFile(localFile);
-  Report(OnTransactionStop);
+  Notify(OnTransactionStop, *this);
   // The end of the file is the end of the connection, after everything queued.
   data.KeepUnsentDataOnClose();
   data.CloseSocket();
@@ -169,14 +161,14 @@ bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string&
   RaiseIfCommandPhaseStopped();
 
   TReplacementFile target(localFile.empty() ? remoteName : localFile);
-  Report(OnTransactionStart);
+  Notify(OnTransactionStart, *this);
   data.CaptureFile(target.Path());
-  Report(OnTransactionStop);
+  Notify(OnTransactionStop, *this);
   data.CloseSocket();
   TransferSize = data.BytesReceived;
   Status(1, "Empfangen " + std::to_string(TransferSize) + " Byte");
   const bool succeeded = ReadFinalReply(ctDownload);
-  Report(OnTransactionStop);
+  Notify(OnTransactionStop, *this);
   if (succeeded) target.Commit();
   return succeeded;
 }

@@ -151,6 +151,7 @@ class TSockSession {
   // Processes messages if the last pass is kPumpInterval ago.
   void PumpIfDue();
 
+  static void Notify(const TNotifyEvent& event, TSockSession& sender);
   // ReplyCode := the leading number of `reply` (first 10 characters), if it
   // has one. Raises ESockError "Ungültiger Antwortcode" above 32767.
   void ParseReplyCode(const std::string& reply);
@@ -172,7 +173,6 @@ class TSockSession {
   // Raises EAbortError with `timeoutText` after a time-out, else with
   // `cancelText` after a cancel, and clears Cancelled; returns otherwise.
   void RaiseIfStopped(const char* cancelText, const char* timeoutText);
-  static void Notify(const TNotifyEvent& event, TSockSession& sender);
 
   std::array<char, kBufferSize> buffer_;
   int socket_ = -1;

@@ -575,6 +575,23 @@ TEST(SockSessionData, SendFileSendsEveryByteAndCountsThem) {
   EXPECT_GE(packets, 5);
 }
 
+TEST(SockSessionData, SendFileToAPeerThatStopsReadingEndsAfterTheTimeOut) {
+  ConnectedSession c;
+  test::TempDir dir;
+  // More than the socket buffers of both ends can hold.
+  test::WriteFile(dir / "big", std::string(32 * 1024 * 1024, 'x'));
+  c.session.TimeOut = 200;
+  try {
+    c.session.SendFile((dir / "big").string());
+    FAIL();
+  } catch (const EAbortError& error) {
+    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Senden der Datei");
+  }
+  EXPECT_GT(c.session.BytesSent, 0);
+  EXPECT_LT(c.session.BytesSent, 32 * 1024 * 1024);
+  EXPECT_FALSE(c.session.Cancelled);
+}
+
 TEST(SockSessionData, CaptureFileTimeOutIsAnIdleTime) {
   ConnectedSession c;
   c.session.TimeOut = 100;
