@@ -157,7 +157,7 @@ void TSockSession::CaptureFile(const std::string& file) {
     const int error = errno;
     LastError = platform::WinsockError(error);
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
-      AwaitSocket(WaitOn::Readable);
+      WaitPass(WaitOn::Readable, Pumping::WhenDue);
       continue;
     }
     if (LastError == 10057) break;
