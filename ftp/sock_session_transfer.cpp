@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "ftp/armed_timer.h"
 #include "ftp/sock_session.h"
