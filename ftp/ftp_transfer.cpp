@@ -27,21 +27,18 @@ void TFtpClient::Download(const std::string& remoteName, const std::string& loca
 }
 
 void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) {
+  bool succeeded = false;
   try {
     Cancelled = false;
     CheckConnected();
-    bool succeeded;
-    {
-      std::lock_guard lock(transferLock_);
-      try {
-        succeeded = steps();
-      } catch (...) {
-        EndTransfer(kind);
-        throw;
-      }
+    std::lock_guard lock(transferLock_);
+    try {
+      succeeded = steps();
+    } catch (...) {
       EndTransfer(kind);
+      throw;
     }
-    if (succeeded && OnSuccess) OnSuccess(kind);
+    EndTransfer(kind);
   } catch (...) {
     // Every failure of a transfer passes OnFailure before it reaches the caller.
     if (!OnFailure) throw;
@@ -49,6 +46,7 @@ void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) 
     OnFailure(handled, kind);
     if (!handled) throw;
   }
+  if (succeeded && OnSuccess) OnSuccess(kind);
 }
 
 void TFtpClient::EndTransfer(TCmdType kind) {
