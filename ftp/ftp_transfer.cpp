@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -5,6 +6,7 @@
 #include "ftp/ftp_client.h"
 #include "ftp/reply_text.h"
 #include "ftp/replacement_file.h"
+#include "ftp/unique_fd.h"
 
 namespace ftp {
 namespace {
@@ -107,10 +109,13 @@ bool TFtpClient::ReadFinalReply(TCmdType kind) {
 bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& remoteName) {
   CheckCommandText(remoteName);
   DiscardInput();
-  struct stat file {};
-  if (::stat(localFile.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
-    RaiseFileError("Datei kann nicht geöffnet werden", localFile);
-  TransferSize = file.st_size;
+  {
+    const UniqueFd input(::open(localFile.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat file {};
+    if (!input || ::fstat(input.get(), &file) != 0 || !S_ISREG(file.st_mode))
+      RaiseFileError("Datei kann nicht geöffnet werden", localFile);
+    TransferSize = file.st_size;
+  }
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
@@ -166,6 +171,7 @@ bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string&
   TransferSize = data.BytesReceived;
   Status(1, "Empfangen " + std::to_string(TransferSize) + " Byte");
   const bool succeeded = ReadFinalReply(ctDownload);
+  // Raised a second time once the final reply is in.
   Notify(OnTransactionStop, *this);
   if (succeeded) target.Commit();
   return succeeded;
