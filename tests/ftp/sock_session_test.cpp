@@ -595,21 +595,21 @@ TEST(SockSessionData, SendFileToAPeerThatStopsReadingEndsAfterTheTimeOut) {
 
 TEST(SockSessionData, CaptureFileTimeOutIsAnIdleTime) {
   ConnectedSession c;
-  c.session.TimeOut = 100;
+  c.session.TimeOut = 300;
   auto& loop = platform::EventLoop::Current();
-  // A chunk every 30 ms for about 300 ms: three times the time-out in all,
-  // but never idle for long.
+  // A chunk every 30 ms for about 600 ms: twice the time-out in all, but
+  // never idle for long.
   int sent = 0;
   const auto feeder = loop.StartTimer(30ms, [&] {
-    if (++sent <= 10)
+    if (++sent <= 20)
       c.peer.Send("chunk");
-    else if (sent == 11)
+    else if (sent == 21)
       shutdown(c.peer.fd, SHUT_WR);
   });
   test::TempDir dir;
   c.session.CaptureFile((dir / "in").string());
   loop.StopTimer(feeder);
-  EXPECT_EQ(c.session.BytesReceived, 50);
+  EXPECT_EQ(c.session.BytesReceived, 100);
 }
 
 }  // namespace
