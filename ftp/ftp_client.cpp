@@ -48,10 +48,6 @@ void TFtpClient::DiscardInput() {
   if (DataAvailable()) Read(0);
 }
 
-void TFtpClient::Report(const TNotifyEvent& event) {
-  if (event) event(*this);
-}
-
 void TFtpClient::CheckLoginReply(const std::string& reply) {
   // RFC 959: 4yz and 5yz refuse the login; 2yz and 3yz let it go on.
   if (ReplyCode <= 400 || ReplyCode >= 600) return;
@@ -110,7 +106,7 @@ void TFtpClient::Connect() {
     Status(1, "Verbindung abgebrochen");
     throw;
   }
-  Report(OnConnect);
+  Notify(OnConnect, *this);
 }
 
 void TFtpClient::SendCommand(const std::string& command) {
@@ -124,10 +120,7 @@ void TFtpClient::SendCommand(const std::string& command) {
   // RFC 959: 4yz (transient) and 5yz (permanent) replies refuse the command.
   if (ReplyCode >= 400 && ReplyCode < 600) {
     if (ReplyCode >= 500 && ReplyCode <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(kind);
-    if (!OnFailure) throw FTPException(reply);
-    bool handled = false;
-    OnFailure(handled, kind);
-    if (!handled) throw FTPException(reply);
+    FailureReply(kind, reply);
     return;
   }
   if (OnSuccess) OnSuccess(kind);
@@ -162,6 +155,14 @@ void TFtpClient::Disconnect() {
 
 void TFtpClient::Abort() {
   if (dataConnection_) dataConnection_->Cancel();
+}
+
+bool TFtpClient::FailureReply(TCmdType kind, const std::string& reply) {
+  if (!OnFailure) throw FTPException(reply);
+  bool handled = false;
+  OnFailure(handled, kind);
+  if (!handled) throw FTPException(reply);
+  return false;
 }
 
 std::int64_t TFtpClient::BytesReceived() const {

@@ -111,10 +111,9 @@ class TFtpClient : public TSockSession {
   void RaiseIfCommandPhaseStopped();
   // The final reply after the data moved; false when a handled failure ended the transfer.
   bool ReadFinalReply(TCmdType kind);
-  // Reports a refused transfer command: returns false when OnFailure handled
-  // it, raises FTPException with the reply otherwise.
+  // Reports a refused command: returns false when OnFailure handled it,
+  // raises FTPException with the reply otherwise.
   bool FailureReply(TCmdType kind, const std::string& reply);
-  void Report(const TNotifyEvent& event);
 
   std::recursive_mutex transferLock_;
   std::unique_ptr<TSockSession> dataConnection_;

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -5,6 +6,7 @@
 #include "ftp/ftp_client.h"
 #include "ftp/reply_text.h"
 #include "ftp/replacement_file.h"
+#include "ftp/unique_fd.h"
 
 namespace ftp {
 namespace {
@@ -27,21 +29,18 @@ void TFtpClient::Download(const std::string& remoteName, const std::string& loca
 }
 
 void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) {
+  bool succeeded = false;
   try {
     Cancelled = false;
     CheckConnected();
-    bool succeeded;
-    {
-      std::lock_guard lock(transferLock_);
-      try {
-        succeeded = steps();
-      } catch (...) {
-        EndTransfer(kind);
-        throw;
-      }
+    std::lock_guard lock(transferLock_);
+    try {
+      succeeded = steps();
+    } catch (...) {
       EndTransfer(kind);
+      throw;
     }
-    if (succeeded && OnSuccess) OnSuccess(kind);
+    EndTransfer(kind);
   } catch (...) {
     // Every failure of a transfer passes OnFailure before it reaches the caller.
     if (!OnFailure) throw;
@@ -49,6 +48,7 @@ void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) 
     OnFailure(handled, kind);
     if (!handled) throw;
   }
+  if (succeeded && OnSuccess) OnSuccess(kind);
 }
 
 void TFtpClient::EndTransfer(TCmdType kind) {
@@ -95,14 +95,6 @@ void TFtpClient::RaiseIfCommandPhaseStopped() {
   if (Cancelled) throw EAbortError("Übertragung abgebrochen");
 }
 
-bool TFtpClient::FailureReply(TCmdType kind, const std::string& reply) {
-  if (!OnFailure) throw FTPException(reply);
-  bool handled = false;
-  OnFailure(handled, kind);
-  if (!handled) throw FTPException(reply);
-  return false;
-}
-
 bool TFtpClient::ReadFinalReply(TCmdType kind) {
   const std::string reply = ReadLn();
   // Without its final reply the server has not confirmed that the data arrived whole.
@@ -117,10 +109,13 @@ bool TFtpClient::ReadFinalReply(TCmdType kind) {
 bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& remoteName) {
   CheckCommandText(remoteName);
   DiscardInput();
-  struct stat file {};
-  if (::stat(localFile.c_str(), &file) != 0 || !S_ISREG(file.st_mode))
-    RaiseFileError("Datei kann nicht geöffnet werden", localFile);
-  TransferSize = file.st_size;
+  {
+    const UniqueFd input(::open(localFile.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat file {};
+    if (!input || ::fstat(input.get(), &file) != 0 || !S_ISREG(file.st_mode))
+      RaiseFileError("Datei kann nicht geöffnet werden", localFile);
+    TransferSize = file.st_size;
+  }
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
@@ -137,9 +132,9 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   if (!Passive) data.Accept();
   RaiseIfCommandPhaseStopped();
 
-  Report(OnTransactionStart);
+  Notify(OnTransactionStart, *this);
   data.SendFile(localFile);
-  Report(OnTransactionStop);
+  Notify(OnTransactionStop, *this);
   // The end of the file is the end of the connection, after everything queued.
   data.KeepUnsentDataOnClose();
   data.CloseSocket();
@@ -169,14 +164,15 @@ bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string&
   RaiseIfCommandPhaseStopped();
 
   TReplacementFile target(localFile.empty() ? remoteName : localFile);
-  Report(OnTransactionStart);
+  Notify(OnTransactionStart, *this);
   data.CaptureFile(target.Path());
-  Report(OnTransactionStop);
+  Notify(OnTransactionStop, *this);
   data.CloseSocket();
   TransferSize = data.BytesReceived;
   Status(1, "Empfangen " + std::to_string(TransferSize) + " Byte");
   const bool succeeded = ReadFinalReply(ctDownload);
-  Report(OnTransactionStop);
+  // Raised a second time once the final reply is in.
+  Notify(OnTransactionStop, *this);
   if (succeeded) target.Commit();
   return succeeded;
 }

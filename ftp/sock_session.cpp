@@ -46,10 +46,10 @@ std::vector<std::string> SocketLayerInfo() {
 
 }  // namespace
 
-TSockSession::TSockSession() : loop_(platform::EventLoop::Current()), Timer(loop_) {
+TSockSession::TSockSession() : loop_(platform::EventLoop::Current()), timer_(loop_) {
   Status(8, "Erzeugen");
-  Timer.SetEnabled(false);
-  Timer.SetOnTimer([this](TSessionTimer&) { TimerFired(); });
+  timer_.SetEnabled(false);
+  timer_.SetOnTimer([this](TSessionTimer&) { TimerFired(); });
   Status(8, "Winsock wird initialisiert");
   if (liveSessions.fetch_add(1) == 0) WinsockInfo = SocketLayerInfo();
   try {
@@ -142,18 +142,20 @@ void TSockSession::WaitFor(const std::function<bool()>& done, WaitOn what) {
   while (!done()) WaitPass(what);
 }
 
-void TSockSession::WaitPass(WaitOn what) {
-  const short events = what == WaitOn::Readable ? POLLIN : what == WaitOn::Writable ? POLLOUT : 0;
-  loop_.Wait(kWaitSlice, events ? socket_ : -1, events);
-  loop_.ProcessMessages();
-  lastPump_ = std::chrono::steady_clock::now();
-}
-
-void TSockSession::AwaitSocket(WaitOn what) {
+void TSockSession::WaitPass(WaitOn what, Pumping pumping) {
   using namespace std::chrono;
+  const short events = what == WaitOn::Readable ? POLLIN : what == WaitOn::Writable ? POLLOUT : 0;
+  if (pumping == Pumping::EveryPass) {
+    loop_.Wait(kWaitSlice, events ? socket_ : -1, events);
+    loop_.ProcessMessages();
+    lastPump_ = steady_clock::now();
+    return;
+  }
+  // Notifications of the data socket would wake the loop at every arrival;
+  // the socket alone decides until messages are due.
   const auto due = lastPump_ + kPumpInterval - steady_clock::now();
   if (due > 0ms) {
-    pollfd ready{socket_, static_cast<short>(what == WaitOn::Writable ? POLLOUT : POLLIN), 0};
+    pollfd ready{socket_, events, 0};
     const auto timeout = duration_cast<milliseconds>(due + 999us).count();
     while (poll(&ready, 1, static_cast<int>(timeout)) < 0 && errno == EINTR) {
     }
@@ -166,7 +168,7 @@ void TSockSession::PumpIfDue() {
   if (now - lastPump_ < kPumpInterval) return;
   if (progressed_) {
     // Time-outs are idle times: data moved, so the countdown starts again.
-    Timer.Restart();
+    timer_.Restart();
     progressed_ = false;
   }
   loop_.ProcessMessages();
@@ -304,13 +306,13 @@ std::string TSockSession::ErrorMessage(int error) {
 void TSockSession::StartTimer() {
   Status(8, "Zeitgeber An");
   TimedOut = false;
-  Timer.SetInterval(static_cast<unsigned>(std::max(TimeOut, 0)));
-  Timer.SetEnabled(true);
+  timer_.SetInterval(static_cast<unsigned>(std::max(TimeOut, 0)));
+  timer_.SetEnabled(true);
 }
 
 void TSockSession::StopTimer() {
   Status(8, "Zeitgeber Aus");
-  Timer.SetEnabled(false);
+  timer_.SetEnabled(false);
 }
 
 void TSockSession::TimerFired() {

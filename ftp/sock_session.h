@@ -94,35 +94,51 @@ class TSockSession {
   virtual std::string Transaction(const std::string& command);
   virtual void Abort();
 
+  // Sets Cancelled, which ends the waiting operation.
   void Cancel();
   // Raises Exception "Nicht verbunden" unless connected (after OnConnectionRequired had its chance).
   void CheckConnected();
   // Sends all bytes; a length of 0 sends up to the first zero byte.
   void SendBuffer(const char* bytes, std::size_t length);
+  // Sends the text (up to a zero byte); raises ESockError for 64 KiB or more.
   void Write(const std::string& text);
+  // Sends the text and CR LF.
   void Writeln(const std::string& text);
   // The next line with its terminator; empty when the peer closed. Raises
   // EAbortError on cancel or time-out, ESockError for a line beyond 64 KiB.
   std::string ReadLn();
   // `count` bytes (0: whatever is waiting, which may be nothing).
   std::string Read(std::uint16_t count);
+  // Whether at least one byte is waiting; does not wait.
   bool DataAvailable();
+  // Drops whatever is waiting (up to 64 KiB); does not wait.
   void ClearInput();
+  // Fills the peer address from Proxy or Host; a dotted address needs no
+  // lookup. Raises ESockError when the lookup fails, times out or is cancelled.
   void ResolveHost();
+  // Closes the socket and, unless destroying, opens a fresh one.
   void CloseSocket();
+  // Raises ESockError (after OnError) for the last socket error unless it is
+  // `ignored` or not above 10000.
   void CheckError(int ignored);
   // "number:text" from the socket error table; empty for 0.
   std::string ErrorMessage(int error);
+  // Arms the time-out with TimeOut; a running countdown continues.
   void StartTimer();
   void StopTimer();
+  // The time-out: sets TimedOut and EventArrived, then Abort.
   void TimerFired();
+  // Reports `text` through OnStatus when ReportLevel reaches `level`.
   void Status(int level, const std::string& text);
 
   // Data-connection operations.
+  // Listens on Port (0: a free one) for one incoming connection; raises ESockError.
   void Listen(bool useCompletion);
   // Accept takes connections from this IPv4 address only (network order); others are closed.
   void AcceptOnlyFrom(in_addr_t address) { acceptFrom_ = address; }
+  // "a1,a2,a3,a4" of the local address, as PORT writes it.
   std::string LocalAddressText();
+  // ",p1,p2" of the local port, as PORT writes it.
   std::string LocalPortText();
   // Raises EAbortError "Socket-send abgebrochen" or "Zeitüberschreitung beim Senden der Datei".
   void SendFile(const std::string& file);
@@ -138,19 +154,20 @@ class TSockSession {
  protected:
   // What a wait blocks on besides the loop's own notifications.
   enum class WaitOn { Messages, Readable, Writable };
+  // How often a wait processes messages: after every pass, or (data loops,
+  // which pass very often) only once the last processing is a few ms ago.
+  enum class Pumping { EveryPass, WhenDue };
 
-  // Keeps messages flowing until `done` holds. Every wait of the session goes through here.
+  // Keeps messages flowing until `done` holds.
   void WaitFor(const std::function<bool()>& done, WaitOn what = WaitOn::Messages);
-  // One pass of WaitFor: blocks in poll for at most a few milliseconds on the
-  // loop (and on the socket for `what`), then processes pending messages.
-  void WaitPass(WaitOn what);
-  // One pass of a data loop that met a full or empty socket: blocks in poll on
-  // the socket until it is ready or messages are due, and processes messages
-  // at most every kPumpInterval, not after every chunk.
-  void AwaitSocket(WaitOn what);
-  // Processes messages if the last pass is kPumpInterval ago.
+  // One pass of every wait of the session: blocks in poll for at most a few
+  // milliseconds on the loop (WhenDue: on the socket alone, until messages
+  // are due) and on the socket for `what`, then processes pending messages.
+  void WaitPass(WaitOn what, Pumping pumping = Pumping::EveryPass);
+  // Processes messages if the last processing is a few milliseconds ago.
   void PumpIfDue();
 
+  static void Notify(const TNotifyEvent& event, TSockSession& sender);
   // ReplyCode := the leading number of `reply` (first 10 characters), if it
   // has one. Raises ESockError "Ungültiger Antwortcode" above 32767.
   void ParseReplyCode(const std::string& reply);
@@ -172,14 +189,13 @@ class TSockSession {
   // Raises EAbortError with `timeoutText` after a time-out, else with
   // `cancelText` after a cancel, and clears Cancelled; returns otherwise.
   void RaiseIfStopped(const char* cancelText, const char* timeoutText);
-  static void Notify(const TNotifyEvent& event, TSockSession& sender);
 
   std::array<char, kBufferSize> buffer_;
   int socket_ = -1;
   sockaddr_in peer_{};
   in_addr_t acceptFrom_ = 0;
   std::string statusText_;
-  TSessionTimer Timer;
+  TSessionTimer timer_;
   std::unique_ptr<THostLookup> lookup_;
   std::chrono::steady_clock::time_point lastPump_;
   bool progressed_ = false;  // data moved since the last pump

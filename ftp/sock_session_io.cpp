@@ -34,7 +34,7 @@ void TSockSession::SendAll(const char* bytes, std::size_t length, Progress progr
     if (sent == 0) return;
     if (sent < 0) {
       if (WouldBlock(errno))
-        AwaitSocket(WaitOn::Writable);
+        WaitPass(WaitOn::Writable, Pumping::WhenDue);
       else
         CheckError(10035);
       continue;
@@ -99,7 +99,7 @@ std::string TSockSession::ReadLn() {
     const ssize_t got = ::recv(socket_, buffer_.data(), take, 0);
     if (got > 0) line.append(buffer_.data(), static_cast<std::size_t>(got));
     if (lf != end) return line;
-    Timer.Restart();
+    timer_.Restart();
   }
   RaiseIfStopped("Socket-readln abgebrochen", "Zeitüberschreitung beim Warten auf Antwort");
   return line;

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "ftp/armed_timer.h"
 #include "ftp/sock_session.h"
@@ -157,7 +156,7 @@ void TSockSession::CaptureFile(const std::string& file) {
     const int error = errno;
     LastError = platform::WinsockError(error);
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
-      AwaitSocket(WaitOn::Readable);
+      WaitPass(WaitOn::Readable, Pumping::WhenDue);
       continue;
     }
     if (LastError == 10057) break;

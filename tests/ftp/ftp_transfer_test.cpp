@@ -237,6 +237,26 @@ TEST(FtpUpload, FinalFailureReplyIsAFailureNotASuccess) {
   EXPECT_EQ(stored, "container");
 }
 
+TEST(FtpUpload, ServerLeavingWithoutTheFinalReplyIsAFailure) {
+  ScriptedFtpServer server([](Connection& c) {
+    c.Login();
+    DataConnection data = AgreeActive(c, "150 Ok to send data.");
+    data.ReceiveAll();
+    c.Close();
+  });
+  test::ProbedClient probe(server.Port());
+  test::TempDir dir;
+  test::WriteFile(dir / "c.cnt", "container");
+  probe.client.Connect();
+  try {
+    probe.client.Upload((dir / "c.cnt").string(), "c.cnt");
+    FAIL();
+  } catch (const ESockError& error) {
+    EXPECT_STREQ(error.what(), "Verbindung vom Server beendet");
+  }
+  EXPECT_EQ(probe.events, (std::vector<std::string>{"start", "stop", "failure 9"}));
+}
+
 TEST(FtpUpload, RefusedStoreFailsTwiceAndKeepsTheLogin) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -108,7 +109,11 @@ std::string ScriptedFtpServer::Failure() const {
   return failure_;
 }
 
-ScriptedFtpServer::DataConnection::DataConnection(int fd, int stop) : fd_(fd), stop_(stop) {}
+ScriptedFtpServer::DataConnection::DataConnection(int fd, int stop) : fd_(fd), stop_(stop) {
+  // Replies go out at once, not held back until the client acknowledges the last one.
+  const int on = 1;
+  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
 
 ScriptedFtpServer::DataConnection::DataConnection(DataConnection&& other) noexcept
     : fd_(other.fd_), stop_(other.stop_) {

@@ -1,0 +1,142 @@
+// Moves one large file up and down through vsftpd on loopback, once with
+// TFtpClient and once with curl, in active and in passive mode, and prints
+// throughput and CPU time of each side with the ratio to curl.
+//   ftp_transfer_bench [megabytes]   (default 512)
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ftp/ftp_client.h"
+#include "support/child_process.h"
+#include "support/real_ftp_server.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct Cost {
+  double seconds = 0;     // wall time
+  double cpuSeconds = 0;  // user + system time of the side that moved the file
+};
+
+double CpuSeconds(const rusage& usage) {
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+Cost MeasureOwn(const std::function<void()>& transfer) {
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  const auto start = std::chrono::steady_clock::now();
+  transfer();
+  const auto end = std::chrono::steady_clock::now();
+  getrusage(RUSAGE_SELF, &after);
+  return {std::chrono::duration<double>(end - start).count(), CpuSeconds(after) - CpuSeconds(before)};
+}
+
+Cost MeasureCurl(const std::vector<std::string>& argv) {
+  const auto start = std::chrono::steady_clock::now();
+  test::ChildProcess curl(argv, {});
+  int status = 0;
+  rusage usage{};
+  wait4(curl.Pid(), &status, 0, &usage);
+  const auto end = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "curl failed: %d\n", status);
+    std::exit(1);
+  }
+  return {std::chrono::duration<double>(end - start).count(), CpuSeconds(usage)};
+}
+
+void KeepBest(Cost& best, const Cost& cost) {
+  best.seconds = std::min(best.seconds, cost.seconds);
+  best.cpuSeconds = std::min(best.cpuSeconds, cost.cpuSeconds);
+}
+
+// Runs both sides in turn several times and keeps the best of each, so that
+// a load spike on the machine disturbs both alike and decides nothing.
+std::pair<Cost, Cost> BestOfBoth(int runs, const std::function<Cost()>& own,
+                                 const std::function<Cost()>& peer) {
+  Cost bestOwn{1e9, 1e9}, bestPeer{1e9, 1e9};
+  for (int i = 0; i < runs; ++i) {
+    KeepBest(bestOwn, own());
+    KeepBest(bestPeer, peer());
+  }
+  return {bestOwn, bestPeer};
+}
+
+void Print(const std::string& what, double megabytes, const Cost& own, const Cost& curl) {
+  std::printf("%s throughput: %.0f MB/s (%.2f x curl)\n", what.c_str(), megabytes / own.seconds,
+              curl.seconds / own.seconds);
+  std::printf("%s cpu: %.3f s (%.2f x curl)\n", what.c_str(), own.cpuSeconds,
+              own.cpuSeconds / curl.cpuSeconds);
+}
+
+void WriteLargeFile(const std::filesystem::path& file, std::size_t megabytes) {
+  const std::string block = test::PatternBytes(1024 * 1024, 11);
+  std::ofstream out(file, std::ios::binary);
+  for (std::size_t i = 0; i < megabytes; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t megabytes = argc > 1 ? std::stoul(argv[1]) : 512;
+  constexpr int kRuns = 5;
+  test::RealFtpServer server(test::RealServerKind::Vsftpd);
+  test::TempDir local;
+  const auto source = local / "source.bin";
+  WriteLargeFile(source, megabytes);
+  const std::string url = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
+  const std::string account = server.User() + ":" + server.Password();
+
+  for (const bool passive : {false, true}) {
+    const std::string mode = passive ? "passive" : "active";
+    const std::vector<std::string> curlMode =
+        passive ? std::vector<std::string>{"--ftp-pasv"} : std::vector<std::string>{"--ftp-port", "-"};
+    auto curl = [&](std::vector<std::string> args) {
+      std::vector<std::string> argv{"curl", "-s", "-S", "--user", account};
+      argv.insert(argv.end(), curlMode.begin(), curlMode.end());
+      argv.insert(argv.end(), args.begin(), args.end());
+      return argv;
+    };
+
+    ftp::TFtpClient client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.UserID = server.User();
+    client.Password = server.Password();
+    client.TimeOut = 5000;
+    client.Passive = passive;
+    client.Connect();
+    client.SetTransferMode(ftp::tmImage);
+
+    const auto [ownUp, curlUp] = BestOfBoth(
+        kRuns, [&] { return MeasureOwn([&] { client.Upload(source.string(), "own.bin"); }); },
+        [&] { return MeasureCurl(curl({"-T", source.string(), url + "curl.bin"})); });
+    Print("ftp upload " + mode, static_cast<double>(megabytes), ownUp, curlUp);
+
+    const auto ownCopy = local / "own-copy.bin";
+    const auto curlCopy = local / "curl-copy.bin";
+    const auto [ownDown, curlDown] = BestOfBoth(
+        kRuns, [&] { return MeasureOwn([&] { client.Download("own.bin", ownCopy.string()); }); },
+        [&] { return MeasureCurl(curl({"-o", curlCopy.string(), url + "curl.bin"})); });
+    Print("ftp download " + mode, static_cast<double>(megabytes), ownDown, curlDown);
+    client.Disconnect();
+    if (std::filesystem::file_size(ownCopy) != std::filesystem::file_size(source)) {
+      std::fprintf(stderr, "the downloaded copy is incomplete\n");
+      return 1;
+    }
+  }
+  return 0;
+}
