@@ -156,6 +156,11 @@ bool isXmlCDataContent(std::u16string_view s) { return isCharSequence(s, false, 
 
 bool isXmlChars(std::u16string_view s) { return isCharSequence(s, false, false); }
 
+bool isXmlCommentText(std::u16string_view s)
+{
+  return s.find(u"--") == std::u16string_view::npos && (s.empty() || s.back() != u'-') && isXmlChars(s);
+}
+
 void appendCodePoint(std::u16string& out, char32_t cp)
 {
   if (cp < 0x10000) {

@@ -66,6 +66,8 @@ bool isXmlCharData(std::u16string_view s);
 bool isXmlCDataContent(std::u16string_view s);
 // Every unit a Char and surrogates in pairs (comments, processing instructions).
 bool isXmlChars(std::u16string_view s);
+// [15] The text of a comment: Chars without "--" and not ending in '-'.
+bool isXmlCommentText(std::u16string_view s);
 
 // [66] CharRef: "&#" digits ";" or "&#x" hex digits ";" (the whole token).
 // Returns one unit or a surrogate pair; raises EConvertError

@@ -1,0 +1,54 @@
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "xml/content_handler.h"
+
+namespace xml {
+
+class TDomDocument;
+class TDomNode;
+
+// Turns a reader's events into nodes below a reference node (normally a new
+// document) and enforces the tree-level well-formedness rules. While there
+// is no current node every event is ignored.
+class TDocBuilder : public TContentHandler {
+public:
+  TDomNode* referenceNode() const { return reference_; }
+  void setReferenceNode(TDomNode* node) { reference_ = node; }
+
+  void comment(TDomParser* sender, const TLocator* locator, std::u16string_view text) override;
+  void cdataSection(TDomParser* sender, const TLocator* locator, std::u16string_view text) override;
+  void charRef(TDomParser* sender, const TLocator* locator, std::u16string_view token) override;
+  void doctypeDecl(TDomParser* sender, const TLocator* locator, std::u16string_view name,
+                   std::u16string_view publicId, std::u16string_view systemId,
+                   std::u16string_view internalSubset) override;
+  void endDocument(TDomParser* sender) override;
+  void endElement(TDomParser* sender, const TLocator* locator, std::u16string_view name) override;
+  void entityRef(TDomParser* sender, const TLocator* locator, std::u16string_view name) override;
+  void characters(TDomParser* sender, const TLocator* locator, std::u16string_view text) override;
+  void processingInstruction(TDomParser* sender, const TLocator* locator, std::u16string_view target,
+                             std::u16string_view data) override;
+  void startDocument(TDomParser* sender, std::u16string_view formatName) override;
+  void startElement(TDomParser* sender, const TLocator* locator, std::u16string_view name,
+                    std::u16string_view attributeText) override;
+  void xmlDeclaration(TDomParser* sender, const TLocator* locator, std::u16string_view version,
+                      std::u16string_view encoding, std::u16string_view standalone) override;
+
+private:
+  TDomDocument* document() const;
+  bool atDocumentLevel() const;
+  // Text and character references collect here and become one text node
+  // when the next other event (or the end) comes.
+  void flushText();
+  // Appends `node` to the current node; a refused append raises `Error`
+  // with `message` instead of the DOM's exception.
+  template <class Error>
+  void append(TDomNode* node, const char* message);
+
+  TDomNode* reference_ = nullptr;
+  TDomNode* current_ = nullptr;
+  std::u16string pendingText_;
+};
+
+} // namespace xml
