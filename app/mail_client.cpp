@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -25,6 +26,25 @@ std::string FindOnPath(const std::string& program) {
 
 }  // namespace
 
+std::vector<std::string> SplitRecipients(const std::string& recipients) {
+  std::vector<std::string> addresses;
+  std::string address;
+  std::size_t referenceStart = std::string::npos;  // an "&" not yet closed by ";"
+  for (char c : recipients) {
+    const bool endsReference = c == ';' && referenceStart != std::string::npos;
+    if (c == ';' && !endsReference) {
+      if (!address.empty()) addresses.push_back(address);
+      address.clear();
+      continue;
+    }
+    address += c;
+    if (c == '&') referenceStart = address.size() - 1;
+    else if (endsReference || !(std::isalnum(static_cast<unsigned char>(c)) || c == '#')) referenceStart = std::string::npos;
+  }
+  if (!address.empty()) addresses.push_back(address);
+  return addresses;
+}
+
 void TMailClient::Connect() {
   if (Connected()) return;
   program_ = FindOnPath("xdg-email");
@@ -34,10 +54,7 @@ void TMailClient::Connect() {
 void TMailClient::DisplayMail(const std::string& recipients, const std::string& subject) {
   Connect();
   std::vector<std::string> arguments{"--utf8", "--subject", platform::AnsiToUtf8(subject)};
-  std::istringstream parts(recipients);
-  std::string address;
-  while (std::getline(parts, address, ';'))
-    if (!address.empty()) arguments.push_back(platform::AnsiToUtf8(address));
+  for (const std::string& address : SplitRecipients(recipients)) arguments.push_back(platform::AnsiToUtf8(address));
   if (!platform::StartProgramArgs(program_, arguments))
     throw EMailClientError("The mail client could not be started: " + program_);
 }

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -9,6 +10,11 @@ class EMailClientError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The addresses of a recipients text: split at ";", except a ";" that ends a
+// character or entity reference ("a&#38;b" stays one address); empty parts
+// are dropped.
+std::vector<std::string> SplitRecipients(const std::string& recipients);
 
 // The desktop mail client: opens a new, unsent mail with its recipients and
 // subject filled in, for the user to review and send. The client is found

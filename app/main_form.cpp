@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -160,6 +161,11 @@ void TForm1::CreateComponents() {
   };
   FtpClient1.OnFailure = [this](bool& handled, ftp::TCmdType kind) { FtpClient1Failure(handled, kind); };
   FtpClient1.OnSuccess = [this](ftp::TCmdType kind) { FtpClient1Success(kind); };
+  FtpClient1.OnPacketSent = [this](ftp::TSockSession& data) { ShowUploadProgress(data.BytesSent); };
+  Parser.setDOMImpl(&Dom);
+  Parser2.setDOMImpl(&Dom2);
+  FileCopy.Operation = foCopy;
+  FileCopy.ProgressTitle = "copy container to backup folder";
   // The dictionary lies beside the executable's folder, wherever the program is started from.
   CETRans.SetDictionaryFile((launch_.executableFolder / "../lib/uml.ini").lexically_normal().string());
 }
@@ -169,6 +175,13 @@ void TForm1::CreateStatusBar() {
   Status->setSizeGripEnabled(false);
   statusPanel_ = new QLabel(Status);
   Status->addWidget(statusPanel_, 1);
+  // Beside the status text, only while an upload runs.
+  uploadProgress_ = new QProgressBar(Status);
+  uploadProgress_->setRange(0, 1000);
+  uploadProgress_->setFixedWidth(190);
+  uploadProgress_->setTextVisible(true);
+  uploadProgress_->hide();
+  Status->addPermanentWidget(uploadProgress_);
 }
 
 // Every control event runs its handler through the error display.
@@ -179,6 +192,9 @@ void TForm1::ConnectHandlers() {
   on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
   on(Button3, &QPushButton::clicked, &TForm1::Button3Click);
   on(ckContainer, &QPushButton::clicked, &TForm1::ckContainerClick);
+  on(SendButton, &QPushButton::clicked, &TForm1::TargetListBoxDblClick);
+  on(TargetListBox, &QListWidget::itemDoubleClicked, &TForm1::TargetListBoxDblClick);
+  on(targetshortname1, &QAction::triggered, &TForm1::targetshortname1Click);
   on(SendMail, &QCheckBox::toggled, &TForm1::SendMailClick);
   on(MenuSendMail, &QAction::triggered, &TForm1::MenuSendMailClick);
   on(MenuBackup, &QAction::triggered, &TForm1::MenuBackupClick);
@@ -197,8 +213,9 @@ void TForm1::ConnectHandlers() {
 }
 
 BusyGuard TForm1::Busy() {
-  return BusyGuard(busy_, {ContainerFile, Button3, TargetListBox, ckContainer, SendButton, SendMail},
-                   {backupfolder1, MenuSendMail, MenuBackup});
+  // The mail switch stays out: the send itself enables and disables it.
+  return BusyGuard(busy_, {ContainerFile, Button3, TargetListBox, ckContainer, SendButton},
+                   {backupfolder1, MenuBackup});
 }
 
 void TForm1::FormCreate() { resize(ScaledWidth(width(), logicalDpiX()), height()); }

@@ -8,9 +8,14 @@
 #include "app/busy_guard.h"
 #include "app/file_dropper.h"
 #include "app/launch_info.h"
+#include "app/file_operation.h"
+#include "app/mail_client.h"
+#include "app/target_list.h"
 #include "app/transfer_log.h"
 #include "entity/char_to_entity_translator.h"
 #include "ftp/ftp_client.h"
+#include "xml/dom_implementation.h"
+#include "xml/dom_parser.h"
 
 class QAction;
 class QCheckBox;
@@ -18,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 
@@ -60,6 +66,18 @@ class TForm1 : public QMainWindow {
   void StartAnimation(TCommonAVI clip);
   void StopAnimation();
   void SwitchAnimation(TCommonAVI clip);
+
+  // --- sending a container and the mail
+  void TargetListBoxDblClick();
+  void PrepareContainer();
+  std::string BuildRemoteName();
+  void ComposeMail();
+  bool UploadProgressVisible() const;
+
+  // --- target list
+  void targetshortname1Click();
+  const std::vector<rTargetList>& TargetRows() const { return Targets; }
+  const std::string& IntranetAddress() const { return IntranetUrl; }
 
   // --- FTP client events and the start-up refresh
   void FtpClient1Error(ftp::TSockSession& Sender, std::uint16_t Errno, const std::string& Errmsg);
@@ -117,6 +135,12 @@ class TForm1 : public QMainWindow {
   // Components.
   ftp::TFtpClient FtpClient1;
   entity::TCharToEntityTranslator CETRans;
+  xml::TDomImplementation Dom;
+  xml::TDomParser Parser;
+  xml::TDomImplementation Dom2;
+  xml::TDomParser Parser2;
+  TFileOperation FileCopy{this};
+  TMailClient MailClient;
 
   static constexpr const char* kOpenDialogFilter =
       "Container file (*.cnt, *.ecu)|*.cnt; *.ecu|SGML file (*.sgm, *.sgml)|*.sgm; *.sgml|"
@@ -149,6 +173,16 @@ class TForm1 : public QMainWindow {
   // False when the program ends here (exit code 1).
   bool RefreshFromServer();
   void DownloadSiteFiles();
+  void ReadTargetList();
+  void RefreshReadme();
+  void SendUnattended();
+
+  // --- sending
+  void CheckBackupTarget(const std::string& container);
+  void SendToTarget(const rTargetList& row, const std::string& container);
+  void HandOverToStowa(const std::string& container);
+  void UploadToTarget(const rTargetList& row, const std::string& container);
+  void ShowUploadProgress(std::int64_t sent);
   // Ends the FTP client's connection after an error, so the next Connect
   // reaches the server it is asked for, not the one left behind.
   void CloseFtpAfterError();
@@ -159,6 +193,7 @@ class TForm1 : public QMainWindow {
 
   LaunchInfo launch_;
   QLabel* statusPanel_ = nullptr;
+  QProgressBar* uploadProgress_ = nullptr;
   std::string statusText_;
   QWidget* splash_ = nullptr;
   TOKRightDlg* okRightDlg_ = nullptr;
@@ -181,6 +216,9 @@ class TForm1 : public QMainWindow {
   // State shared by the whole workflow.
   bool FirstActivation = true;
   bool Unattended = false;
+  std::vector<rTargetList> Targets;
+  bool ContainerIsText = false;
+  std::string StowaCheckinUrl;
   TransferLog TransferLog_;
   std::vector<std::string> TargetNames;
   std::string LastDir;

@@ -44,6 +44,10 @@ void TForm1::FormActivate() {
   TargetNames.clear();
   EvaluateCommandLine();
   if (LoggingOn) OpenTransferLog();
+  // After the usage text the program only waits to end; the splash stays.
+  if (UsageShown) return;
+  if (!RefreshFromServer()) return;
+  ReadTargetList();
 }
 
 void TForm1::ReadSettings() {

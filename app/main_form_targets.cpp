@@ -36,3 +36,83 @@ bool TForm1::RefreshFromServer() {
 }
 
 }  // namespace app
+
+#include <QListWidget>
+#include <QSplashScreen>
+#include <algorithm>
+
+#include "app/handler_guard.h"
+#include "app/parsed_document.h"
+#include "app/settings.h"
+#include "app/target_list.h"
+#include "platform/qt_text.h"
+
+namespace app {
+namespace {
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return platform::ToQString(a).compare(platform::ToQString(b), Qt::CaseInsensitive) < 0;
+}
+
+}  // namespace
+
+void TForm1::ReadTargetList() {
+  TargetListBox->clear();
+  try {
+    {
+      const ParsedDocument list(Parser, AppDir + "/lib/ftpsend.xml");
+      ReadTargetRows(list.document(), Targets,
+                     [this](const rTargetList& row) { TargetListBox->addItem(platform::ToQString(row.Name)); });
+      IntranetUrl = FirstElementValue(list.document(), u"IntranetUrl");
+      ListReadmeDate = FirstElementValue(list.document(), u"ReadmeDate");
+      if (StoredReadmeDate != ListReadmeDate && !Unattended) RefreshReadme();
+    }
+    if (splash_) splash_->close();
+    if (Unattended) SendUnattended();
+  } catch (const std::exception& error) {
+    ShowException(error);
+    platform::Dialogs::Current().MessageBox("Error by parsing target list", "Error", platform::MessageIcon::kError);
+    WriteLogLine("! Error by parsing target list");
+  }
+}
+
+void TForm1::RefreshReadme() {
+  try {
+    FtpClient1.Connect();
+    FtpClient1.ChangeDirectory(kSiteDirectory);
+    FtpClient1.SetTransferMode(ftp::tmAscii);
+    FtpClient1.Download("Readme.html", AppDir + "/doc/Readme.html");
+    FtpClient1.Disconnect();
+  } catch (...) {
+    CloseFtpAfterError();
+    throw;
+  }
+  WithSettingsKey([&](platform::TRegistry& registry) { registry.WriteString("ReadmeDate", ListReadmeDate); });
+  Readme1Click();
+}
+
+void TForm1::SendUnattended() {
+  std::sort(TargetNames.begin(), TargetNames.end(), LessIgnoringCase);
+  for (int k = 0; k < TargetListBox->count(); ++k) {
+    const std::string& shortName = Targets[static_cast<std::size_t>(k)].ShortName;
+    if (std::binary_search(TargetNames.begin(), TargetNames.end(), shortName, LessIgnoringCase))
+      TargetListBox->item(k)->setSelected(true);
+  }
+  SetSendMailChecked(false);
+  TargetListBoxDblClick();
+  TargetNames.clear();
+  RequestTermination(0);
+}
+
+void TForm1::targetshortname1Click() {
+  std::string text = "available targets: \rShortname ... Name\r";
+  for (int k = 0; k < TargetListBox->count(); ++k) {
+    const rTargetList& row = Targets[static_cast<std::size_t>(k)];
+    std::string shortName = row.ShortName;
+    if (shortName.size() < 10) shortName.append(10 - shortName.size(), '.');
+    text += shortName + row.Name + "\r";
+  }
+  platform::Dialogs::Current().MessageBox(text, "Information", platform::MessageIcon::kInformation);
+}
+
+}  // namespace app

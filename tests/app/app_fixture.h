@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <cstdlib>
 #include <memory>
 
@@ -15,12 +19,24 @@
 namespace test {
 
 // A program run in a temporary tree: AppDir is <temp>/site with the
-// executable folder <temp>/site/bin, settings live in a temporary
-// XDG_CONFIG_HOME, and every box goes to scripted dialogs.
+// executable folder <temp>/site/bin and the site's local files, settings live
+// in a temporary XDG_CONFIG_HOME, and every box goes to scripted dialogs.
+// The site server is unreachable (a closed loopback port), so a start shows
+// "Error in FTP area", logs kOfflineLine and reads the local target list.
 class AppFixture : public ::testing::Test {
  protected:
+  static constexpr const char* kOfflineLine = "! Error in FTP connection by getting the actual target and check lists\r\n";
+
   AppFixture() {
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    StopServer();
+    InstallSite();
+    // A list whose readme this user has seen (the default date), so an
+    // offline start does not try to fetch it.
+    WriteFile(appDir() / "lib/ftpsend.xml",
+              "<FTPSEND><IntranetUrl>http://intranet.example/ecu/</IntranetUrl><ReadmeDate>00.00.0000</ReadmeDate>"
+              "<Werk compress='no'><NAME>Plant 1</NAME><SHORTNAME>PLANT1</SHORTNAME><PFAD>/in</PFAD>"
+              "<FTPADRESS>127.0.0.1</FTPADRESS></Werk></FTPSEND>");
     std::filesystem::create_directories(executableFolder());
     auto scripted = std::make_unique<platform::ScriptedDialogs>();
     dialogs = scripted.get();
@@ -30,13 +46,14 @@ class AppFixture : public ::testing::Test {
     windows.reset();
     std::filesystem::current_path(startFolder);
     platform::Dialogs::Install(std::move(previousDialogs));
-    unsetenv("XDG_CONFIG_HOME");
+    for (auto name : {"XDG_CONFIG_HOME", "PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER", "PARCELO_FTP_PASSWORD"})
+      unsetenv(name);
   }
 
   std::filesystem::path appDir() const { return root / "site"; }
   // Copies the site's data (lib, dtd, doc, samples) from the sources into AppDir.
   void InstallSite() {
-    const std::filesystem::path source = std::getenv("PARCELO_SOURCE_TREE");
+    const std::filesystem::path source = PARCELO_SOURCE_DIR;
     std::filesystem::copy(source / "site", appDir(), std::filesystem::copy_options::recursive |
                                                          std::filesystem::copy_options::overwrite_existing);
   }
@@ -45,9 +62,12 @@ class AppFixture : public ::testing::Test {
 
   // Creates the windows as the program does and runs the first activation.
   app::TForm1& Start(std::vector<std::string> arguments = {}) {
-    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments)});
+    CreateWindows(std::move(arguments));
     Activate();
     return form();
+  }
+  void CreateWindows(std::vector<std::string> arguments = {}) {
+    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments)});
   }
   app::TForm1& form() { return *windows->form1; }
   // An activation as the window system delivers it: errors go to the error display.
@@ -62,6 +82,21 @@ class AppFixture : public ::testing::Test {
     write(registry);
   }
   std::string SettingsText() const { return ReadFile(settingsFile()); }
+  std::string Log() const { return ReadFile(appDir() / "backup/ParceloLog.txt"); }
+
+  // Points the program at a loopback port where no server listens.
+  static void StopServer() {
+    setenv("PARCELO_FTP_HOST", "127.0.0.1", 1);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    setenv("PARCELO_FTP_PORT", std::to_string(ntohs(address.sin_port)).c_str(), 1);
+  }
 
   std::filesystem::path startFolder = std::filesystem::current_path();
   TempDir root;

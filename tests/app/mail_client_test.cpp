@@ -29,3 +29,16 @@ TEST(MailClient, WithoutAMailClientTheStepFails) {
 
 }  // namespace
 }  // namespace app
+
+namespace app {
+namespace {
+
+TEST(SplitRecipients, SplitsAtSemicolonsButKeepsCharacterReferencesWhole) {
+  EXPECT_EQ(SplitRecipients("M1;M2;"), (std::vector<std::string>{"M1", "M2"}));
+  EXPECT_EQ(SplitRecipients("a&#38;b@x;c&amp;d@y;"), (std::vector<std::string>{"a&#38;b@x", "c&amp;d@y"}));
+  EXPECT_EQ(SplitRecipients("a & b;;c&"), (std::vector<std::string>{"a & b", "c&"}));
+  EXPECT_TRUE(SplitRecipients("").empty());
+}
+
+}  // namespace
+}  // namespace app

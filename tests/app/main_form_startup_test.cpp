@@ -43,10 +43,11 @@ TEST_F(AppFixture, FirstStartCreatesTheLogWithoutHeader) {
   Start();
   const auto log = appDir() / "backup/ParceloLog.txt";
   ASSERT_TRUE(std::filesystem::exists(log));
-  EXPECT_EQ(test::ReadFile(log), "");
+  // Its first line is the unreachable server's.
+  EXPECT_EQ(test::ReadFile(log), kOfflineLine);
   form().WriteLogLine("");
   form().WriteLogLine("Parcelo Version 3.0.0.6");
-  EXPECT_EQ(test::ReadFile(log), "\r\nParcelo Version 3.0.0.6\r\n");
+  EXPECT_EQ(test::ReadFile(log), std::string(kOfflineLine) + "\r\nParcelo Version 3.0.0.6\r\n");
 }
 
 TEST_F(AppFixture, ASecondStartWritesNothing) {

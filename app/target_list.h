@@ -1,0 +1,36 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xml {
+class TDomDocument;
+}
+
+namespace app {
+
+// One target of the target list.
+struct rTargetList {
+  bool Compress = false;  // only reported in the log
+  bool Stowa = false;     // handed to the PDM system through the browser instead of FTP
+  std::string Name;
+  std::string ShortName;  // at most 10 characters
+  std::string Path;
+  std::string FtpAddress;
+};
+
+// Reads the "Werk" elements below the document element into `rows`: the
+// table first gets one empty row per Werk, then each row is filled in
+// document order and passed to `onRow`. Raises ETargetListError at a Werk
+// without the attribute compress or a child element without content; the
+// rows read before it stay filled, the others empty.
+void ReadTargetRows(xml::TDomDocument& list, std::vector<rTargetList>& rows,
+                    const std::function<void(const rTargetList&)>& onRow);
+
+// The value of the first element of that name below the document element.
+// Raises ETargetListError when there is none or it has no content.
+std::string FirstElementValue(xml::TDomDocument& list, std::u16string_view name);
+
+}  // namespace app

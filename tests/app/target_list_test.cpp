@@ -1,0 +1,111 @@
+#include "app/target_list.h"
+
+#include <gtest/gtest.h>
+
+#include "app/parsed_document.h"
+#include "app/send_errors.h"
+#include "support/temp_dir.h"
+#include "xml/dom.h"
+#include "xml/dom_parser.h"
+
+namespace app {
+namespace {
+
+class TargetListTest : public ::testing::Test {
+ protected:
+  TargetListTest() { parser.setDOMImpl(&dom); }
+
+  // Reads the rows of a target list with the given body inside its root.
+  std::vector<rTargetList> Rows(const std::string& body) {
+    const ParsedDocument list(parser, dir.Write("ftpsend.xml", "<FTPSEND>" + body + "</FTPSEND>").string());
+    std::vector<rTargetList> rows;
+    ReadTargetRows(list.document(), rows, [&](const rTargetList& row) { reported.push_back(row.Name); });
+    return rows;
+  }
+
+  test::TempDir dir;
+  xml::TDomImplementation dom;
+  xml::TDomParser parser;
+  std::vector<std::string> reported;
+};
+
+TEST_F(TargetListTest, RowsFollowTheWerkElementsInDocumentOrder) {
+  const auto rows = Rows(
+      "<Werk compress='no'><NAME>A</NAME></Werk>"
+      "<group><Werk compress='no'><NAME>B</NAME><PFAD>/in/b</PFAD><FTPADRESS>ftp.b</FTPADRESS></Werk></group>"
+      "<Werk compress='no'><NAME>C</NAME></Werk>");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(reported, (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(rows[1].Name, "B");
+  EXPECT_EQ(rows[1].Path, "/in/b");
+  EXPECT_EQ(rows[1].FtpAddress, "ftp.b");
+}
+
+TEST_F(TargetListTest, CompressAndStowaAreYesInAnyCaseOnly) {
+  const auto rows = Rows(
+      "<Werk compress='yes'/><Werk compress='Yes' stowa='YES'/><Werk compress='NO' stowa='no'/>"
+      "<Werk compress='Y'/><Werk compress=' YES'/><Werk compress=''/>");
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_TRUE(rows[0].Compress);
+  EXPECT_FALSE(rows[0].Stowa);
+  EXPECT_TRUE(rows[1].Compress);
+  EXPECT_TRUE(rows[1].Stowa);
+  for (std::size_t i = 2; i < 6; ++i) EXPECT_FALSE(rows[i].Compress) << "row " << i;
+  EXPECT_FALSE(rows[2].Stowa);
+}
+
+TEST_F(TargetListTest, ChildNamesCountInAnyCaseAndTheLaterOneWins) {
+  const auto rows = Rows(
+      "<Werk compress='no'><name>first</name><!-- note --><Name>second</Name><other>x</other>"
+      "<ShortName>ABCDEFGHIJKL</ShortName></Werk>");
+  EXPECT_EQ(rows[0].Name, "second");
+  EXPECT_EQ(rows[0].ShortName, "ABCDEFGHIJ");
+}
+
+TEST_F(TargetListTest, AWerkWithoutNameGivesAnEmptyLine) {
+  const auto rows = Rows("<Werk compress='no'><SHORTNAME>X</SHORTNAME></Werk>");
+  EXPECT_EQ(reported, std::vector<std::string>{""});
+  EXPECT_EQ(rows[0].ShortName, "X");
+}
+
+TEST_F(TargetListTest, ValuesBecomeWindows1252) {
+  const auto rows = Rows("<Werk compress='no'><NAME>Plant M\xC3\xBCnchen</NAME></Werk>");
+  EXPECT_EQ(rows[0].Name, "Plant M\xFCnchen");
+}
+
+TEST_F(TargetListTest, AWerkWithoutCompressStopsWithTheRowsReadSoFar) {
+  std::vector<rTargetList> rows;
+  const ParsedDocument list(parser, dir.Write("ftpsend.xml",
+                                              "<L><Werk compress='no'><NAME>A</NAME></Werk>"
+                                              "<Werk><NAME>B</NAME></Werk><Werk compress='no'><NAME>C</NAME></Werk></L>")
+                                        .string());
+  EXPECT_THROW(ReadTargetRows(list.document(), rows, [&](const rTargetList& row) { reported.push_back(row.Name); }),
+               ETargetListError);
+  EXPECT_EQ(reported, std::vector<std::string>{"A"});
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].Name, "A");
+  EXPECT_EQ(rows[1].Name, "");
+  EXPECT_EQ(rows[2].Name, "");
+}
+
+TEST_F(TargetListTest, AChildElementWithoutContentIsAnError) {
+  EXPECT_THROW(Rows("<Werk compress='no'><NAME/></Werk>"), ETargetListError);
+}
+
+TEST_F(TargetListTest, IntranetUrlAndReadmeDateAreTheFirstOfTheirName) {
+  const ParsedDocument list(parser, dir.Write("ftpsend.xml",
+                                              "<L><x><IntranetUrl>http://first/</IntranetUrl></x>"
+                                              "<IntranetUrl>http://second/</IntranetUrl><ReadmeDate>01.12.2026</ReadmeDate></L>")
+                                        .string());
+  EXPECT_EQ(FirstElementValue(list.document(), u"IntranetUrl"), "http://first/");
+  EXPECT_EQ(FirstElementValue(list.document(), u"ReadmeDate"), "01.12.2026");
+  EXPECT_THROW(FirstElementValue(list.document(), u"readmedate"), ETargetListError);
+}
+
+TEST_F(TargetListTest, TheDocumentIsFreedAfterUse) {
+  Rows("<Werk compress='no'/>");
+  EXPECT_EQ(dom.documents()->length(), 0);
+}
+
+}  // namespace
+}  // namespace app
