@@ -7,10 +7,12 @@
 namespace app {
 
 // What the process was started with: where the executable lies (AppDir is its
-// parent) and the command-line arguments after the program name.
+// parent), the command-line arguments after the program name, and whether a
+// user can see the windows (false on a machine without a display).
 struct LaunchInfo {
   std::filesystem::path executableFolder;
   std::vector<std::string> arguments;
+  bool display = true;
 };
 
 // The application title and the caption of the framework's error display.

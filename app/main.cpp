@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   if (display) platform::Dialogs::Install(std::make_unique<platform::QtDialogs>());
   platform::QtEventBridge bridge(platform::EventLoop::Current());
 
-  app::LaunchInfo launch{QApplication::applicationDirPath().toStdString(), Arguments(argc, argv)};
+  app::LaunchInfo launch{QApplication::applicationDirPath().toStdString(), Arguments(argc, argv), display};
   app::AppWindows windows(launch);
   windows.form1->show();
   const int code = QApplication::exec();

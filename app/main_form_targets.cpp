@@ -73,6 +73,9 @@ void TForm1::ReadTargetList() {
     ShowException(error);
     platform::Dialogs::Current().MessageBox("Error by parsing target list", "Error", platform::MessageIcon::kError);
     WriteLogLine("! Error by parsing target list");
+    // The window stays open for the user; without a display there is none,
+    // and a script must learn that the run failed.
+    if (Unattended && !launch_.display) RequestTermination(1);
   }
 }
 
