@@ -67,7 +67,7 @@ class AppFixture : public ::testing::Test {
     return form();
   }
   void CreateWindows(std::vector<std::string> arguments = {}) {
-    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments)});
+    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments), display});
   }
   app::TForm1& form() { return *windows->form1; }
   // An activation as the window system delivers it: errors go to the error display.
@@ -98,6 +98,7 @@ class AppFixture : public ::testing::Test {
     setenv("PARCELO_FTP_PORT", std::to_string(ntohs(address.sin_port)).c_str(), 1);
   }
 
+  bool display = true;  // whether the run has a display a user could act on
   std::filesystem::path startFolder = std::filesystem::current_path();
   TempDir root;
   platform::ScriptedDialogs* dialogs = nullptr;

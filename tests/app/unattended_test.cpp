@@ -1,0 +1,107 @@
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "site_fixture.h"
+
+namespace {
+
+using test::SiteFixture;
+
+class Unattended : public SiteFixture {
+ protected:
+  Unattended() {
+    PublishSite(TargetList({{"WK1", "Werk 1"}, {"DEV", "Development lab"}, {"ABCDEFGHIJK", "Long name"}}));
+    for (auto name : {"WK1", "DEV", "ABCDEFGHIJ"}) std::filesystem::create_directories(Mailbox(name));
+    container = root / "work/c.cnt";
+    test::WriteFile(container, "<!DOCTYPE c PUBLIC \"-//K//DTD C 1.2//EN\">\r\n<c><project-info><ecu-ident>E</ecu-ident>"
+                               "<sw-ident>S</sw-ident></project-info></c>\r\n");
+  }
+  std::vector<int> SelectedLines() {
+    std::vector<int> lines;
+    for (int i = 0; i < form().TargetListBox->count(); ++i)
+      if (form().TargetListBox->item(i)->isSelected()) lines.push_back(i);
+    return lines;
+  }
+  std::size_t Delivered(const std::string& shortName) {
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(Mailbox(shortName))) ++files;
+    return files;
+  }
+
+  std::filesystem::path container;
+};
+
+TEST_F(Unattended, ShortNamesSelectTheirTargetsInAnyCaseAndTheRunEnds) {
+  Start({container.string(), "-t", "wk1"});
+  EXPECT_EQ(SelectedLines(), std::vector<int>{0});
+  EXPECT_EQ(Delivered("WK1"), 1u);
+  EXPECT_EQ(Delivered("DEV"), 0u);
+  EXPECT_TRUE(dialogs->shown.empty()) << dialogs->shown.front().text;
+  EXPECT_TRUE(form().TerminationRequested());
+  EXPECT_EQ(form().ExitCode(), 0);
+  EXPECT_TRUE(form().TargetNameList().empty());
+}
+
+TEST_F(Unattended, TheMailIsSwitchedOffAndStaysOffForTheNextRun) {
+  Start({container.string(), "-t", "DEV"});
+  EXPECT_FALSE(form().SendMail->isChecked());
+  EXPECT_NE(SettingsText().find("\"SendEMail\"=dword:00000000"), std::string::npos);
+  windows.reset();
+  Start();
+  EXPECT_FALSE(form().SendMail->isChecked());
+  EXPECT_FALSE(form().IsUnattended());
+  EXPECT_TRUE(SelectedLines().empty());
+}
+
+TEST_F(Unattended, ANameLongerThanTenCharactersNeverMatches) {
+  Start({container.string(), "-t", "ABCDEFGHIJK"});
+  EXPECT_TRUE(SelectedLines().empty());
+  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No target selected"});
+  EXPECT_TRUE(form().TerminationRequested());
+  EXPECT_EQ(form().ExitCode(), 0);
+}
+
+TEST_F(Unattended, WithoutAContainerTheRunReportsNoFileSelected) {
+  Start({"-nolog"});
+  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No file selected"});
+  EXPECT_FALSE(std::filesystem::exists(appDir() / "backup/ParceloLog.txt"));
+  EXPECT_TRUE(form().TerminationRequested());
+}
+
+TEST_F(Unattended, AFileWithoutTargetsReportsNoTargetSelected) {
+  Start({container.string(), "-nobackup"});
+  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No target selected"});
+  EXPECT_FALSE(std::filesystem::exists(appDir() / "backup/c.cnt"));
+}
+
+TEST_F(Unattended, AFailedSendStaysOpenForTheUser) {
+  Start({(root / "missing.cnt").string(), "-t", "WK1"});
+  const auto texts = dialogs->MessageTexts();
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0], "Sorce file does not exist. \r\rTerminate program.");
+  EXPECT_EQ(texts[1], "Files does not exist.");
+  EXPECT_EQ(texts[2], "Error by parsing target list");
+  EXPECT_TRUE(Log().ends_with("! Error by parsing target list\r\n"));
+  EXPECT_FALSE(form().TerminationRequested());
+}
+
+TEST_F(Unattended, AFailedSendWithoutADisplayEndsWithExitCodeOne) {
+  display = false;
+  Start({(root / "missing.cnt").string(), "-t", "WK1"});
+  EXPECT_TRUE(form().TerminationRequested());
+  EXPECT_EQ(form().ExitCode(), 1);
+}
+
+TEST_F(Unattended, UsageWithAFileNameFetchesAndSendsNothing) {
+  const std::string localList = test::ReadFile(appDir() / "lib/ftpsend.xml");
+  Start({"?", container.string(), "-t", "WK1"});
+  EXPECT_EQ(dialogs->shown.size(), 1u);
+  EXPECT_EQ(test::ReadFile(appDir() / "lib/ftpsend.xml"), localList);
+  EXPECT_EQ(form().TargetListBox->count(), 0);
+  EXPECT_EQ(Delivered("WK1"), 0u);
+  EXPECT_FALSE(windows->splash->isHidden()) << "after the usage text the splash stays";
+  EXPECT_EQ(form().ExitCode(), 0);
+}
+
+}  // namespace
