@@ -1,3 +1,4 @@
+#include "app/centre_on_screen.h"
 #include "app/about_box.h"
 
 #include <QGridLayout>
@@ -37,6 +38,11 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
   grid->addWidget(OKButton, 4, 0, 1, 2, Qt::AlignHCenter);
   setFixedWidth(340);
   connect(OKButton, &QPushButton::clicked, this, &QWidget::hide);
+}
+
+void TAboutBox::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnScreen(*this);
 }
 
 }  // namespace app

@@ -19,6 +19,10 @@ class TAboutBox : public QDialog {
   QLabel* Copyright = nullptr;
   QLabel* Comments = nullptr;
   QPushButton* OKButton = nullptr;
+
+ protected:
+  // Dialogs of this kind open in the middle of the screen.
+  void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace app

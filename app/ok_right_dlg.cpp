@@ -1,3 +1,4 @@
+#include "app/centre_on_screen.h"
 #include "app/ok_right_dlg.h"
 
 #include <QHBoxLayout>
@@ -61,6 +62,11 @@ void TOKRightDlg::OKBtnClick() {
 void TOKRightDlg::BrowseClick() {
   if (auto folder = platform::Dialogs::Current().ChooseFolder(platform::FromQString(DirEdit->text())))
     DirEdit->setText(platform::ToQString(*folder));
+}
+
+void TOKRightDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  CentreOnScreen(*this);
 }
 
 }  // namespace app

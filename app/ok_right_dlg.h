@@ -23,6 +23,10 @@ class TOKRightDlg : public QDialog {
   QPushButton* OKBtn = nullptr;
   QPushButton* CancelBtn = nullptr;
 
+ protected:
+  // Dialogs of this kind open in the middle of the screen.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void OKBtnClick();
   void BrowseClick();

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 
 #include "app/app_icon.h"
+#include "app/centre_on_screen.h"
 
 namespace app {
 
@@ -26,8 +26,7 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::Frameless
 }
 
 void SplashWindow::ShowNow() {
-  if (const QScreen* screen = QApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  CentreOnScreen(*this);
   show();
   repaint();
   QApplication::processEvents();
