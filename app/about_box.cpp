@@ -1,4 +1,3 @@
-#include "app/centre_on_screen.h"
 #include "app/about_box.h"
 
 #include <QGridLayout>
@@ -6,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/app_icon.h"
+#include "app/centre_on_screen.h"
 #include "platform/file_version.h"
 
 namespace app {

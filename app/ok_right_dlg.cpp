@@ -1,4 +1,3 @@
-#include "app/centre_on_screen.h"
 #include "app/ok_right_dlg.h"
 
 #include <QHBoxLayout>
@@ -7,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/centre_on_screen.h"
 #include "app/settings.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
