@@ -1,0 +1,86 @@
+// Arbitrary bytes as a container: the preparation must not crash, must leave
+// the container complete, must keep the unprepared file when it says so, and
+// must give exactly what a plain in-memory reading of the rules gives.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "app/container_preparer.h"
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::filesystem::path& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The rules, read the simple way: the whole text in memory.
+std::string Expected(std::string text, const entity::TCharToEntityTranslator& translator, bool& keepsOriginal) {
+  text = text.substr(0, text.find('\x1A'));
+  std::string out;
+  bool first = true;
+  std::size_t at = 0;
+  do {
+    const std::size_t cr = text.find('\r', at);
+    std::string line = text.substr(at, cr == std::string::npos ? std::string::npos : cr - at);
+    at = cr == std::string::npos ? text.size() : cr + 1 + (cr + 1 < text.size() && text[cr + 1] == '\n');
+    if (first) {
+      keepsOriginal = line.find(".dtd\"") == std::string::npos;
+      if (keepsOriginal) {
+        for (const auto& [marker, id] : {std::pair{"1.2//EN\"", " \"ecum0102.dtd\""}, {"1.1//EN\"", " \"ecum0101.dtd\""}}) {
+          const auto found = line.find(marker);
+          if (found != std::string::npos) line.insert(found + std::string(marker).size(), id);
+        }
+      }
+      out += line;
+    } else {
+      out += translator.Translate(line);
+    }
+    out += "\r\n";
+    first = false;
+  } while (at < text.size());
+  return out;
+}
+
+struct Fixture {
+  std::filesystem::path folder;
+  entity::TCharToEntityTranslator translator;
+  Fixture() {
+    const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "parcelo-prepare-fuzz-XXXXXX").string();
+    folder = mkdtemp(pattern.data());
+    WriteAll(folder / "uml.ini", "\xC4=&Auml;\n\xD6=&Ouml;\n\xDC=&Uuml;\n\xE4=&auml;\n\xF6=&ouml;\n\xFC=&uuml;\n\xDF=&szlig;\n");
+    translator.SetDictionaryFile((folder / "uml.ini").string());
+  }
+  ~Fixture() { std::filesystem::remove_all(folder); }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static Fixture fixture;
+  const std::string original(reinterpret_cast<const char*>(data), size);
+  const auto container = fixture.folder / "c.cnt";
+  const auto backup = fixture.folder / "c.cnt.bak";
+  std::filesystem::remove(backup);
+  WriteAll(container, original);
+  app::ContainerPreparer(fixture.translator).Prepare(container.string());
+
+  bool keepsOriginal = false;
+  if (ReadAll(container) != Expected(original, fixture.translator, keepsOriginal)) std::abort();
+  if (std::filesystem::exists(backup) != keepsOriginal) std::abort();
+  if (keepsOriginal && ReadAll(backup) != original) std::abort();
+  if (std::distance(std::filesystem::directory_iterator(fixture.folder), std::filesystem::directory_iterator()) !=
+      2 + keepsOriginal)
+    std::abort();  // a temporary file was left behind
+  return 0;
+}
