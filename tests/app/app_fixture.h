@@ -3,10 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+
 #include <cstdlib>
 #include <memory>
 
@@ -14,6 +11,7 @@
 #include "app/handler_guard.h"
 #include "platform/registry.h"
 #include "platform/scripted_dialogs.h"
+#include "support/loopback.h"
 #include "support/temp_dir.h"
 
 namespace test {
@@ -87,15 +85,7 @@ class AppFixture : public ::testing::Test {
   // Points the program at a loopback port where no server listens.
   static void StopServer() {
     setenv("PARCELO_FTP_HOST", "127.0.0.1", 1);
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    setenv("PARCELO_FTP_PORT", std::to_string(ntohs(address.sin_port)).c_str(), 1);
+    setenv("PARCELO_FTP_PORT", std::to_string(ClosedLoopbackPort()).c_str(), 1);
   }
 
   bool display = true;  // whether the run has a display a user could act on

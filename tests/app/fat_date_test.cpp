@@ -2,19 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/local_time.h"
+
 namespace app {
 namespace {
 
-std::tm At(int year, int month, int day, int hour, int minute, int second) {
-  std::tm moment{};
-  moment.tm_year = year - 1900;
-  moment.tm_mon = month - 1;
-  moment.tm_mday = day;
-  moment.tm_hour = hour;
-  moment.tm_min = minute;
-  moment.tm_sec = second;
-  return moment;
-}
+using test::At;
 
 TEST(FatDateStamp, PacksTheLocalTime) {
   EXPECT_EQ(FatDateStamp(At(2026, 12, 7, 12, 10, 4)), 1569153346);

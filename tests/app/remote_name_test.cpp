@@ -5,6 +5,7 @@
 #include "app/container_fields.h"
 #include "app/parsed_document.h"
 #include "app/send_errors.h"
+#include "support/local_time.h"
 #include "support/temp_dir.h"
 #include "xml/dom.h"
 #include "xml/dom_parser.h"
@@ -12,16 +13,7 @@
 namespace app {
 namespace {
 
-std::tm At(int year, int month, int day, int hour, int minute, int second) {
-  std::tm moment{};
-  moment.tm_year = year - 1900;
-  moment.tm_mon = month - 1;
-  moment.tm_mday = day;
-  moment.tm_hour = hour;
-  moment.tm_min = minute;
-  moment.tm_sec = second;
-  return moment;
-}
+using test::At;
 
 class ContainerFieldsTest : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 
 #include "ftp/reply_text.h"
 #include "ftp/sock_session.h"
+#include "support/loopback.h"
 
 namespace {
 
@@ -45,13 +46,7 @@ struct Listener {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int port = 0;
   Listener() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
+    port = ntohs(test::BindLoopback(fd).sin_port);
     listen(fd, 4);
   }
 };

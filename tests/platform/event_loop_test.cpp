@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/loopback.h"
 #include "support/wait_until.h"
 
 namespace platform {
@@ -30,11 +31,7 @@ struct Listener {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   Listener() {
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    address = test::BindLoopback(fd);
     listen(fd, 4);
   }
   ~Listener() { close(fd); }
