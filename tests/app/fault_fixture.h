@@ -20,10 +20,14 @@ class FaultFixture : public World {
  protected:
   FaultFixture() : mailClient("xdg-email") {}
 
-  // Starts the program and counts the upload successes its FTP client
-  // reports, passing each on to the program as before.
+  // Starts the program and watches it.
   void StartWatched(std::vector<std::string> arguments = {}) {
     this->Start(std::move(arguments));
+    Watch();
+  }
+  // Counts the upload successes the FTP client reports, passing each on to
+  // the program as before.
+  void Watch() {
     auto& client = this->form().FtpClient1;
     client.OnSuccess = [this, reported = client.OnSuccess](ftp::TCmdType kind) {
       if (kind == ftp::ctUpload) ++uploadSuccesses;

@@ -104,7 +104,8 @@ TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
 
 INSTANTIATE_TEST_SUITE_P(FaultMatrix, FinalReply,
                          ::testing::Values("451 Requested action aborted: local error in processing",
-                                           "552 Requested file action aborted: exceeded storage allocation"));
+                                           "552 Requested file action aborted: exceeded storage allocation"),
+                         [](const auto& reply) { return "Reply" + std::string(reply.param).substr(0, 3); });
 
 // The data connection breaks at once; the control connection breaks when the
 // client speaks next, which is when it ends the session after the failure.
