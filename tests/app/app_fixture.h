@@ -66,8 +66,8 @@ class AppFixture : public ::testing::Test {
     Activate();
     return form();
   }
-  void CreateWindows(std::vector<std::string> arguments = {}) {
-    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments)});
+  void CreateWindows(std::vector<std::string> arguments = {}, bool display = true) {
+    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments), display});
   }
   app::TForm1& form() { return *windows->form1; }
   // An activation as the window system delivers it: errors go to the error display.

@@ -20,10 +20,11 @@ class FaultFixture : public World {
  protected:
   FaultFixture() : mailClient("xdg-email") {}
 
-  // Starts the program and watches it.
-  void StartWatched(std::vector<std::string> arguments = {}) {
-    this->Start(std::move(arguments));
+  // Starts the program and watches it from its first activation on.
+  void StartWatched(std::vector<std::string> arguments = {}, bool display = true) {
+    this->CreateWindows(std::move(arguments), display);
     Watch();
+    this->Activate();
   }
   // Counts the upload successes the FTP client reports, passing each on to
   // the program as before.

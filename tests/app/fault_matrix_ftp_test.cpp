@@ -15,6 +15,8 @@ class RefusingSite : public test::FaultFixture<test::SiteFixture> {
                             {"GONE", "Closed plant", false, "../../../mailbox/GONE"},
                             {"LOCKED", "Locked plant", false, "locked"},
                             {"DEV", "Development lab"}}));
+  }
+  void SetUp() override {
     StartWatched();
     UseContainer();
   }
@@ -92,6 +94,30 @@ TEST_F(RefusingSite, ARefusalAmongSeveralTargetsKeepsWhatWasSentAndStopsTheRest)
   // The first success took the ".bak"; the container itself is whole and prepared.
   EXPECT_EQ(test::ReadFile(container), test::Prepared(written));
   EXPECT_EQ(form().ContainerFile->text().toStdString(), container.string());
+}
+
+class UnattendedRefusal : public RefusingSite {
+ protected:
+  void SetUp() override {}
+};
+
+// Without a display nobody sees the boxes: the run ends with exit code 1, so
+// the calling script learns that the container did not go out.
+TEST_F(UnattendedRefusal, AFailedRunWithoutADisplayEndsWithExitCodeOne) {
+  container = WorkDir() / "ECU-4711.cnt";
+  test::WriteFile(container, written);
+  StartWatched({container.string(), "-t", "LOCKED"}, false);
+  EXPECT_TRUE(form().TerminationRequested());
+  EXPECT_EQ(form().ExitCode(), 1);
+  ASSERT_EQ(dialogs->MessageTexts().size(), 2u);
+  EXPECT_TRUE(dialogs->MessageTexts()[0].starts_with("550 ")) << dialogs->MessageTexts()[0];
+  EXPECT_EQ(dialogs->MessageTexts()[1], "Error by parsing target list");
+  EXPECT_TRUE(Log().ends_with(" --> Failure: FTP: Upload container failed\r\n"
+                              " --> Failure: FTP: Upload container failed\r\n"
+                              "! Error by parsing target list\r\n"))
+      << Log();
+  ExpectPreparedAndKept();
+  ExpectNothingDelivered();
 }
 
 }  // namespace

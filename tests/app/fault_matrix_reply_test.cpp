@@ -45,10 +45,10 @@ class ScriptedTarget : public test::FaultFixture<test::AppFixture> {
     setenv("PARCELO_FTP_PORT", std::to_string(server.Port()).c_str(), 1);
   }
 
-  void StartWithContainer() {
+  void StartWithContainer(const std::string& name = "ECU-4711.cnt") {
     StartWatched();
     form().FtpClient1.TimeOut = kTimeOutMs;
-    UseContainer();
+    UseContainer(name);
   }
 
   void Record(std::string data) {
@@ -79,6 +79,33 @@ class ScriptedTarget : public test::FaultFixture<test::AppFixture> {
  protected:
   test::ScriptedFtpServer server;  // last: it stops serving before what it uses goes
 };
+
+// A refused transfer type has no status text of its own: the failure line
+// repeats the one shown before the send, as for every command other than a
+// change of directory or a transfer.
+TEST_F(ScriptedTarget, ARefusedTransferTypeStopsTheSendBeforeTheUpload) {
+  fault = [](Connection& c) {
+    c.Login();
+    c.Command();  // CWD
+    c.Reply("250 Directory changed");
+    c.Command();  // TYPE L 8
+    c.Reply("504 Command not implemented for that parameter");
+    SayGoodbye(c);
+  };
+  StartWithContainer("ECU-4711.bin");
+  const std::string statusBefore = form().StatusText();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"504 Command not implemented for that parameter\r\n"});
+  EXPECT_EQ(form().StatusText(), statusBefore);
+  auto expected = LinesUntilConnect("Plant 1", "/in");
+  expected.push_back(" --> Failure: " + statusBefore);
+  EXPECT_EQ(SendLog(), expected);
+  EXPECT_EQ(server.Commands()[3], "TYPE L 8");
+  ExpectPreparedAndKept();
+  EXPECT_TRUE(Arrived().empty());
+  UseContainer();
+  ExpectNextSendSucceeds(0);
+}
 
 class FinalReply : public ScriptedTarget, public ::testing::WithParamInterface<const char*> {};
 
@@ -139,6 +166,25 @@ TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
   StartWithContainer();
   SendTo({0});
   EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.push_back(" --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  ExpectNextSendSucceeds(0);
+}
+
+// The server takes the data connection and then reads nothing; the client
+// stops pushing once TimeOut passes without progress.
+TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {
+  written = Written(std::string(8 << 20, '7'));
+  fault = [](Connection& c) {
+    const auto data = OpenUpload(c);
+    c.AwaitClose();
+  };
+  StartWithContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Senden der Datei"});
   EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
   auto expected = LinesUntilUpload("Plant 1", "/in");
   expected.push_back(" --> Failure: FTP: Upload container failed");
