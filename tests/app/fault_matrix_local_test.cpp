@@ -208,6 +208,7 @@ TEST_F(LocalFault, ABackupFolderGoneReadOnlyFailsOnlyTheCopy) {
   EXPECT_EQ(dialogs->shown[0].caption, "copy container to backup folder");
   EXPECT_EQ(dialogs->shown[0].text, "Cannot copy to " + BackupCopy().string() + ": Not a directory");
   EXPECT_EQ(uploadSuccesses, 1);
+  EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak"));
   EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
   EXPECT_EQ(form().StatusText(), "finished");
   EXPECT_EQ(mailClient.WaitForCalls(1).size(), 1u);

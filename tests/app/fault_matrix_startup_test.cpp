@@ -22,8 +22,10 @@ class StartFault : public test::FaultFixture<test::SiteFixture> {
 // The list is fetched over the local copy, then read and refused: no targets
 // until the site mends it and the program starts anew.
 TEST_F(StartFault, ATargetListThatIsNotWellFormedLeavesNoTargets) {
-  PublishSite("<?xml version=\"1.0\"?>\n<FTPSEND><Werk compress=\"no\"><NAME>Plant 1</NAME>\n");
+  const std::string broken = "<?xml version=\"1.0\"?>\r\n<FTPSEND><Werk compress=\"no\"><NAME>Plant 1</NAME>\r\n";
+  PublishSite(broken);
   StartWatched();
+  EXPECT_EQ(test::ReadFile(appDir() / "lib/ftpsend.xml"), broken);
   EXPECT_EQ(dialogs->MessageTexts(),
             (std::vector<std::string>{"EParserFatalError: Fatal Error.", "Error by parsing target list"}));
   EXPECT_EQ(Log(), "! Error by parsing target list\r\n");
