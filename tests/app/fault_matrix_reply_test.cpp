@@ -185,6 +185,24 @@ TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
   ExpectNextSendSucceeds(0);
 }
 
+// The server takes the whole file and hangs up without a word: without its
+// final reply nothing confirms that the data arrived whole.
+TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
+  fault = [this](Connection& c) {
+    Record(OpenUpload(c).ReceiveAll());
+    c.Close();
+  };
+  StartWithContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Verbindung vom Server beendet"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.push_back(" --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  ExpectNextSendSucceeds(0);
+}
+
 // The server takes the data connection and then reads nothing; the client
 // stops pushing once TimeOut passes without progress.
 TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {

@@ -49,8 +49,8 @@ TEST_F(StartFault, ATargetListReadOnlyInPartKeepsTheRowsBeforeTheFault) {
   list.replace(list.rfind("<Werk compress=\"no\">"), 20, "<Werk>");
   test::WriteFile(SiteDir() / "ftpsend.xml", list);
   StartWatched();
-  ASSERT_EQ(dialogs->MessageTexts().size(), 2u);
-  EXPECT_EQ(dialogs->MessageTexts()[1], "Error by parsing target list");
+  EXPECT_EQ(dialogs->MessageTexts(), (std::vector<std::string>{"Target list: Werk 2 has no attribute compress",
+                                                               "Error by parsing target list"}));
   EXPECT_EQ(ListLines(), std::vector<std::string>{"Plant 1"});
   UseContainer();
   ExpectNextSendSucceeds(0);
