@@ -1,8 +1,10 @@
 #include <filesystem>
+#include <utility>
 
 #include <QLineEdit>
 
 #include "app/main_form.h"
+#include "app/scope_exit.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
 
@@ -42,6 +44,11 @@ void TForm1::FtpClient1Success(ftp::TCmdType Trans_Type) {
 
 void TForm1::CloseFtpAfterError() {
   if (!FtpClient1.Connected) return;
+  // The error that ended the sequence is reported already; a connection that
+  // breaks again while it is being ended is part of it, not a second error.
+  const ScopeExit restoreErrorEvent([this, reported = std::exchange(FtpClient1.OnError, nullptr)] {
+    FtpClient1.OnError = reported;
+  });
   try {
     FtpClient1.Disconnect();
   } catch (const std::exception&) {

@@ -30,14 +30,14 @@ void TForm1::FileDropper3Drop(TFileDropper&, const std::string& path) {
 
 void TForm1::SendMailClick() {
   MenuSendMail->setChecked(SendMail->isChecked());
-  WithSettingsKey([&](platform::TRegistry& registry) { registry.WriteBool("SendEMail", SendMail->isChecked()); });
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteBool("SendEMail", SendMail->isChecked()); });
 }
 
 void TForm1::MenuSendMailClick() { SetSendMailChecked(!SendMail->isChecked()); }
 
 // A click on the checkable item has already inverted its check.
 void TForm1::MenuBackupClick() {
-  WithSettingsKey([&](platform::TRegistry& registry) { registry.WriteBool("Backup", MenuBackup->isChecked()); });
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteBool("Backup", MenuBackup->isChecked()); });
 }
 
 void TForm1::backupfolder1Click() {

@@ -17,16 +17,22 @@ std::string ApplicationFolder(const std::filesystem::path& executableFolder) {
   return folder.parent_path().string();
 }
 
-// Reads one setting into its target, or applies and writes its default when
-// the value is absent; skipped when the settings key cannot be opened.
+// Reads one setting into its target. When the value is absent the default is
+// applied and written (unless the store takes no writes); when the settings
+// cannot be read at all (a damaged file), the default serves this run and
+// nothing is written over what is there.
 void ReadSetting(const char* name, const std::function<void(platform::TRegistry&)>& read,
-                 const std::function<void(platform::TRegistry&)>& applyDefault) {
-  WithSettingsKey([&](platform::TRegistry& registry) {
-    if (registry.ValueExists(name))
+                 const std::function<void()>& applyDefault,
+                 const std::function<void(platform::TRegistry&)>& writeDefault) {
+  const bool opened = WithSettingsKey([&](platform::TRegistry& registry) {
+    if (registry.ValueExists(name)) {
       read(registry);
-    else
-      applyDefault(registry);
+      return;
+    }
+    applyDefault();
+    WriteSettings(registry, writeDefault);
   });
+  if (!opened) applyDefault();
 }
 
 }  // namespace
@@ -53,33 +59,27 @@ void TForm1::FormActivate() {
 void TForm1::ReadSettings() {
   ReadSetting(
       "ReadmeDate", [&](auto& registry) { StoredReadmeDate = registry.ReadString("ReadmeDate"); },
-      [&](auto& registry) {
-        StoredReadmeDate = "00.00.0000";
-        registry.WriteString("ReadmeDate", StoredReadmeDate);
-      });
+      [&] { StoredReadmeDate = "00.00.0000"; },
+      [&](auto& registry) { registry.WriteString("ReadmeDate", StoredReadmeDate); });
   ReadSetting(
       "BackupFolder", [&](auto& registry) { BackupFolder = registry.ReadString("BackupFolder"); },
-      [&](auto& registry) {
+      [&] {
         BackupFolder = std::filesystem::absolute(AppDir + "/backup").lexically_normal().string();
         std::error_code ignored;  // a folder that cannot be made shows when the log opens there
         std::filesystem::create_directories(BackupFolder, ignored);
-        registry.WriteString("BackupFolder", BackupFolder);
-      });
+      },
+      [&](auto& registry) { registry.WriteString("BackupFolder", BackupFolder); });
+  // The menu's design state (checked) is the default.
   ReadSetting(
-      "Backup", [&](auto& registry) { MenuBackup->setChecked(registry.ReadBool("Backup")); },
+      "Backup", [&](auto& registry) { MenuBackup->setChecked(registry.ReadBool("Backup")); }, [] {},
       [&](auto& registry) { registry.WriteBool("Backup", MenuBackup->isChecked()); });
   ReadSetting(
-      "LastDir", [&](auto& registry) { LastDir = registry.ReadString("LastDir"); },
-      [&](auto& registry) {
-        LastDir = AppDir;
-        registry.WriteString("LastDir", LastDir);
-      });
+      "LastDir", [&](auto& registry) { LastDir = registry.ReadString("LastDir"); }, [&] { LastDir = AppDir; },
+      [&](auto& registry) { registry.WriteString("LastDir", LastDir); });
   ReadSetting(
       "SendEMail", [&](auto& registry) { SendMailSetting = registry.ReadBool("SendEMail"); },
-      [&](auto& registry) {
-        SendMailSetting = SendMail->isChecked();
-        registry.WriteBool("SendEMail", SendMailSetting);
-      });
+      [&] { SendMailSetting = SendMail->isChecked(); },
+      [&](auto& registry) { registry.WriteBool("SendEMail", SendMailSetting); });
 }
 
 void TForm1::ApplySendMailSetting() { SetSendMailChecked(SendMailSetting); }

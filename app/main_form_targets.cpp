@@ -90,7 +90,7 @@ void TForm1::RefreshReadme() {
     CloseFtpAfterError();
     throw;
   }
-  WithSettingsKey([&](platform::TRegistry& registry) { registry.WriteString("ReadmeDate", ListReadmeDate); });
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteString("ReadmeDate", ListReadmeDate); });
   Readme1Click();
 }
 

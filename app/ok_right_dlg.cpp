@@ -55,7 +55,7 @@ void TOKRightDlg::OKBtnClick() {
   std::string folder = platform::FromQString(DirEdit->text());
   if (!folder.empty() && folder.back() == '/') folder.pop_back();
   *backupFolder_ = folder;
-  WithSettingsKey([&](platform::TRegistry& registry) { registry.WriteString("BackupFolder", folder); });
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteString("BackupFolder", folder); });
   accept();
 }
 

@@ -14,4 +14,13 @@ inline constexpr const char* kSettingsKey = "\\Software\\Korvath\\Parcelo";
 // `use` (a value of the wrong type, a failed write) reach the caller.
 bool WithSettingsKey(const std::function<void(platform::TRegistry&)>& use);
 
+// Writes values through `write` on an open settings key. A store that takes no
+// writes is passed over without a message, as a key that cannot be opened is:
+// the values hold for this run only, and the work that changed them goes on.
+void WriteSettings(platform::TRegistry& registry, const std::function<void(platform::TRegistry&)>& write);
+
+// Opens the settings key and writes through WriteSettings; nothing is written
+// when the key cannot be opened.
+void StoreSettings(const std::function<void(platform::TRegistry&)>& write);
+
 }  // namespace app

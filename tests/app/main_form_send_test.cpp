@@ -4,41 +4,19 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
-#include <sstream>
 
 #include "app/fat_date.h"
+#include "send_samples.h"
 #include "site_fixture.h"
 #include "support/recording_program.h"
 
 namespace {
 
+using test::Container;
+using test::FilesIn;
+using test::kFirstLine;
+using test::LogLines;
 using test::SiteFixture;
-
-constexpr const char* kFirstLine = "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\">";
-
-// A container as engineers write it; the identifiers and addresses as given.
-std::string Container(const std::string& ecu, const std::string& sw, const std::string& emails,
-                      const std::string& data = "00 11 22 33") {
-  return std::string(kFirstLine) + "\r\n<ecu-memory-container>\r\n<project-info>\r\n<supplier>M\xFCller GmbH</supplier>\r\n"
-         "<ecu-ident>" + ecu + "</ecu-ident>\r\n<sw-ident>" + sw + "</sw-ident>\r\n" + emails +
-         "</project-info>\r\n<memory-block address=\"0\">" + data + "</memory-block>\r\n</ecu-memory-container>\r\n";
-}
-
-std::vector<std::string> LogLines(const std::string& log) {
-  std::vector<std::string> lines;
-  std::istringstream in(log);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
-  return lines;
-}
-
-std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
-  if (!std::filesystem::exists(folder)) return names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::int32_t StampNow() {
   const std::time_t now = std::time(nullptr);

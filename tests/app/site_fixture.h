@@ -35,6 +35,7 @@ class SiteFixture : public AppFixture {
     std::string name;
     bool stowa = false;
     std::string path = {};  // the mailbox of the short name when empty
+    std::string address = "127.0.0.1";
   };
   static constexpr const char* kListReadmeDate = "01.12.2026";
 
@@ -46,7 +47,7 @@ class SiteFixture : public AppFixture {
       list += "  <Werk compress=\"no\"" + std::string(target.stowa ? " stowa=\"yes\"" : "") + "><NAME>" + target.name +
               "</NAME>" + (target.shortName.empty() ? std::string() : "<SHORTNAME>" + target.shortName + "</SHORTNAME>") + "<PFAD>" +
               (target.path.empty() ? "../../../mailbox/" + target.shortName : target.path) +
-              "</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk>\n";
+              "</PFAD><FTPADRESS>" + target.address + "</FTPADRESS></Werk>\n";
     return list + "</FTPSEND>\n";
   }
 

@@ -1,0 +1,237 @@
+// The fault matrix, faults on the user's side of a send: the container, its
+// ".bak", the dictionary, the backup folder with the log and the copy, and
+// the mail client. The targets are a real FTP server (pyftpdlib).
+
+#include <QDialog>
+#include <QMessageBox>
+
+#include "app/ok_right_dlg.h"
+#include "fault_fixture.h"
+
+namespace {
+
+using test::FilesIn;
+using test::Prepared;
+
+class LocalFault : public test::FaultFixture<test::SiteFixture> {
+ protected:
+  LocalFault() {
+    PublishSite(TargetList({{"PLANT1", "Plant 1"}, {"LOCKED", "Locked plant", false, "locked"}}));
+  }
+  static constexpr int kWorking = 0, kLocked = 1;
+
+  std::filesystem::path Backup() const { return appDir() / "backup"; }
+
+  // "change backup folder" with `folder` typed in and OK pressed.
+  void ChangeBackupFolderTo(const std::filesystem::path& folder) {
+    test::WhenShown(windows->okRightDlg.get(), [&](QDialog*) {
+      windows->okRightDlg->DirEdit->setText(QString::fromStdString(folder.string()));
+      windows->okRightDlg->OKBtn->click();
+    });
+    form().backupfolder1->trigger();
+  }
+};
+
+TEST_F(LocalFault, AContainerRemovedBetweenSelectionAndSendIsReportedAndNothingIsMade) {
+  StartWatched();
+  UseContainer();
+  std::filesystem::remove(container);
+  SendTo({kWorking});
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Sorce file does not exist. \r\rTerminate program.",
+                                                  "Files does not exist."}));
+  EXPECT_EQ(SendLog(), std::vector<std::string>{"Container file does not exist. Abort!"});
+  ExpectNoSuccessClaimed();
+  EXPECT_TRUE(FilesIn(WorkDir()).empty());
+  EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
+  UseContainer();
+  ExpectNextSendSucceeds(kWorking);
+}
+
+// Gone after the preparation, before the upload: its text as written
+// survives in the ".bak".
+TEST_F(LocalFault, AContainerRemovedWhileTheSendRunsLeavesItsBak) {
+  StartWatched();
+  UseContainer();
+  form().FtpClient1.OnConnect = [&](ftp::TSockSession&) { std::filesystem::remove(container); };
+  SendTo({kWorking});
+  form().FtpClient1.OnConnect = nullptr;
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot open file \"" + container.string() + "\". No such file or directory"});
+  auto expected = LinesUntilConnect("Plant 1", "../../../mailbox/PLANT1");
+  expected.push_back("Set FTPMode to ASCII");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectNoSuccessClaimed();
+  EXPECT_EQ(test::ReadFile(container.string() + ".bak"), written);
+  EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
+  UseContainer();
+  ExpectNextSendSucceeds(kWorking);
+}
+
+// A name that cannot be read as a file (here a folder) stops the send before
+// anything is written or logged.
+TEST_F(LocalFault, AnUnreadableContainerIsReportedAndLeftAsItIs) {
+  StartWatched();
+  container = WorkDir() / "ECU-4711.cnt";
+  std::filesystem::create_directories(container);
+  form().ContainerFile->setText(QString::fromStdString(container.string()));
+  SendTo({kWorking});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot read the container: Is a directory"});
+  EXPECT_TRUE(SendLog().empty());
+  ExpectNoSuccessClaimed();
+  EXPECT_TRUE(std::filesystem::is_directory(container));
+  EXPECT_EQ(FilesIn(WorkDir()), std::vector<std::string>{"ECU-4711.cnt"});
+  std::filesystem::remove(container);
+  UseContainer();
+  ExpectNextSendSucceeds(kWorking);
+}
+
+// A ".bak" from an earlier run gives way to this send's text as written,
+// which a failed upload then keeps.
+TEST_F(LocalFault, AStaleBakIsReplacedAndKeptAfterAFailedUpload) {
+  StartWatched();
+  test::WriteFile(WorkDir() / "ECU-4711.cnt.bak", "an earlier container");
+  UseContainer();
+  SendTo({kLocked});
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(Messages()[0].starts_with("550 ")) << Messages()[0];
+  ExpectPreparedAndKept();
+  ExpectNextSendSucceeds(kWorking);
+}
+
+TEST_F(LocalFault, AStaleBakThatCannotBeReplacedStopsTheSendBeforeTheContainerChanges) {
+  StartWatched();
+  std::filesystem::create_directories(WorkDir() / "ECU-4711.cnt.bak");
+  UseContainer();
+  SendTo({kWorking});
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_TRUE(Messages()[0].starts_with("Cannot save the unprepared container as \"" + container.string() + ".bak\""))
+      << Messages()[0];
+  EXPECT_TRUE(SendLog().empty());
+  ExpectNoSuccessClaimed();
+  EXPECT_EQ(test::ReadFile(container), written);
+  EXPECT_TRUE(std::filesystem::is_directory(container.string() + ".bak"));
+  EXPECT_EQ(FilesIn(WorkDir()), (std::vector<std::string>{"ECU-4711.cnt", "ECU-4711.cnt.bak"}));
+  std::filesystem::remove(container.string() + ".bak");
+  ExpectNextSendSucceeds(kWorking);
+}
+
+// Without its dictionary the translator changes nothing, silently; the
+// umlaut left as written is no well-formed XML, so the send stops when the
+// remote name is read from the container, before the upload.
+TEST_F(LocalFault, WithoutTheDictionaryAContainerWithUmlautsIsNotSent) {
+  const auto dictionary = appDir() / "lib/uml.ini";
+  const std::string entries = test::ReadFile(dictionary);
+  std::filesystem::remove(dictionary);
+  StartWatched();
+  UseContainer();
+  SendTo({kWorking});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"EParserFatalError: Fatal Error."});
+  auto expected = LinesUntilConnect("Plant 1", "../../../mailbox/PLANT1");
+  expected.push_back("Set FTPMode to ASCII");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectNoSuccessClaimed();
+  std::string untranslated = Prepared(written);
+  untranslated.replace(untranslated.find("M&uuml;ller"), 11, "M\xFCller");
+  EXPECT_EQ(test::ReadFile(container), untranslated);
+  EXPECT_EQ(test::ReadFile(container.string() + ".bak"), written);
+  EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
+  // The dictionary is read when the program starts.
+  test::WriteFile(dictionary, entries);
+  windows.reset();
+  StartWatched();
+  form().ContainerFile->setText(QString::fromStdString(container.string()));
+  ExpectNextSendSucceeds(kWorking);
+}
+
+// The first line of the send fails on the full disk, after the preparation
+// and before anything is sent; another backup folder lets the next one through.
+TEST_F(LocalFault, AFullDiskUnderTheLogStopsTheSendBeforeTheUpload) {
+  std::filesystem::create_directories(Backup());
+  std::filesystem::create_symlink("/dev/full", Backup() / "ParceloLog.txt");
+  StartWatched();
+  UseContainer();
+  SendTo({kWorking});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot write the transfer log \"" + (Backup() / "ParceloLog.txt").string() +
+                                                 "\": No space left on device"});
+  ExpectPreparedAndKept();
+  EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
+  const auto elsewhere = root / "elsewhere";
+  std::filesystem::create_directories(elsewhere);
+  ChangeBackupFolderTo(elsewhere);
+  ExpectNextSendSucceeds(kWorking);
+  EXPECT_NE(test::ReadFile(elsewhere / "ParceloLog.txt").find("\r\ncontainer no.: E1-S2\r\n"), std::string::npos);
+}
+
+// The log cannot open, so the start-up step ends before the target list is
+// read: nothing can be sent until the folder is mended and the program started anew.
+TEST_F(LocalFault, ABackupFolderThatIsNoFolderAtStartStopsTheStartUp) {
+  test::WriteFile(root / "backup-file", "");
+  PresetSettings([&](auto& registry) { registry.WriteString("BackupFolder", (root / "backup-file").string()); });
+  StartWatched();
+  EXPECT_EQ(dialogs->MessageTexts(),
+            std::vector<std::string>{"Cannot open the transfer log \"" + (root / "backup-file/ParceloLog.txt").string() +
+                                     "\": Not a directory"});
+  EXPECT_EQ(form().TargetListBox->count(), 0);
+  windows.reset();
+  std::filesystem::create_directories(Backup());
+  PresetSettings([&](auto& registry) { registry.WriteString("BackupFolder", Backup().string()); });
+  StartWatched();
+  UseContainer();
+  ExpectNextSendSucceeds(kWorking);
+}
+
+// The upload has been made, so its success stands; the failed copy says so in
+// the copy's own box, and the send goes on to the mail.
+TEST_F(LocalFault, ABackupCopyOnAFullDiskIsReportedAndTheSendStillFinishes) {
+  StartWatched();
+  UseContainer();
+  std::filesystem::create_symlink("/dev/full", Backup() / "ECU-4711.cnt.parcelo-copy");
+  SendTo({kWorking});
+  ASSERT_EQ(dialogs->shown.size(), 1u);
+  EXPECT_EQ(dialogs->shown[0].caption, "copy container to backup folder");
+  EXPECT_EQ(dialogs->shown[0].text, "Cannot copy " + container.string() + " to " + BackupCopy().string() + ": write error");
+  EXPECT_EQ(uploadSuccesses, 1);
+  EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
+  EXPECT_EQ(FilesIn(Backup()), std::vector<std::string>{"ParceloLog.txt"});
+  EXPECT_EQ(mailClient.WaitForCalls(1).size(), 1u);
+  EXPECT_EQ(form().StatusText(), "finished");
+}
+
+// A backup folder that stops being one while the program runs (here a file
+// takes its place; the log stays with the folder that moved away).
+TEST_F(LocalFault, ABackupFolderGoneReadOnlyFailsOnlyTheCopy) {
+  StartWatched();
+  UseContainer();
+  std::filesystem::rename(Backup(), root / "backup-moved");
+  test::WriteFile(Backup(), "");
+  SendTo({kWorking});
+  ASSERT_EQ(dialogs->shown.size(), 1u);
+  EXPECT_EQ(dialogs->shown[0].caption, "copy container to backup folder");
+  EXPECT_EQ(dialogs->shown[0].text, "Cannot copy to " + BackupCopy().string() + ": Not a directory");
+  EXPECT_EQ(uploadSuccesses, 1);
+  EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak"));
+  EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
+  EXPECT_EQ(form().StatusText(), "finished");
+  EXPECT_EQ(mailClient.WaitForCalls(1).size(), 1u);
+  EXPECT_NE(test::ReadFile(root / "backup-moved/ParceloLog.txt").find("\r\ncontainer no.: E1-S2\r\n"), std::string::npos);
+}
+
+// The upload and the copy are done; the error names the mail client, and the
+// send stops short of "finished" with the container still named.
+TEST_F(LocalFault, AMissingMailClientIsReportedAfterTheUploadStands) {
+  StartWatched();
+  UseContainer();
+  {
+    const test::RecordingProgram::EmptyPath noPrograms;
+    SendTo({kWorking});
+  }
+  EXPECT_EQ(Messages(), std::vector<std::string>{"No mail client found: xdg-email is not installed"});
+  EXPECT_EQ(uploadSuccesses, 1);
+  EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
+  EXPECT_EQ(test::ReadFile(BackupCopy()), Prepared(written));
+  EXPECT_EQ(SendLog().back(), "container no.: E1-S2");
+  EXPECT_EQ(form().StatusText(), "generating mail");
+  EXPECT_EQ(form().ContainerFile->text().toStdString(), container.string());
+  EXPECT_TRUE(form().SendButton->isEnabled());
+}
+
+}  // namespace

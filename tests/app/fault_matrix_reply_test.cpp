@@ -1,0 +1,235 @@
+// The fault matrix, server behaviour no real server shows on demand: a final
+// reply that says the data did not arrive, a connection dropped while the data
+// moves, and a server that stops answering. A scripted server plays the fault
+// at the first upload and serves every later one well.
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+#include "fault_fixture.h"
+#include "support/scripted_ftp_server.h"
+
+namespace {
+
+using Connection = test::ScriptedFtpServer::Connection;
+using test::Prepared;
+
+// Plays a target's server from the greeting to the data connection of STOR.
+test::ScriptedFtpServer::DataConnection OpenUpload(Connection& c) {
+  c.Login();
+  c.Command();  // CWD
+  c.Reply("250 Directory changed");
+  c.Command();  // TYPE A
+  c.Reply("200 Type set");
+  const std::string port = c.Command();
+  c.Reply("200 PORT command successful");
+  c.Command();  // STOR
+  c.Reply("150 Opening data connection");
+  return c.ConnectTo(port);
+}
+
+void SayGoodbye(Connection& c) {
+  if (c.Command() == "QUIT") c.Reply("221 Goodbye");
+  c.AwaitClose();
+}
+
+// The window's one target, "Plant 1" in "/in" on 127.0.0.1, is the scripted
+// server; the start-up refresh goes to 127.0.0.2, where nothing answers.
+class ScriptedTarget : public test::FaultFixture<test::AppFixture> {
+ protected:
+  static constexpr int kTimeOutMs = 300;
+
+  ScriptedTarget() : server([this](Connection& c) { Serve(c); }) {
+    setenv("PARCELO_FTP_HOST", "127.0.0.2", 1);
+    setenv("PARCELO_FTP_PORT", std::to_string(server.Port()).c_str(), 1);
+  }
+
+  // More than the loopback connection buffers while nobody reads, so the
+  // data is still moving when the server breaks off or falls silent.
+  void UseLargeContainer() {
+    written = Written(std::string(6 << 20, '7'));
+    UseContainer();
+  }
+  // The next send goes with a small container, which is all it needs to show.
+  void ExpectNextSmallSendSucceeds() {
+    written = Written();
+    UseContainer("ECU-4712.cnt");
+    ExpectNextSendSucceeds(0);
+  }
+
+  void StartWithContainer(const std::string& name = "ECU-4711.cnt") {
+    StartWatched();
+    form().FtpClient1.TimeOut = kTimeOutMs;
+    UseContainer(name);
+  }
+
+  void Record(std::string data) {
+    const std::lock_guard hold(lock_);
+    arrived_.push_back(std::move(data));
+  }
+  // What each upload's data connection carried, in order.
+  std::vector<std::string> Arrived() const {
+    const std::lock_guard hold(lock_);
+    return arrived_;
+  }
+
+  // What the server does at the first upload.
+  std::function<void(Connection&)> fault;
+
+ private:
+  void Serve(Connection& c) {
+    if (served_++ == 0) return fault(c);
+    Record(OpenUpload(c).ReceiveAll());
+    c.Reply("226 Transfer complete");
+    SayGoodbye(c);
+  }
+
+  std::atomic<int> served_ = 0;
+  mutable std::mutex lock_;
+  std::vector<std::string> arrived_;
+
+ protected:
+  test::ScriptedFtpServer server;  // last: it stops serving before what it uses goes
+};
+
+// A refused transfer type has no status text of its own: the failure line
+// repeats the one shown before the send, as for every command other than a
+// change of directory or a transfer.
+TEST_F(ScriptedTarget, ARefusedTransferTypeStopsTheSendBeforeTheUpload) {
+  fault = [](Connection& c) {
+    c.Login();
+    c.Command();  // CWD
+    c.Reply("250 Directory changed");
+    c.Command();  // TYPE L 8
+    c.Reply("504 Command not implemented for that parameter");
+    SayGoodbye(c);
+  };
+  StartWithContainer("ECU-4711.bin");
+  const std::string statusBefore = form().StatusText();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"504 Command not implemented for that parameter\r\n"});
+  EXPECT_EQ(form().StatusText(), statusBefore);
+  auto expected = LinesUntilConnect("Plant 1", "/in");
+  expected.push_back(" --> Failure: " + statusBefore);
+  EXPECT_EQ(SendLog(), expected);
+  EXPECT_EQ(server.Commands()[3], "TYPE L 8");
+  ExpectPreparedAndKept();
+  EXPECT_TRUE(Arrived().empty());
+  UseContainer();
+  ExpectNextSendSucceeds(0);
+}
+
+class FinalReply : public ScriptedTarget, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
+  fault = [this](Connection& c) {
+    Record(OpenUpload(c).ReceiveAll());
+    c.Reply(GetParam());
+    SayGoodbye(c);
+  };
+  StartWithContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{std::string(GetParam()) + "\r\n"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.insert(expected.end(), 2, " --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  const auto commands = server.Commands();
+  EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUIT"), 1) << "the failed target's connection was not ended";
+  ExpectNextSendSucceeds(0);
+  EXPECT_EQ(Arrived(), (std::vector<std::string>{Prepared(written), Prepared(written)}));
+}
+
+INSTANTIATE_TEST_SUITE_P(FaultMatrix, FinalReply,
+                         ::testing::Values("451 Requested action aborted: local error in processing",
+                                           "552 Requested file action aborted: exceeded storage allocation"),
+                         [](const auto& reply) { return "Reply" + std::string(reply.param).substr(0, 3); });
+
+// The data connection breaks at once; the control connection breaks when the
+// client speaks next, which is when it ends the session after the failure.
+// That second break is part of the same fault: it is not reported again.
+TEST_F(ScriptedTarget, AConnectionDroppedDuringTheUploadIsReportedOnce) {
+  fault = [](Connection& c) {
+    OpenUpload(c).Reset();
+    c.Command();
+    c.Reset();
+  };
+  StartWithContainer();
+  UseLargeContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"10054:Connection reset by peer"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.push_back(" --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  ExpectNextSmallSendSucceeds();
+  EXPECT_EQ(Arrived(), std::vector<std::string>{Prepared(written)});
+}
+
+TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
+  fault = [this](Connection& c) {
+    Record(OpenUpload(c).ReceiveAll());
+    c.AwaitClose();
+  };
+  StartWithContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.push_back(" --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  ExpectNextSendSucceeds(0);
+}
+
+// The server takes the whole file and hangs up without a word: without its
+// final reply nothing confirms that the data arrived whole.
+TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
+  fault = [this](Connection& c) {
+    Record(OpenUpload(c).ReceiveAll());
+    c.Close();
+  };
+  StartWithContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Verbindung vom Server beendet"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.push_back(" --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  ExpectNextSendSucceeds(0);
+}
+
+// The server takes the data connection and then reads nothing; the client
+// stops pushing once TimeOut passes without progress.
+TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {
+  fault = [](Connection& c) {
+    const auto data = OpenUpload(c);
+    c.AwaitClose();
+  };
+  StartWithContainer();
+  UseLargeContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Senden der Datei"});
+  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
+  auto expected = LinesUntilUpload("Plant 1", "/in");
+  expected.push_back(" --> Failure: FTP: Upload container failed");
+  EXPECT_EQ(SendLog(), expected);
+  ExpectPreparedAndKept();
+  ExpectNextSmallSendSucceeds();
+}
+
+TEST_F(ScriptedTarget, AServerThatNeverGreetsTimesOut) {
+  fault = [](Connection& c) { c.AwaitClose(); };
+  StartWithContainer();
+  SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
+  EXPECT_EQ(SendLog(), LinesUntilConnect("Plant 1", "/in"));
+  ExpectPreparedAndKept();
+  ExpectNextSendSucceeds(0);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// The first line engineers write: the version 1.2 public identifier only.
+inline constexpr const char* kFirstLine =
+    "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\">";
+
+// A container as engineers write it; the identifiers and addresses as given.
+inline std::string Container(const std::string& ecu, const std::string& sw, const std::string& emails,
+                             const std::string& data = "00 11 22 33") {
+  return std::string(kFirstLine) + "\r\n<ecu-memory-container>\r\n<project-info>\r\n<supplier>M\xFCller GmbH</supplier>\r\n"
+         "<ecu-ident>" + ecu + "</ecu-ident>\r\n<sw-ident>" + sw + "</sw-ident>\r\n" + emails +
+         "</project-info>\r\n<memory-block address=\"0\">" + data + "</memory-block>\r\n</ecu-memory-container>\r\n";
+}
+
+// What preparation makes of a Container(): the DTD named as system identifier
+// and the supplier's umlaut written as its entity.
+inline std::string Prepared(std::string container) {
+  const std::string publicId = "1.2//EN\"";
+  container.insert(container.find(publicId) + publicId.size(), " \"ecum0102.dtd\"");
+  const std::string supplier = "M\xFCller";
+  container.replace(container.find(supplier), supplier.size(), "M&uuml;ller");
+  return container;
+}
+
+// The lines of a log text, without their CR LF.
+inline std::vector<std::string> LogLines(const std::string& log) {
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line.ends_with('\r') ? line.substr(0, line.size() - 1) : line);
+  return lines;
+}
+
+// The names in `folder`, sorted; empty when the folder does not exist.
+inline std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  if (!std::filesystem::exists(folder)) return names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace test
