@@ -14,6 +14,9 @@ namespace xml {
 
 namespace {
 
+// Buffers start small (entity texts and subsets are short) and grow while
+// reads keep filling them.
+constexpr std::size_t kFirstRawChunk = 4 * 1024;
 constexpr std::size_t kRawChunk = 64 * 1024;
 constexpr std::size_t kUnitChunk = 16 * 1024;
 // Room for the units one multi-byte sequence adds after the chunk is full.
@@ -79,7 +82,7 @@ TInputSource::TInputSource(std::istream* stream, std::u16string publicId, std::u
 {
   if (stream_ == nullptr)
     throw EStreamError("Stream not specified.");
-  raw_.resize(kRawChunk);
+  raw_.resize(kFirstRawChunk);
   unitBuffer_ = std::make_unique<char16_t[]>(kUnitChunk + kUnitSlack);
   fillRaw();
   detectEncoding();
@@ -97,6 +100,8 @@ bool TInputSource::fillRaw()
     rawBase_ += rawPos_;
     rawEnd_ -= rawPos_;
     rawPos_ = 0;
+    if (raw_.size() < kRawChunk)
+      raw_.resize(raw_.size() * 4);
   }
   stream_->read(raw_.data() + rawEnd_, static_cast<std::streamsize>(raw_.size() - rawEnd_));
   std::size_t got = static_cast<std::size_t>(stream_->gcount());

@@ -23,6 +23,8 @@ namespace {
 // sections, and resolved into entity values, per document type.
 constexpr std::size_t kMaxExpandedUnits = 8 * 1024 * 1024;
 constexpr std::size_t kMaxNesting = 64;
+// Parameter-entity references and included sections read per document type.
+constexpr std::size_t kMaxNestedReads = 10000;
 // Duplicate declarations reported at most; parsing goes on silently after.
 constexpr std::size_t kMaxWarnings = 1000;
 
@@ -73,9 +75,11 @@ void TSubsetBuilder::enter(const TDomNode* node, std::size_t units, const char* 
 {
   auto& open = context_->open;
   if (std::find(open.begin(), open.end(), node) != open.end() || open.size() >= kMaxNesting ||
+      context_->nestedReads >= kMaxNestedReads ||
       units > kMaxExpandedUnits - std::min(kMaxExpandedUnits, context_->expandedUnits))
     throw Error(message);
   context_->expandedUnits += units;
+  ++context_->nestedReads;
   open.push_back(node);
 }
 

@@ -22,6 +22,7 @@ struct TDtdContext {
   TErrorHandler* errorHandler = nullptr;
   // Units of replacement text read or resolved so far.
   std::size_t expandedUnits = 0;
+  std::size_t nestedReads = 0;
   // Parameter entities and conditional sections being read, innermost last.
   std::vector<const TDomNode*> open;
   std::size_t warnings = 0;
