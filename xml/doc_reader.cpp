@@ -92,8 +92,9 @@ void TDocReader::consume(std::u16string_view units)
     case TState::ProcessingInstruction: p = consumeUntil(p, end, u'>'); break;
     case TState::Reference: p = consumeUntil(p, end, u';'); break;
     case TState::Markup:
-      // Past the longest opener only quotes and '>' matter.
-      if (buffer_->size() >= 9)
+      // Past the openers ("<?", "<!--", "<![CDATA[", "<!DOCTYPE") only
+      // quotes and '>' matter.
+      if (buffer_->size() >= 9 || (buffer_->size() >= 2 && (*buffer_)[1] != u'!' && (*buffer_)[1] != u'?'))
         p = consumeUntil(p, end, u'>');
       else
         acceptUnit(*p++);

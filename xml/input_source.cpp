@@ -83,7 +83,7 @@ TInputSource::TInputSource(std::istream* stream, std::u16string publicId, std::u
   if (stream_ == nullptr)
     throw EStreamError("Stream not specified.");
   raw_.resize(kFirstRawChunk);
-  unitBuffer_ = std::make_unique<char16_t[]>(kUnitChunk + kUnitSlack);
+  unitBuffer_ = std::make_unique_for_overwrite<char16_t[]>(kUnitChunk + kUnitSlack);
   fillRaw();
   detectEncoding();
   prescanFormatName();
@@ -296,11 +296,13 @@ bool TInputSource::decodeUtf8()
     sawInput = true;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
     std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
-    std::size_t i = rawPos_;
-    while (i < end && bytes[i] < 0x80)
-      out[unitCount_++] = bytes[i++];
-    rawPos_ = i;
-    if (i == end)
+    std::size_t asciiEnd = rawPos_;
+    while (asciiEnd < end && bytes[asciiEnd] < 0x80)
+      ++asciiEnd;
+    std::copy(bytes + rawPos_, bytes + asciiEnd, out + unitCount_);
+    unitCount_ += asciiEnd - rawPos_;
+    rawPos_ = asciiEnd;
+    if (asciiEnd == end)
       continue;
 
     std::uint64_t leadOffset = rawOffsetOf(rawPos_);
@@ -395,9 +397,16 @@ bool TInputSource::decodeSingleByte()
     sawInput = true;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
     std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
+    if (upper == nullptr) {
+      std::size_t count = end - rawPos_;
+      std::copy(bytes + rawPos_, bytes + end, out + unitCount_);
+      unitCount_ += count;
+      rawPos_ = end;
+      continue;
+    }
     for (; rawPos_ < end; ++rawPos_) {
       unsigned char b = bytes[rawPos_];
-      char16_t unit = b < 0x80 || upper == nullptr ? b : (*upper)[b - 0x80];
+      char16_t unit = b < 0x80 ? b : (*upper)[b - 0x80];
       if (unit == kUndefinedByte) {
         setPendingError(std::string("Invalid ") + codePageErrorName(encoding_) + " sequence \"" +
                         toUtf8(std::u16string(1, char16_t(b))) + "\"");

@@ -48,14 +48,14 @@ private:
     std::size_t capacity = capacity_;
     while (capacity < needed)
       capacity += capacity / 4;
-    auto grown = std::make_unique<char16_t[]>(capacity);
+    auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
     std::u16string_view(data_.get(), size_).copy(grown.get(), size_);
     data_ = std::move(grown);
     capacity_ = capacity;
   }
   void reserve(std::size_t capacity)
   {
-    data_ = std::make_unique<char16_t[]>(capacity);
+    data_ = std::make_unique_for_overwrite<char16_t[]>(capacity);
     capacity_ = capacity;
   }
 
