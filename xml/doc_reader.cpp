@@ -330,9 +330,12 @@ void TDocReader::xmlDeclarationToken(std::u16string_view text)
   const int version = attributes.indexOf(u"version");
   const int encoding = attributes.indexOf(u"encoding");
   const int standalone = attributes.indexOf(u"standalone");
+  // [80] EncodingDecl and [32] SDDecl, when present, have a value.
   bool valid = version == 0 && encoding <= 1 && count <= 3 &&
                (count != 2 || encoding >= 0 || standalone >= 0) &&
-               (count != 3 || (encoding >= 0 && standalone >= 0));
+               (count != 3 || (encoding >= 0 && standalone >= 0)) &&
+               (encoding < 0 || !attributes.items()[encoding].second.empty()) &&
+               (standalone < 0 || !attributes.items()[standalone].second.empty());
   if (!valid)
     throw EParserInvalidXmlDeclarationError("Invalid xml-declaration error.");
   (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll)

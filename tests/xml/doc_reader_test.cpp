@@ -53,6 +53,7 @@ TEST(DocReader, XmlDeclarationRules)
       {"<?xml version='1.0' standalone='yes' encoding='UTF-8'?><a/>",
        "EParserInvalidXmlDeclarationError: Invalid xml-declaration error."},
       {"<?xml version='1.0' other='x'?><a/>", "EParserInvalidXmlDeclarationError: Invalid xml-declaration error."},
+      {"<?xml version='1.0' encoding=''?><a/>", "EParserInvalidXmlDeclarationError: Invalid xml-declaration error."},
       {"<?xml version='1.0' standalone='maybe'?><a/>",
        "EParserInvalidXmlDeclarationError: Invalid xml-declaration error."},
       {"<?xml version=\"1.0?><a/>", "EParserMissingQuotationMarkError: Missing quotation mark error."},
