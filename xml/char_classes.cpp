@@ -30,8 +30,6 @@ std::unique_ptr<std::uint8_t[]> buildCharFlags()
     std::uint8_t f = 0;
     if (c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0xFFFD))
       f |= kFlagChar;
-    if (isXmlWhiteSpace(c))
-      f |= kFlagWhiteSpace;
     bool letter = isXmlBaseChar(c) || isXmlIdeographic(c);
     if (letter)
       f |= kFlagLetter;

@@ -10,7 +10,6 @@ namespace xml {
 namespace detail {
 enum : std::uint8_t {
   kFlagChar = 1,
-  kFlagWhiteSpace = 2,
   kFlagNameStart = 4,
   kFlagNameChar = 8,
   kFlagPubidChar = 16,

@@ -22,7 +22,6 @@ public:
   bool atEnd() const { return pos_ == text_.size(); }
   char16_t peek() const { return atEnd() ? u'\0' : text_[pos_]; }
   std::u16string_view rest() const { return text_.substr(pos_); }
-  std::size_t position() const { return pos_; }
 
   // True when at least one white-space unit was skipped.
   bool skipWhiteSpace();

@@ -31,7 +31,6 @@ public:
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   char16_t operator[](std::size_t i) const { return data_[i]; }
-  char16_t back() const { return data_[size_ - 1]; }
   void clear()
   {
     size_ = 0;

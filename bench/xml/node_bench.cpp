@@ -3,7 +3,6 @@
 // so each process's peak memory is its own: ours, libxml2 or pugixml.
 #include <libxml/tree.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <pugixml.hpp>

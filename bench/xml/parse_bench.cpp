@@ -4,7 +4,6 @@
 // does per send. "make SIZE_MB FILE" writes a generated container.
 #include <libxml/parser.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <pugixml.hpp>
@@ -13,11 +12,6 @@
 #include "container_generator.h"
 #include "xml/dom.h"
 #include "xml/dom_parser.h"
-
-namespace {
-
-
-} // namespace
 
 int main(int argc, char** argv)
 {
