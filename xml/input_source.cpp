@@ -296,7 +296,15 @@ bool TInputSource::decodeUtf8()
     sawInput = true;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
     std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
+    // Eight bytes at a time while none has its top bit set.
     std::size_t asciiEnd = rawPos_;
+    while (asciiEnd + 8 <= end) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + asciiEnd, 8);
+      if ((word & 0x8080808080808080ull) != 0)
+        break;
+      asciiEnd += 8;
+    }
     while (asciiEnd < end && bytes[asciiEnd] < 0x80)
       ++asciiEnd;
     std::copy(bytes + rawPos_, bytes + asciiEnd, out + unitCount_);
