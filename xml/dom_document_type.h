@@ -41,6 +41,26 @@ public:
   explicit TDomExternalSubset(TDomDocument* owner) : TDomNode(owner, EXTERNAL_SUBSET_NODE, &node_names::kEmpty) {}
 };
 
+// The parsed content of an external general entity, and the declarations
+// of an external parameter entity, each led by its text declaration. The
+// parser reads no external entity on its own; whoever supplies one builds
+// it into these.
+class TDomExternalParsedEntity : public TDomNode {
+public:
+  explicit TDomExternalParsedEntity(TDomDocument* owner)
+      : TDomNode(owner, EXTERNAL_PARSED_ENTITY_NODE, &node_names::kEmpty)
+  {
+  }
+};
+
+class TDomExternalParameterEntity : public TDomNode {
+public:
+  explicit TDomExternalParameterEntity(TDomDocument* owner)
+      : TDomNode(owner, EXTERNAL_PARAMETER_ENTITY_NODE, &node_names::kEmpty)
+  {
+  }
+};
+
 // A general entity; its children are the replacement tree of an internal
 // entity.
 class TDomEntity : public TDomNode {
