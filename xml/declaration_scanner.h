@@ -6,6 +6,15 @@
 
 namespace xml {
 
+// [75] ExternalID / [83] PublicID as written: which literals were there
+// (either may be present and empty).
+struct TExternalIdText {
+  std::u16string publicId;
+  std::u16string systemId;
+  bool hasPublicId = false;
+  bool hasSystemId = false;
+};
+
 // The split rule of the readers: the name runs to the first white space,
 // the rest is what follows that white space without trailing white space.
 std::pair<std::u16string_view, std::u16string_view> splitNameAndRest(std::u16string_view text);
@@ -43,7 +52,7 @@ public:
   };
   enum class TExternalIdResult { Absent, Read, Invalid };
   // [75] ExternalID / [83] PublicID.
-  TExternalIdResult readExternalId(TExternalIdForm form, std::u16string& publicId, std::u16string& systemId);
+  TExternalIdResult readExternalId(TExternalIdForm form, TExternalIdText& externalId);
 
 private:
   std::u16string_view text_;

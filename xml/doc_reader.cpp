@@ -403,10 +403,9 @@ void TDocReader::doctypeToken(std::u16string_view token)
   std::u16string_view name = scanner.readName();
   if (name.empty() || !(scanner.atEnd() || isXmlWhiteSpace(scanner.peek())))
     invalidDoctype();
-  std::u16string publicId;
-  std::u16string systemId;
+  TExternalIdText externalId;
   if (scanner.skipWhiteSpace()) {
-    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, publicId, systemId);
+    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, externalId);
     if (result != TDeclarationScanner::TExternalIdResult::Read)
       invalidDoctype();
     scanner.skipWhiteSpace();
@@ -414,9 +413,10 @@ void TDocReader::doctypeToken(std::u16string_view token)
   if (!scanner.atEnd())
     invalidDoctype();
   handler()
-      .doctypeDecl(sender_, locator_, name, publicId, systemId, internalSubset);
-  if (sender_ != nullptr && (!internalSubset.empty() || !publicId.empty() || !systemId.empty()))
-    sender_->parseDocumentTypeSubsets(internalSubset, publicId, systemId);
+      .doctypeDecl(sender_, locator_, name, externalId.publicId, externalId.systemId, internalSubset);
+  if (sender_ != nullptr &&
+      (!internalSubset.empty() || !externalId.publicId.empty() || !externalId.systemId.empty()))
+    sender_->parseDocumentTypeSubsets(internalSubset, externalId.publicId, externalId.systemId);
 }
 
 } // namespace xml

@@ -166,8 +166,11 @@ TDomDocumentType* TDomDocument::createDocumentType(std::u16string_view name, std
                                                    std::u16string_view systemId)
 {
   requireName(name);
-  auto* doctype =
-      arena_.make<TDomDocumentType>(this, internName(name), TDomExternalId(storeText(publicId), storeText(systemId)));
+  // A document type that names a public identifier names a system literal
+  // as well, even an empty one.
+  TDomExternalId externalId(storeText(publicId), storeText(systemId), !publicId.empty(),
+                            !publicId.empty() || !systemId.empty());
+  auto* doctype = arena_.make<TDomDocumentType>(this, internName(name), externalId);
   doctype->setReadOnly(true);
   return doctype;
 }

@@ -48,6 +48,12 @@ bool readSubset(TDomParser* sender, TDomNode* node, std::u16string_view text, TD
   }
 }
 
+TDomExternalId storeExternalId(TDomDocument& document, const TExternalIdText& text)
+{
+  return TDomExternalId(document.storeText(text.publicId), document.storeText(text.systemId), text.hasPublicId,
+                        text.hasSystemId);
+}
+
 // Pops the nesting entry of a parameter entity or section on every exit.
 class TNestingGuard {
 public:
@@ -274,7 +280,7 @@ void TSubsetBuilder::entityDeclaration(TDomParser* sender, const TLocator* locat
   std::u16string replacement = declaration.hasValue ? replacementText(declaration.value) : std::u16string();
   TDomDocument* document = current_->ownerDocument();
   const std::u16string* name = document->internName(declaration.name);
-  TDomExternalId externalId(document->storeText(declaration.publicId), document->storeText(declaration.systemId));
+  TDomExternalId externalId = storeExternalId(*document, declaration.externalId);
   TCompactText notation = document->storeText(declaration.notationName);
   append<EParserInvalidEntityDeclarationError>(
       document->createNode<TDomEntityDeclaration>(name, document->storeText(declaration.value), externalId, notation),
@@ -302,7 +308,7 @@ void TSubsetBuilder::parameterEntityDeclaration(TDomParser* sender, const TLocat
   std::u16string replacement = declaration.hasValue ? replacementText(declaration.value) : std::u16string();
   TDomDocument* document = current_->ownerDocument();
   const std::u16string* name = document->internName(declaration.name);
-  TDomExternalId externalId(document->storeText(declaration.publicId), document->storeText(declaration.systemId));
+  TDomExternalId externalId = storeExternalId(*document, declaration.externalId);
   append<EParserInvalidEntityDeclarationError>(document->createNode<TDomParameterEntityDeclaration>(
                                                    name, document->storeText(declaration.value), externalId),
                                                kMessage);
@@ -318,12 +324,12 @@ void TSubsetBuilder::parameterEntityDeclaration(TDomParser* sender, const TLocat
 
 // [82] NotationDecl
 void TSubsetBuilder::notationDeclaration(TDomParser* sender, const TLocator* locator, std::u16string_view name,
-                                         std::u16string_view publicId, std::u16string_view systemId)
+                                         const TExternalIdText& text)
 {
   if (current_ == nullptr)
     return;
   TDomDocument* document = current_->ownerDocument();
-  TDomExternalId externalId(document->storeText(publicId), document->storeText(systemId));
+  TDomExternalId externalId = storeExternalId(*document, text);
   TDomNamedNodeMap* notations = context_->doctype->notations();
   if (notations->find(name) >= 0)
     warn(sender, locator, name, EParserDoubleNotationDeclWarning("Double_Notation_Decl_Warning"));

@@ -47,7 +47,7 @@ public:
   void entityDeclaration(TDomParser* sender, const TLocator* locator,
                          const TEntityDeclarationText& declaration) override;
   void notationDeclaration(TDomParser* sender, const TLocator* locator, std::u16string_view name,
-                           std::u16string_view publicId, std::u16string_view systemId) override;
+                           const TExternalIdText& externalId) override;
   void parameterEntityDeclaration(TDomParser* sender, const TLocator* locator,
                                   const TEntityDeclarationText& declaration) override;
   void parameterEntityReference(TDomParser* sender, const TLocator* locator, std::u16string_view name) override;

@@ -290,8 +290,7 @@ void TSubsetReader::entityToken(std::u16string_view token)
   if (scanner.readQuoted(declaration.value)) {
     declaration.hasValue = true;
   } else {
-    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, declaration.publicId,
-                                         declaration.systemId);
+    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, declaration.externalId);
     if (result != TDeclarationScanner::TExternalIdResult::Read)
       fail<EParserInvalidEntityDeclarationError>(kMessage);
     // [76] NDataDecl ::= S 'NDATA' S Name, general entities only.
@@ -407,16 +406,15 @@ void TSubsetReader::notationToken(std::u16string_view token)
   std::u16string_view name = scanner.readName();
   if (name.empty() || !scanner.skipWhiteSpace())
     fail<EParserInvalidNotationDeclarationError>(kMessage);
-  std::u16string publicId;
-  std::u16string systemId;
-  if (scanner.readExternalId(TDeclarationScanner::TExternalIdForm::PublicIdAllowed, publicId, systemId) !=
+  TExternalIdText externalId;
+  if (scanner.readExternalId(TDeclarationScanner::TExternalIdForm::PublicIdAllowed, externalId) !=
       TDeclarationScanner::TExternalIdResult::Read)
     fail<EParserInvalidNotationDeclarationError>(kMessage);
   scanner.skipWhiteSpace();
   if (!scanner.atEnd())
     fail<EParserInvalidNotationDeclarationError>(kMessage);
   handler()
-      .notationDeclaration(sender_, locator_, name, publicId, systemId);
+      .notationDeclaration(sender_, locator_, name, externalId);
 }
 
 // [61] conditionalSect ::= includeSect | ignoreSect

@@ -59,7 +59,7 @@ TEST_F(AttributeValueTest, UndeclaredUnusableAndExternalEntitiesRaise)
   declare(u"broken")->setUsable(false);
   EXPECT_THROW(attributeWith({u"&broken"})->value(), EInvalidEntityReferenceError);
   auto* external = doc_->createNode<TDomEntity>(doc_->internName(u"file"),
-                                                TDomExternalId(TCompactText(), doc_->storeText(u"f.xml")),
+                                                TDomExternalId(TCompactText(), doc_->storeText(u"f.xml"), false, true),
                                                 TCompactText());
   doctype_->entities()->setNamedItem(external);
   EXPECT_THROW(attributeWith({u"&file"})->value(), ENoExternalEntityAllowedError);

@@ -154,6 +154,18 @@ TEST_F(SubsetTree, ExponentialParameterEntitiesHitTheExpansionLimit)
   EXPECT_EQ(parseOutcome(withSubset(subset)), "EParserInvalidEntityNameError: Invalid entity name error.");
 }
 
+TEST_F(SubsetTree, EmptyIdentifiersKeepTheirDeclarationsMeaning)
+{
+  TDomDocument* doc = parse("<!DOCTYPE a [<!NOTATION n PUBLIC ''><!ENTITY e SYSTEM ''><!ENTITY f PUBLIC 'p' ''>]>"
+                            "<a v='&e;'/>");
+  EXPECT_TRUE(entity(doc, u"e")->isExternal());
+  EXPECT_THROW(doc->documentElement()->getAttribute(u"v"), ENoExternalEntityAllowedError);
+  EXPECT_EQ(doc->doctype()->internalSubset(),
+            u"<!NOTATION n PUBLIC \"\"><!ENTITY e SYSTEM \"\"><!ENTITY f PUBLIC \"p\" \"\">");
+  TDomDocument* again = parser_.parseWideString(doc->markup());
+  EXPECT_EQ(again->doctype()->internalSubset(), doc->doctype()->internalSubset());
+}
+
 TEST_F(SubsetTree, ContentModelsBecomeParticles)
 {
   TDomDocument* doc = parse(withSubset("<!ELEMENT a (b , (c|d)* , e?)+><!ELEMENT e (#PCDATA|b)*>"));
