@@ -30,8 +30,6 @@ std::unique_ptr<std::uint8_t[]> buildCharFlags()
     std::uint8_t f = 0;
     if (c == 0x09 || c == 0x0A || c == 0x0D || (c >= 0x20 && c <= 0xFFFD))
       f |= kFlagChar;
-    if (isXmlWhiteSpace(c))
-      f |= kFlagWhiteSpace;
     bool letter = isXmlBaseChar(c) || isXmlIdeographic(c);
     if (letter)
       f |= kFlagLetter;
@@ -44,6 +42,8 @@ std::unique_ptr<std::uint8_t[]> buildCharFlags()
     if (c == 0x20 || c == 0x0D || c == 0x0A || (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
         (c >= u'0' && c <= u'9') || std::u16string_view(u"-'()+,./:=?;!*#@$_%").find(c) != std::u16string_view::npos)
       f |= kFlagPubidChar;
+    if (!(f & kFlagChar) || (c >= 0xD800 && c <= 0xDFFF) || c == u'<' || c == u'&' || c == u'>')
+      f |= kFlagDataAttention;
     flags[u] = f;
   }
   return flags;
@@ -59,18 +59,34 @@ bool allOf(std::u16string_view s, bool (*pred)(char16_t))
   return std::all_of(s.begin(), s.end(), pred);
 }
 
-// Every unit a Char, surrogates paired, and none of the units in `forbidden`.
-bool isCharSequence(std::u16string_view s, bool rejectMarkup, bool rejectCDataEnd)
+// Every unit a Char and surrogates paired; with RejectMarkup also no '<'
+// or '&', with RejectCDataEnd no "]]>". The common units take one compare.
+template <bool RejectMarkup, bool RejectCDataEnd>
+bool isCharSequence(std::u16string_view s)
 {
+  // Most text holds none of the units that need a closer look; finding that
+  // out takes one table lookup per unit and no branch.
+  std::uint8_t attention = 0;
+  for (char16_t c : s)
+    attention |= detail::kCharFlags[c];
+  if ((attention & detail::kFlagDataAttention) == 0)
+    return true;
   const std::size_t n = s.size();
   for (std::size_t i = 0; i < n; ++i) {
     char16_t c = s[i];
-    if (c >= 0x20 && c < 0xD800) {
-      if (rejectMarkup && (c == u'<' || c == u'&'))
-        return false;
-      if (rejectCDataEnd && c == u'>' && i >= 2 && s[i - 1] == u']' && s[i - 2] == u']')
-        return false;
-      continue;
+    if (c < 0xD800) {
+      if (c >= 0x20) {
+        if (c > u'>')
+          continue;
+        if (RejectMarkup && (c == u'<' || c == u'&'))
+          return false;
+        if (RejectCDataEnd && c == u'>' && i >= 2 && s[i - 1] == u']' && s[i - 2] == u']')
+          return false;
+        continue;
+      }
+      if (c == 0x0A || c == 0x09 || c == 0x0D)
+        continue;
+      return false;
     }
     if (!isXmlChar(c))
       return false;
@@ -143,18 +159,18 @@ bool isXmlPubidChars(std::u16string_view s) { return allOf(s, isXmlPubidChar); }
 
 bool isXmlSystemLiteral(std::u16string_view s)
 {
-  return isQuotedLiteral(s, [](std::u16string_view inner) { return isCharSequence(inner, false, false); });
+  return isQuotedLiteral(s, [](std::u16string_view inner) { return isCharSequence<false, false>(inner); });
 }
 
 bool isXmlPubidLiteral(std::u16string_view s) { return isQuotedLiteral(s, isXmlPubidChars); }
 
 bool isXmlWhiteSpaceText(std::u16string_view s) { return !s.empty() && allOf(s, isXmlWhiteSpace); }
 
-bool isXmlCharData(std::u16string_view s) { return isCharSequence(s, true, true); }
+bool isXmlCharData(std::u16string_view s) { return isCharSequence<true, true>(s); }
 
-bool isXmlCDataContent(std::u16string_view s) { return isCharSequence(s, false, true); }
+bool isXmlCDataContent(std::u16string_view s) { return isCharSequence<false, true>(s); }
 
-bool isXmlChars(std::u16string_view s) { return isCharSequence(s, false, false); }
+bool isXmlChars(std::u16string_view s) { return isCharSequence<false, false>(s); }
 
 bool isXmlCommentText(std::u16string_view s)
 {

@@ -10,11 +10,13 @@ namespace xml {
 namespace detail {
 enum : std::uint8_t {
   kFlagChar = 1,
-  kFlagWhiteSpace = 2,
   kFlagNameStart = 4,
   kFlagNameChar = 8,
   kFlagPubidChar = 16,
   kFlagLetter = 32,
+  // Units a character-data check must look at closely: non-Chars,
+  // surrogates, '<', '&' and '>'.
+  kFlagDataAttention = 64,
 };
 extern const std::uint8_t* const kCharFlags;
 inline bool hasFlag(char16_t c, std::uint8_t flag) { return (kCharFlags[c] & flag) != 0; }

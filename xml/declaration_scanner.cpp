@@ -81,25 +81,27 @@ bool TDeclarationScanner::readQuoted(std::u16string_view& inner)
 }
 
 TDeclarationScanner::TExternalIdResult TDeclarationScanner::readExternalId(TExternalIdForm form,
-                                                                           std::u16string& publicId,
-                                                                           std::u16string& systemId)
+                                                                           TExternalIdText& externalId)
 {
   std::u16string_view literal;
   if (consume(u"SYSTEM")) {
     if (!skipWhiteSpace() || !readQuoted(literal))
       return TExternalIdResult::Invalid;
-    systemId = literal;
+    externalId.systemId = literal;
+    externalId.hasSystemId = true;
     return TExternalIdResult::Read;
   }
   if (!consume(u"PUBLIC"))
     return TExternalIdResult::Absent;
   if (!skipWhiteSpace() || !readQuoted(literal) || !isXmlPubidChars(literal))
     return TExternalIdResult::Invalid;
-  publicId = literal;
+  externalId.publicId = literal;
+  externalId.hasPublicId = true;
   std::size_t afterPublic = pos_;
   bool separated = skipWhiteSpace();
   if (separated && readQuoted(literal)) {
-    systemId = literal;
+    externalId.systemId = literal;
+    externalId.hasSystemId = true;
     return TExternalIdResult::Read;
   }
   pos_ = afterPublic;

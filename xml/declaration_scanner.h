@@ -6,6 +6,15 @@
 
 namespace xml {
 
+// [75] ExternalID / [83] PublicID as written: which literals were there
+// (either may be present and empty).
+struct TExternalIdText {
+  std::u16string publicId;
+  std::u16string systemId;
+  bool hasPublicId = false;
+  bool hasSystemId = false;
+};
+
 // The split rule of the readers: the name runs to the first white space,
 // the rest is what follows that white space without trailing white space.
 std::pair<std::u16string_view, std::u16string_view> splitNameAndRest(std::u16string_view text);
@@ -22,7 +31,6 @@ public:
   bool atEnd() const { return pos_ == text_.size(); }
   char16_t peek() const { return atEnd() ? u'\0' : text_[pos_]; }
   std::u16string_view rest() const { return text_.substr(pos_); }
-  std::size_t position() const { return pos_; }
 
   // True when at least one white-space unit was skipped.
   bool skipWhiteSpace();
@@ -44,7 +52,7 @@ public:
   };
   enum class TExternalIdResult { Absent, Read, Invalid };
   // [75] ExternalID / [83] PublicID.
-  TExternalIdResult readExternalId(TExternalIdForm form, std::u16string& publicId, std::u16string& systemId);
+  TExternalIdResult readExternalId(TExternalIdForm form, TExternalIdText& externalId);
 
 private:
   std::u16string_view text_;

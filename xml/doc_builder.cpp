@@ -89,15 +89,30 @@ void TDocBuilder::append(TDomNode* node, const char* message)
   }
 }
 
+void TDocBuilder::addText(std::u16string_view units)
+{
+  if (openText_ == nullptr) {
+    TDomNode* last = current_->lastChild();
+    if (last == nullptr || last->nodeType() != TEXT_NODE) {
+      TDomText* text = document()->createTextNode(units);
+      append<EParserInvalidCharacterError>(text, "Invalid character error.");
+      openText_ = text;
+      return;
+    }
+    openText_ = static_cast<TDomText*>(last);
+  }
+  if (pendingText_.empty())
+    openText_->appendDataTo(pendingText_);
+  pendingText_ += units;
+}
+
 void TDocBuilder::flushText()
 {
-  if (pendingText_.empty())
+  if (openText_ == nullptr)
     return;
-  TDomNode* last = current_->lastChild();
-  if (last != nullptr && last->nodeType() == TEXT_NODE)
-    static_cast<TDomText*>(last)->appendData(pendingText_);
-  else
-    append<EParserInvalidCharacterError>(document()->createTextNode(pendingText_), "Invalid character error.");
+  if (!pendingText_.empty())
+    openText_->setData(pendingText_);
+  openText_ = nullptr;
   pendingText_.clear();
   if (pendingText_.capacity() > 64 * 1024)
     std::u16string().swap(pendingText_);
@@ -105,6 +120,7 @@ void TDocBuilder::flushText()
 
 void TDocBuilder::startDocument(TDomParser* sender, std::u16string_view formatName)
 {
+  openText_ = nullptr;
   pendingText_.clear();
   if (reference_ != nullptr) {
     if (reference_->nodeType() == DOCUMENT_NODE) {
@@ -213,7 +229,7 @@ void TDocBuilder::characters(TDomParser*, const TLocator*, std::u16string_view t
   }
   if (!isXmlCharData(text))
     throw EParserInvalidCharacterError("Invalid character error.");
-  pendingText_ += text;
+  addText(text);
 }
 
 // [66] CharRef
@@ -229,7 +245,7 @@ void TDocBuilder::charRef(TDomParser*, const TLocator*, std::u16string_view toke
   }
   if (atDocumentLevel())
     throw EParserInvalidCharacterError("Invalid character error.");
-  pendingText_ += units;
+  addText(units);
 }
 
 // [68] EntityRef: kept as a reference node, never expanded.

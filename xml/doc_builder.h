@@ -8,6 +8,7 @@ namespace xml {
 
 class TDomDocument;
 class TDomNode;
+class TDomText;
 
 // Turns a reader's events into nodes below a reference node (normally a new
 // document) and enforces the tree-level well-formedness rules. While there
@@ -38,8 +39,11 @@ public:
 private:
   TDomDocument* document() const;
   bool atDocumentLevel() const;
-  // Text and character references collect here and become one text node
-  // when the next other event (or the end) comes.
+  // Text and character references go into one text node. The first piece
+  // becomes the node at once; pieces that follow collect in pendingText_
+  // and replace its data when the next other event (or the end) comes, so
+  // long runs of small pieces cost linear time.
+  void addText(std::u16string_view units);
   void flushText();
   // Appends `node` to the current node; a refused append raises `Error`
   // with `message` instead of the DOM's exception.
@@ -48,6 +52,7 @@ private:
 
   TDomNode* reference_ = nullptr;
   TDomNode* current_ = nullptr;
+  TDomText* openText_ = nullptr;
   std::u16string pendingText_;
 };
 

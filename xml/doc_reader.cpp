@@ -70,14 +70,15 @@ bool TDocReader::parse(TDomParser* sender, TInputSource& source, TReadMode mode)
   return true;
 }
 
+TContentHandler& TDocReader::handler() const { return contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll; }
+
 void TDocReader::run(TInputSource& source, TReadMode mode)
 {
-  TContentHandler& handler = contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll;
-  handler.startDocument(sender_, source.formatName());
+  handler().startDocument(sender_, source.formatName());
   for (std::u16string_view units = source.nextUnits(); !units.empty(); units = source.nextUnits())
     consume(units);
   finishInput(mode);
-  handler.endDocument(sender_);
+  handler().endDocument(sender_);
 }
 
 void TDocReader::consume(std::u16string_view units)
@@ -92,8 +93,9 @@ void TDocReader::consume(std::u16string_view units)
     case TState::ProcessingInstruction: p = consumeUntil(p, end, u'>'); break;
     case TState::Reference: p = consumeUntil(p, end, u';'); break;
     case TState::Markup:
-      // Past the longest opener only quotes and '>' matter.
-      if (buffer_->size() >= 9)
+      // Past the openers ("<?", "<!--", "<![CDATA[", "<!DOCTYPE") only
+      // quotes and '>' matter.
+      if (buffer_->size() >= 9 || (buffer_->size() >= 2 && (*buffer_)[1] != u'!' && (*buffer_)[1] != u'?'))
         p = consumeUntil(p, end, u'>');
       else
         acceptUnit(*p++);
@@ -146,7 +148,7 @@ void TDocReader::acceptUnit(char16_t unit)
   case TState::Neutral: startToken(unit); break;
   case TState::Text:
     if (unit == u'<' || unit == u'&') {
-      (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll).characters(sender_, locator_, buffer_->content());
+      handler().characters(sender_, locator_, buffer_->content());
       buffer_->clear();
       locator_->markStart();
       state_ = unit == u'<' ? TState::Markup : TState::Reference;
@@ -164,7 +166,7 @@ void TDocReader::acceptUnit(char16_t unit)
   case TState::CData:
     buffer_->append(unit);
     if (unit == u'>')
-      closingUnit(unit);
+      closingUnit();
     break;
   case TState::Doctype: doctypeUnit(unit); break;
   }
@@ -209,7 +211,7 @@ void TDocReader::markupUnit(char16_t unit)
 
 // A '>' in a processing instruction, comment or CDATA section: the token
 // ends when the units before it complete the terminator.
-void TDocReader::closingUnit(char16_t)
+void TDocReader::closingUnit()
 {
   std::size_t size = buffer_->size();
   bool complete = (state_ == TState::ProcessingInstruction && size >= 4 && (*buffer_)[size - 2] == u'?') ||
@@ -266,7 +268,6 @@ void TDocReader::doctypeUnit(char16_t unit)
 // Hands the complete token in the buffer to its token method.
 void TDocReader::finishToken()
 {
-  TContentHandler& handler = contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll;
   std::u16string_view token = buffer_->content();
   const std::size_t size = token.size();
   switch (state_) {
@@ -287,13 +288,13 @@ void TDocReader::finishToken()
       processingInstructionToken(token.substr(2, size - 4));
     }
     break;
-  case TState::Comment: handler.comment(sender_, locator_, token.substr(4, size - 7)); break;
-  case TState::CData: handler.cdataSection(sender_, locator_, token.substr(9, size - 12)); break;
+  case TState::Comment: handler().comment(sender_, locator_, token.substr(4, size - 7)); break;
+  case TState::CData: handler().cdataSection(sender_, locator_, token.substr(9, size - 12)); break;
   case TState::Reference:
     if (size > 1 && token[1] == u'#')
-      handler.charRef(sender_, locator_, token);
+      handler().charRef(sender_, locator_, token);
     else
-      handler.entityRef(sender_, locator_, token.substr(1, size - 2));
+      handler().entityRef(sender_, locator_, token.substr(1, size - 2));
     break;
   case TState::Doctype: doctypeToken(token); break;
   default: break;
@@ -308,7 +309,7 @@ void TDocReader::finishInput(TReadMode mode)
   if (buffer_->empty())
     return;
   if (mode == TReadMode::Content && state_ == TState::Text) {
-    (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll).characters(sender_, locator_, buffer_->content());
+    handler().characters(sender_, locator_, buffer_->content());
     buffer_->clear();
     return;
   }
@@ -329,12 +330,15 @@ void TDocReader::xmlDeclarationToken(std::u16string_view text)
   const int version = attributes.indexOf(u"version");
   const int encoding = attributes.indexOf(u"encoding");
   const int standalone = attributes.indexOf(u"standalone");
+  // [80] EncodingDecl and [32] SDDecl, when present, have a value.
   bool valid = version == 0 && encoding <= 1 && count <= 3 &&
                (count != 2 || encoding >= 0 || standalone >= 0) &&
-               (count != 3 || (encoding >= 0 && standalone >= 0));
+               (count != 3 || (encoding >= 0 && standalone >= 0)) &&
+               (encoding < 0 || !attributes.items()[encoding].second.empty()) &&
+               (standalone < 0 || !attributes.items()[standalone].second.empty());
   if (!valid)
     throw EParserInvalidXmlDeclarationError("Invalid xml-declaration error.");
-  (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll)
+  handler()
       .xmlDeclaration(sender_, locator_, attributes.value(u"version"), attributes.value(u"encoding"),
                       attributes.value(u"standalone"));
 }
@@ -343,14 +347,14 @@ void TDocReader::xmlDeclarationToken(std::u16string_view text)
 void TDocReader::processingInstructionToken(std::u16string_view text)
 {
   auto [target, data] = splitNameAndRest(text);
-  (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll).processingInstruction(sender_, locator_, target, data);
+  handler().processingInstruction(sender_, locator_, target, data);
 }
 
 // [40] STag ::= '<' Name (S Attribute)* S? '>'
 void TDocReader::startTagToken(std::u16string_view text)
 {
   auto [name, attributes] = splitNameAndRest(text);
-  (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll).startElement(sender_, locator_, name, attributes);
+  handler().startElement(sender_, locator_, name, attributes);
 }
 
 // [42] ETag ::= '</' Name S? '>'
@@ -359,16 +363,15 @@ void TDocReader::endTagToken(std::u16string_view text)
   auto [name, rest] = splitNameAndRest(text);
   if (!rest.empty())
     throw EParserInvalidEndTagError("Invalid end tag error.");
-  (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll).endElement(sender_, locator_, name);
+  handler().endElement(sender_, locator_, name);
 }
 
 // [44] EmptyElemTag ::= '<' Name (S Attribute)* S? '/>'
 void TDocReader::emptyElementTagToken(std::u16string_view text)
 {
   auto [name, attributes] = splitNameAndRest(text);
-  TContentHandler& handler = contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll;
-  handler.startElement(sender_, locator_, name, attributes);
-  handler.endElement(sender_, locator_, name);
+  handler().startElement(sender_, locator_, name, attributes);
+  handler().endElement(sender_, locator_, name);
 }
 
 // [28] doctypedecl ::= '<!DOCTYPE' S Name (S ExternalID)? S? ('[' intSubset ']' S?)? '>'
@@ -400,20 +403,20 @@ void TDocReader::doctypeToken(std::u16string_view token)
   std::u16string_view name = scanner.readName();
   if (name.empty() || !(scanner.atEnd() || isXmlWhiteSpace(scanner.peek())))
     invalidDoctype();
-  std::u16string publicId;
-  std::u16string systemId;
+  TExternalIdText externalId;
   if (scanner.skipWhiteSpace()) {
-    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, publicId, systemId);
+    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, externalId);
     if (result != TDeclarationScanner::TExternalIdResult::Read)
       invalidDoctype();
     scanner.skipWhiteSpace();
   }
   if (!scanner.atEnd())
     invalidDoctype();
-  (contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll)
-      .doctypeDecl(sender_, locator_, name, publicId, systemId, internalSubset);
-  if (sender_ != nullptr && (!internalSubset.empty() || !publicId.empty() || !systemId.empty()))
-    sender_->parseDocumentTypeSubsets(internalSubset, publicId, systemId);
+  handler()
+      .doctypeDecl(sender_, locator_, name, externalId.publicId, externalId.systemId, internalSubset);
+  if (sender_ != nullptr &&
+      (!internalSubset.empty() || !externalId.publicId.empty() || !externalId.systemId.empty()))
+    sender_->parseDocumentTypeSubsets(internalSubset, externalId.publicId, externalId.systemId);
 }
 
 } // namespace xml

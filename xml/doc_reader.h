@@ -34,6 +34,8 @@ public:
 private:
   enum class TState { Neutral, Text, Markup, Reference, ProcessingInstruction, Comment, CData, Doctype };
 
+  // The content handler, or one that ignores everything.
+  TContentHandler& handler() const;
   void run(TInputSource& source, TReadMode mode);
   void consume(std::u16string_view units);
   const char16_t* consumeText(const char16_t* p, const char16_t* end);
@@ -41,7 +43,7 @@ private:
   void acceptUnit(char16_t unit);
   void startToken(char16_t unit);
   void markupUnit(char16_t unit);
-  void closingUnit(char16_t unit);
+  void closingUnit();
   void doctypeUnit(char16_t unit);
   void finishToken();
   void finishInput(TReadMode mode);

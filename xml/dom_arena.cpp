@@ -26,13 +26,13 @@ void* TDomArena::allocate(std::size_t bytes, std::size_t alignment)
   std::size_t needed = bytes + alignment;
   if (needed > kLargestBlockSize / 4) {
     // A large string gets a block of its own; the current block stays open.
-    blocks_.push_back(std::make_unique<std::byte[]>(needed));
+    blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(needed));
     reserved_ += needed;
     return aligned(blocks_.back().get());
   }
   nextBlockSize_ = nextBlockSize_ == 0 ? kFirstBlockSize : std::min(nextBlockSize_ * 2, kLargestBlockSize);
   std::size_t size = std::max(nextBlockSize_, needed);
-  blocks_.push_back(std::make_unique<std::byte[]>(size));
+  blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
   reserved_ += size;
   cursor_ = blocks_.back().get();
   limit_ = cursor_ + size;

@@ -83,9 +83,16 @@ TDomXmlDeclaration* TDomDocument::xmlDeclaration() const
 
 const std::u16string* TDomDocument::internName(std::u16string_view name)
 {
+  std::size_t slot = name.empty() ? 0
+                                  : (name.size() * 31 + name.front() * 7 + name.back() + name[name.size() / 2] * 3) %
+                                        kRecentNames;
+  const std::u16string* recent = recentNames_[slot];
+  if (recent != nullptr && *recent == name)
+    return recent;
   auto it = names_->find(name);
   if (it == names_->end())
     it = names_->emplace(name).first;
+  recentNames_[slot] = &*it;
   return &*it;
 }
 
@@ -159,8 +166,11 @@ TDomDocumentType* TDomDocument::createDocumentType(std::u16string_view name, std
                                                    std::u16string_view systemId)
 {
   requireName(name);
-  auto* doctype =
-      arena_.make<TDomDocumentType>(this, internName(name), TDomExternalId(storeText(publicId), storeText(systemId)));
+  // A document type that names a public identifier names a system literal
+  // as well, even an empty one.
+  TDomExternalId externalId(storeText(publicId), storeText(systemId), !publicId.empty(),
+                            !publicId.empty() || !systemId.empty());
+  auto* doctype = arena_.make<TDomDocumentType>(this, internName(name), externalId);
   doctype->setReadOnly(true);
   return doctype;
 }
@@ -203,6 +213,7 @@ void TDomDocument::clear()
   elementLists_.clear();
   arena_.release();
   names_->clear();
+  recentNames_.fill(nullptr);
   adoptedNames_.clear();
   noteMutation();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -137,6 +138,11 @@ private:
   using TNameTable = std::unordered_set<std::u16string, TNameHash, std::equal_to<>>;
 
   TDomNode* firstChildOfType(TDomNodeType type) const;
+
+  // The last names interned, by a hash of their length and ends: most
+  // documents use a few dozen names over and over.
+  static constexpr std::size_t kRecentNames = 256;
+  std::array<const std::u16string*, kRecentNames> recentNames_{};
 
   TDomImplementation* implementation_;
   std::string fileName_;

@@ -15,14 +15,14 @@ void appendQuoted(std::u16string& out, std::u16string_view text)
 
 void TDomExternalId::writeMarkup(std::u16string& out) const
 {
-  if (!publicId_.empty()) {
+  if (hasPublicId_) {
     out += u" PUBLIC ";
     appendQuoted(out, publicId_.str());
-    if (!systemId_.empty()) {
+    if (hasSystemId_) {
       out += u' ';
       appendQuoted(out, systemId_.str());
     }
-  } else if (!systemId_.empty()) {
+  } else if (hasSystemId_) {
     out += u" SYSTEM ";
     appendQuoted(out, systemId_.str());
   }

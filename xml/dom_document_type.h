@@ -9,20 +9,26 @@ namespace xml {
 
 class TDomNamedNodeMap;
 
-// Public and system identifier of a declaration.
+// Public and system identifier of a declaration, and which of them it
+// names (an identifier may be named and empty).
 class TDomExternalId {
 public:
   TDomExternalId() = default;
-  TDomExternalId(TCompactText publicId, TCompactText systemId) : publicId_(publicId), systemId_(systemId) {}
+  TDomExternalId(TCompactText publicId, TCompactText systemId, bool hasPublicId, bool hasSystemId)
+      : publicId_(publicId), systemId_(systemId), hasPublicId_(hasPublicId), hasSystemId_(hasSystemId)
+  {
+  }
   std::u16string publicId() const { return publicId_.str(); }
   std::u16string systemId() const { return systemId_.str(); }
-  bool empty() const { return publicId_.empty() && systemId_.empty(); }
-  // " PUBLIC "p" "s"" or " SYSTEM "s""; nothing when both are empty.
+  bool empty() const { return !hasPublicId_ && !hasSystemId_; }
+  // " PUBLIC "p" "s"", " PUBLIC "p"" or " SYSTEM "s""; nothing when empty.
   void writeMarkup(std::u16string& out) const;
 
 private:
   TCompactText publicId_;
   TCompactText systemId_;
+  bool hasPublicId_ = false;
+  bool hasSystemId_ = false;
 };
 
 // Writes `text` between quotation marks, or apostrophes when it holds a
@@ -39,6 +45,26 @@ public:
 class TDomExternalSubset : public TDomNode {
 public:
   explicit TDomExternalSubset(TDomDocument* owner) : TDomNode(owner, EXTERNAL_SUBSET_NODE, &node_names::kEmpty) {}
+};
+
+// The parsed content of an external general entity, and the declarations
+// of an external parameter entity, each led by its text declaration. The
+// parser reads no external entity on its own; whoever supplies one builds
+// it into these.
+class TDomExternalParsedEntity : public TDomNode {
+public:
+  explicit TDomExternalParsedEntity(TDomDocument* owner)
+      : TDomNode(owner, EXTERNAL_PARSED_ENTITY_NODE, &node_names::kEmpty)
+  {
+  }
+};
+
+class TDomExternalParameterEntity : public TDomNode {
+public:
+  explicit TDomExternalParameterEntity(TDomDocument* owner)
+      : TDomNode(owner, EXTERNAL_PARAMETER_ENTITY_NODE, &node_names::kEmpty)
+  {
+  }
 };
 
 // A general entity; its children are the replacement tree of an internal

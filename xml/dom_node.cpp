@@ -30,6 +30,7 @@ const TDomNodeTypeSet& allowedChildTypes(TDomNodeType type)
   static constexpr TDomNodeTypeSet kDocumentTypeTypes = {31, 32};
   static constexpr TDomNodeTypeSet kInternalSubsetTypes = {7, 8, 15, 17, 18, 19, 24, 28};
   static constexpr TDomNodeTypeSet kExternalSubsetTypes = {7, 8, 14, 15, 17, 18, 19, 24, 27, 28};
+  static constexpr TDomNodeTypeSet kExternalParsedEntityTypes = {1, 3, 4, 5, 7, 8, 27};
   static constexpr TDomNodeTypeSet kContentModelTypes = {20, 21, 22, 23};
   static constexpr TDomNodeTypeSet kGroupTypes = {20, 21, 23};
   static constexpr TDomNodeTypeSet kElementParticleTypes = {23};
@@ -44,7 +45,9 @@ const TDomNodeTypeSet& allowedChildTypes(TDomNodeType type)
   case ENTITY_REFERENCE_NODE: return kEntityTypes;
   case DOCUMENT_TYPE_NODE: return kDocumentTypeTypes;
   case INTERNAL_SUBSET_NODE: return kInternalSubsetTypes;
-  case EXTERNAL_SUBSET_NODE: return kExternalSubsetTypes;
+  case EXTERNAL_SUBSET_NODE:
+  case EXTERNAL_PARAMETER_ENTITY_NODE: return kExternalSubsetTypes;
+  case EXTERNAL_PARSED_ENTITY_NODE: return kExternalParsedEntityTypes;
   case CONDITIONAL_SECTION_NODE:
   case PARAMETER_ENTITY_NODE: return kDeclarationTypes;
   case ELEMENT_TYPE_DECLARATION_NODE: return kContentModelTypes;

@@ -80,7 +80,6 @@ protected:
   virtual void checkChildKind(const TDomNode* newChild, const TDomNode* replaced) const;
   // Drops the children's links (the nodes stay in the pool).
   void detachChildren();
-  void setName(const std::u16string* name) { name_ = name; }
 
   // Serialises the subtree of `root` into `out` without recursion.
   static void writeMarkup(const TDomNode* root, std::u16string& out);

@@ -52,7 +52,6 @@ public:
         bits_ |= std::uint64_t(1) << code;
   }
   constexpr bool contains(int code) const { return code >= 0 && code < 40 && ((bits_ >> code) & 1) != 0; }
-  constexpr bool empty() const { return bits_ == 0; }
 
 private:
   std::uint64_t bits_ = 0;

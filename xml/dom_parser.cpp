@@ -33,6 +33,14 @@ TDomParser::TDomParser(TDomImplementation* domImpl) : domImpl_(domImpl)
   internalSubsetReader_.setErrorHandler(&errorHandler_);
 }
 
+void TDomParser::setErrorHandler(TErrorHandler* handler)
+{
+  activeErrorHandler_ = handler;
+  documentReader_.setErrorHandler(handler);
+  externalSubsetReader_.setErrorHandler(handler);
+  internalSubsetReader_.setErrorHandler(handler);
+}
+
 template <class Parse>
 TDomDocument* TDomParser::parseDocument(bool inputGiven, const char* missingInput, Parse&& parse)
 {
@@ -173,7 +181,7 @@ void TDomParser::parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDoc
   TDomNode* node = internal ? static_cast<TDomNode*>(doctype->internalSubsetNode()) : doctype->externalSubsetNode();
   TDtdContext context;
   context.doctype = doctype;
-  context.errorHandler = &errorHandler_;
+  context.errorHandler = activeErrorHandler_;
   TInputSource source(stream, publicId, systemId);
   TDomNode* saved = builder.referenceNode();
   builder.setReferenceNode(node);

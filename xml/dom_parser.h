@@ -45,6 +45,10 @@ public:
   void setOnExternalSubset(TParserEvent handler) { onExternalSubset_ = std::move(handler); }
   // The records of the last document parse (and of its subsets).
   TStandardErrorHandler& errorHandler() { return errorHandler_; }
+  // Routes the readers' reports to `handler` instead (null: nowhere, so a
+  // failed parse raises EParserException "Parser error."); the standard
+  // handler above is the default.
+  void setErrorHandler(TErrorHandler* handler);
 
   // Parses `fileName` (the system's bytes). Raises EAccessViolation
   // "DOMImplementation not specified." / "Filename not specified.",
@@ -113,6 +117,7 @@ private:
   TDocBuilder documentBuilder_;
   TDocReader documentReader_;
   TStandardErrorHandler errorHandler_;
+  TErrorHandler* activeErrorHandler_ = &errorHandler_;
   TExtSubsetBuilder externalSubsetBuilder_;
   TExtSubsetReader externalSubsetReader_;
   TIntSubsetBuilder internalSubsetBuilder_;

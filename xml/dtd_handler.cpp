@@ -9,10 +9,7 @@ void TDtdHandler::elementDeclaration(TDomParser*, const TLocator*, std::u16strin
 void TDtdHandler::endAttributeList(TDomParser*, const TLocator*) {}
 void TDtdHandler::endSubset(TDomParser*, const TLocator*) {}
 void TDtdHandler::entityDeclaration(TDomParser*, const TLocator*, const TEntityDeclarationText&) {}
-void TDtdHandler::notationDeclaration(TDomParser*, const TLocator*, std::u16string_view, std::u16string_view,
-                                      std::u16string_view)
-{
-}
+void TDtdHandler::notationDeclaration(TDomParser*, const TLocator*, std::u16string_view, const TExternalIdText&) {}
 void TDtdHandler::parameterEntityDeclaration(TDomParser*, const TLocator*, const TEntityDeclarationText&) {}
 void TDtdHandler::parameterEntityReference(TDomParser*, const TLocator*, std::u16string_view) {}
 void TDtdHandler::processingInstruction(TDomParser*, const TLocator*, std::u16string_view, std::u16string_view) {}

@@ -3,6 +3,8 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/declaration_scanner.h"
+
 namespace xml {
 
 class TDomParser;
@@ -14,8 +16,7 @@ struct TEntityDeclarationText {
   bool hasValue = false;
   // The literal between its quotes, references unresolved.
   std::u16string_view value;
-  std::u16string publicId;
-  std::u16string systemId;
+  TExternalIdText externalId;
   std::u16string_view notationName;
 };
 
@@ -47,7 +48,7 @@ public:
   virtual void entityDeclaration(TDomParser* sender, const TLocator* locator,
                                  const TEntityDeclarationText& declaration);
   virtual void notationDeclaration(TDomParser* sender, const TLocator* locator, std::u16string_view name,
-                                   std::u16string_view publicId, std::u16string_view systemId);
+                                   const TExternalIdText& externalId);
   virtual void parameterEntityDeclaration(TDomParser* sender, const TLocator* locator,
                                           const TEntityDeclarationText& declaration);
   virtual void parameterEntityReference(TDomParser* sender, const TLocator* locator, std::u16string_view name);

@@ -51,7 +51,8 @@ public:
 
 enum class TContentKind : std::uint8_t { Empty = 0, Any = 1, Mixed = 2, Children = 3 };
 
-// <!ELEMENT name spec>; mixed and element content have particle children.
+// <!ELEMENT name contentspec>; mixed and element content have particle
+// children.
 class TDomElementTypeDeclaration : public TDomNode {
 public:
   TDomElementTypeDeclaration(TDomDocument* owner, const std::u16string* name, TContentKind kind)

@@ -14,6 +14,9 @@ namespace xml {
 
 namespace {
 
+// Buffers start small (entity texts and subsets are short) and grow while
+// reads keep filling them.
+constexpr std::size_t kFirstRawChunk = 4 * 1024;
 constexpr std::size_t kRawChunk = 64 * 1024;
 constexpr std::size_t kUnitChunk = 16 * 1024;
 // Room for the units one multi-byte sequence adds after the chunk is full.
@@ -79,8 +82,8 @@ TInputSource::TInputSource(std::istream* stream, std::u16string publicId, std::u
 {
   if (stream_ == nullptr)
     throw EStreamError("Stream not specified.");
-  raw_.resize(kRawChunk);
-  unitBuffer_ = std::make_unique<char16_t[]>(kUnitChunk + kUnitSlack);
+  raw_.resize(kFirstRawChunk);
+  unitBuffer_ = std::make_unique_for_overwrite<char16_t[]>(kUnitChunk + kUnitSlack);
   fillRaw();
   detectEncoding();
   prescanFormatName();
@@ -97,6 +100,8 @@ bool TInputSource::fillRaw()
     rawBase_ += rawPos_;
     rawEnd_ -= rawPos_;
     rawPos_ = 0;
+    if (raw_.size() < kRawChunk)
+      raw_.resize(raw_.size() * 4);
   }
   stream_->read(raw_.data() + rawEnd_, static_cast<std::streamsize>(raw_.size() - rawEnd_));
   std::size_t got = static_cast<std::size_t>(stream_->gcount());
@@ -291,11 +296,21 @@ bool TInputSource::decodeUtf8()
     sawInput = true;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
     std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
-    std::size_t i = rawPos_;
-    while (i < end && bytes[i] < 0x80)
-      out[unitCount_++] = bytes[i++];
-    rawPos_ = i;
-    if (i == end)
+    // Eight bytes at a time while none has its top bit set.
+    std::size_t asciiEnd = rawPos_;
+    while (asciiEnd + 8 <= end) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + asciiEnd, 8);
+      if ((word & 0x8080808080808080ull) != 0)
+        break;
+      asciiEnd += 8;
+    }
+    while (asciiEnd < end && bytes[asciiEnd] < 0x80)
+      ++asciiEnd;
+    std::copy(bytes + rawPos_, bytes + asciiEnd, out + unitCount_);
+    unitCount_ += asciiEnd - rawPos_;
+    rawPos_ = asciiEnd;
+    if (asciiEnd == end)
       continue;
 
     std::uint64_t leadOffset = rawOffsetOf(rawPos_);
@@ -390,9 +405,16 @@ bool TInputSource::decodeSingleByte()
     sawInput = true;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(raw_.data());
     std::size_t end = std::min(rawEnd_, rawPos_ + (kUnitChunk - unitCount_));
+    if (upper == nullptr) {
+      std::size_t count = end - rawPos_;
+      std::copy(bytes + rawPos_, bytes + end, out + unitCount_);
+      unitCount_ += count;
+      rawPos_ = end;
+      continue;
+    }
     for (; rawPos_ < end; ++rawPos_) {
       unsigned char b = bytes[rawPos_];
-      char16_t unit = b < 0x80 || upper == nullptr ? b : (*upper)[b - 0x80];
+      char16_t unit = b < 0x80 ? b : (*upper)[b - 0x80];
       if (unit == kUndefinedByte) {
         setPendingError(std::string("Invalid ") + codePageErrorName(encoding_) + " sequence \"" +
                         toUtf8(std::u16string(1, char16_t(b))) + "\"");

@@ -23,6 +23,8 @@ namespace {
 // sections, and resolved into entity values, per document type.
 constexpr std::size_t kMaxExpandedUnits = 8 * 1024 * 1024;
 constexpr std::size_t kMaxNesting = 64;
+// Parameter-entity references and included sections read per document type.
+constexpr std::size_t kMaxNestedReads = 10000;
 // Duplicate declarations reported at most; parsing goes on silently after.
 constexpr std::size_t kMaxWarnings = 1000;
 
@@ -44,6 +46,12 @@ bool readSubset(TDomParser* sender, TDomNode* node, std::u16string_view text, TD
   } catch (const EParserException&) {
     return false;
   }
+}
+
+TDomExternalId storeExternalId(TDomDocument& document, const TExternalIdText& text)
+{
+  return TDomExternalId(document.storeText(text.publicId), document.storeText(text.systemId), text.hasPublicId,
+                        text.hasSystemId);
 }
 
 // Pops the nesting entry of a parameter entity or section on every exit.
@@ -73,9 +81,11 @@ void TSubsetBuilder::enter(const TDomNode* node, std::size_t units, const char* 
 {
   auto& open = context_->open;
   if (std::find(open.begin(), open.end(), node) != open.end() || open.size() >= kMaxNesting ||
+      context_->nestedReads >= kMaxNestedReads ||
       units > kMaxExpandedUnits - std::min(kMaxExpandedUnits, context_->expandedUnits))
     throw Error(message);
   context_->expandedUnits += units;
+  ++context_->nestedReads;
   open.push_back(node);
 }
 
@@ -270,7 +280,7 @@ void TSubsetBuilder::entityDeclaration(TDomParser* sender, const TLocator* locat
   std::u16string replacement = declaration.hasValue ? replacementText(declaration.value) : std::u16string();
   TDomDocument* document = current_->ownerDocument();
   const std::u16string* name = document->internName(declaration.name);
-  TDomExternalId externalId(document->storeText(declaration.publicId), document->storeText(declaration.systemId));
+  TDomExternalId externalId = storeExternalId(*document, declaration.externalId);
   TCompactText notation = document->storeText(declaration.notationName);
   append<EParserInvalidEntityDeclarationError>(
       document->createNode<TDomEntityDeclaration>(name, document->storeText(declaration.value), externalId, notation),
@@ -298,7 +308,7 @@ void TSubsetBuilder::parameterEntityDeclaration(TDomParser* sender, const TLocat
   std::u16string replacement = declaration.hasValue ? replacementText(declaration.value) : std::u16string();
   TDomDocument* document = current_->ownerDocument();
   const std::u16string* name = document->internName(declaration.name);
-  TDomExternalId externalId(document->storeText(declaration.publicId), document->storeText(declaration.systemId));
+  TDomExternalId externalId = storeExternalId(*document, declaration.externalId);
   append<EParserInvalidEntityDeclarationError>(document->createNode<TDomParameterEntityDeclaration>(
                                                    name, document->storeText(declaration.value), externalId),
                                                kMessage);
@@ -314,12 +324,12 @@ void TSubsetBuilder::parameterEntityDeclaration(TDomParser* sender, const TLocat
 
 // [82] NotationDecl
 void TSubsetBuilder::notationDeclaration(TDomParser* sender, const TLocator* locator, std::u16string_view name,
-                                         std::u16string_view publicId, std::u16string_view systemId)
+                                         const TExternalIdText& text)
 {
   if (current_ == nullptr)
     return;
   TDomDocument* document = current_->ownerDocument();
-  TDomExternalId externalId(document->storeText(publicId), document->storeText(systemId));
+  TDomExternalId externalId = storeExternalId(*document, text);
   TDomNamedNodeMap* notations = context_->doctype->notations();
   if (notations->find(name) >= 0)
     warn(sender, locator, name, EParserDoubleNotationDeclWarning("Double_Notation_Decl_Warning"));

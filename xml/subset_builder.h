@@ -22,6 +22,7 @@ struct TDtdContext {
   TErrorHandler* errorHandler = nullptr;
   // Units of replacement text read or resolved so far.
   std::size_t expandedUnits = 0;
+  std::size_t nestedReads = 0;
   // Parameter entities and conditional sections being read, innermost last.
   std::vector<const TDomNode*> open;
   std::size_t warnings = 0;
@@ -46,7 +47,7 @@ public:
   void entityDeclaration(TDomParser* sender, const TLocator* locator,
                          const TEntityDeclarationText& declaration) override;
   void notationDeclaration(TDomParser* sender, const TLocator* locator, std::u16string_view name,
-                           std::u16string_view publicId, std::u16string_view systemId) override;
+                           const TExternalIdText& externalId) override;
   void parameterEntityDeclaration(TDomParser* sender, const TLocator* locator,
                                   const TEntityDeclarationText& declaration) override;
   void parameterEntityReference(TDomParser* sender, const TLocator* locator, std::u16string_view name) override;

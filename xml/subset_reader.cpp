@@ -96,16 +96,17 @@ bool TSubsetReader::parse(TDomParser* sender, TInputSource& source)
   return true;
 }
 
+TDtdHandler& TSubsetReader::handler() const { return dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations; }
+
 void TSubsetReader::run(TInputSource& source)
 {
-  TDtdHandler& handler = dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations;
-  handler.startSubset(sender_, locator_);
+  handler().startSubset(sender_, locator_);
   for (std::u16string_view units = source.nextUnits(); !units.empty(); units = source.nextUnits())
     for (char16_t unit : units)
       acceptUnit(unit);
   if (!buffer_->empty() && !isXmlWhiteSpaceText(buffer_->content()))
     throw EParserUnknownDeclarationTypeError("Invalid declaration error.");
-  handler.endSubset(sender_, locator_);
+  handler().endSubset(sender_, locator_);
 }
 
 bool TSubsetReader::endsWith(std::u16string_view tail) const
@@ -215,17 +216,16 @@ void TSubsetReader::conditionalUnit()
 void TSubsetReader::finishToken()
 {
   std::u16string_view token = buffer_->content();
-  TDtdHandler& handler = dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations;
   switch (state_) {
   case TState::ParameterEntityReference: {
     std::u16string_view name = token.substr(1, token.size() - 2);
     if (!isXmlName(name))
       throw EParserInvalidEntityNameError("Invalid entity name error.");
-    handler.parameterEntityReference(sender_, locator_, name);
+    handler().parameterEntityReference(sender_, locator_, name);
     break;
   }
   case TState::ProcessingInstruction: processingInstructionToken(token); break;
-  case TState::Comment: handler.comment(sender_, locator_, token.substr(4, token.size() - 7)); break;
+  case TState::Comment: handler().comment(sender_, locator_, token.substr(4, token.size() - 7)); break;
   case TState::Entity: entityToken(token); break;
   case TState::Element: elementToken(token); break;
   case TState::AttributeList: attributeListToken(token); break;
@@ -249,7 +249,7 @@ void TSubsetReader::processingInstructionToken(std::u16string_view token)
     return;
   }
   auto [target, data] = splitNameAndRest(text);
-  (dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations).processingInstruction(sender_, locator_, target, data);
+  handler().processingInstruction(sender_, locator_, target, data);
 }
 
 // [77] TextDecl ::= '<?xml' VersionInfo? EncodingDecl S? '?>'
@@ -267,7 +267,7 @@ void TSubsetReader::textDeclarationToken(std::u16string_view text)
                 isXmlVersionNum(items[0].second));
   if (!valid || !isXmlEncName(items.back().second))
     throw EParserInvalidTextDeclarationError("Invalid text-declaration error.");
-  (dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations)
+  handler()
       .textDeclaration(sender_, locator_, attributes.value(u"version"), items.back().second);
 }
 
@@ -290,8 +290,7 @@ void TSubsetReader::entityToken(std::u16string_view token)
   if (scanner.readQuoted(declaration.value)) {
     declaration.hasValue = true;
   } else {
-    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, declaration.publicId,
-                                         declaration.systemId);
+    auto result = scanner.readExternalId(TDeclarationScanner::TExternalIdForm::Full, declaration.externalId);
     if (result != TDeclarationScanner::TExternalIdResult::Read)
       fail<EParserInvalidEntityDeclarationError>(kMessage);
     // [76] NDataDecl ::= S 'NDATA' S Name, general entities only.
@@ -306,11 +305,10 @@ void TSubsetReader::entityToken(std::u16string_view token)
   scanner.skipWhiteSpace();
   if (!scanner.atEnd())
     fail<EParserInvalidEntityDeclarationError>(kMessage);
-  TDtdHandler& handler = dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations;
   if (parameter)
-    handler.parameterEntityDeclaration(sender_, locator_, declaration);
+    handler().parameterEntityDeclaration(sender_, locator_, declaration);
   else
-    handler.entityDeclaration(sender_, locator_, declaration);
+    handler().entityDeclaration(sender_, locator_, declaration);
 }
 
 // [45] elementdecl ::= '<!ELEMENT' S Name S contentspec S? '>'
@@ -325,7 +323,7 @@ void TSubsetReader::elementToken(std::u16string_view token)
   std::u16string_view contentSpec = trimWhiteSpace(scanner.rest());
   if (contentSpec.empty())
     fail<EParserInvalidElementDeclarationError>(kMessage);
-  (dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations).elementDeclaration(sender_, locator_, name, contentSpec);
+  handler().elementDeclaration(sender_, locator_, name, contentSpec);
 }
 
 // [52] AttlistDecl ::= '<!ATTLIST' S Name AttDef* S? '>'
@@ -339,8 +337,7 @@ void TSubsetReader::attributeListToken(std::u16string_view token)
   std::u16string_view element = scanner.readName();
   if (element.empty())
     invalid();
-  TDtdHandler& handler = dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations;
-  handler.startAttributeList(sender_, locator_, element);
+  handler().startAttributeList(sender_, locator_, element);
   for (;;) {
     bool separated = scanner.skipWhiteSpace();
     if (scanner.atEnd())
@@ -394,9 +391,9 @@ void TSubsetReader::attributeListToken(std::u16string_view token)
       if (!scanner.readQuoted(definition.defaultValue) || !isAttributeValue(definition.defaultValue))
         invalid();
     }
-    handler.attributeDefinition(sender_, locator_, definition);
+    handler().attributeDefinition(sender_, locator_, definition);
   }
-  handler.endAttributeList(sender_, locator_);
+  handler().endAttributeList(sender_, locator_);
 }
 
 // [82] NotationDecl ::= '<!NOTATION' S Name S (ExternalID | PublicID) S? '>'
@@ -409,16 +406,15 @@ void TSubsetReader::notationToken(std::u16string_view token)
   std::u16string_view name = scanner.readName();
   if (name.empty() || !scanner.skipWhiteSpace())
     fail<EParserInvalidNotationDeclarationError>(kMessage);
-  std::u16string publicId;
-  std::u16string systemId;
-  if (scanner.readExternalId(TDeclarationScanner::TExternalIdForm::PublicIdAllowed, publicId, systemId) !=
+  TExternalIdText externalId;
+  if (scanner.readExternalId(TDeclarationScanner::TExternalIdForm::PublicIdAllowed, externalId) !=
       TDeclarationScanner::TExternalIdResult::Read)
     fail<EParserInvalidNotationDeclarationError>(kMessage);
   scanner.skipWhiteSpace();
   if (!scanner.atEnd())
     fail<EParserInvalidNotationDeclarationError>(kMessage);
-  (dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations)
-      .notationDeclaration(sender_, locator_, name, publicId, systemId);
+  handler()
+      .notationDeclaration(sender_, locator_, name, externalId);
 }
 
 // [61] conditionalSect ::= includeSect | ignoreSect
@@ -434,7 +430,7 @@ void TSubsetReader::conditionalSectionToken(std::u16string_view token)
   if (keyword != u"INCLUDE" && keyword != u"IGNORE" && !parameterReference)
     fail<EParserInvalidConditionalSectionError>(kMessage);
   std::u16string_view inner = trimWhiteSpace(token.substr(open + 1, token.size() - open - 4));
-  (dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations).conditionalSection(sender_, locator_, keyword, inner);
+  handler().conditionalSection(sender_, locator_, keyword, inner);
 }
 
 } // namespace xml

@@ -44,6 +44,8 @@ private:
     ConditionalSection,
   };
 
+  // The DTD handler, or one that ignores everything.
+  TDtdHandler& handler() const;
   void run(TInputSource& source);
   void acceptUnit(char16_t unit);
   void classifyMarkup();

@@ -31,7 +31,6 @@ public:
   std::size_t size() const { return size_; }
   bool empty() const { return size_ == 0; }
   char16_t operator[](std::size_t i) const { return data_[i]; }
-  char16_t back() const { return data_[size_ - 1]; }
   void clear()
   {
     size_ = 0;
@@ -48,14 +47,14 @@ private:
     std::size_t capacity = capacity_;
     while (capacity < needed)
       capacity += capacity / 4;
-    auto grown = std::make_unique<char16_t[]>(capacity);
+    auto grown = std::make_unique_for_overwrite<char16_t[]>(capacity);
     std::u16string_view(data_.get(), size_).copy(grown.get(), size_);
     data_ = std::move(grown);
     capacity_ = capacity;
   }
   void reserve(std::size_t capacity)
   {
-    data_ = std::make_unique<char16_t[]>(capacity);
+    data_ = std::make_unique_for_overwrite<char16_t[]>(capacity);
     capacity_ = capacity;
   }
 

@@ -27,5 +27,8 @@ std::string containerFileText(std::size_t targetBytes);
 
 // Peak resident memory of this process so far, in KiB.
 long peakResidentKiB();
+// Processor time (user and system) this process used so far, in seconds;
+// steadier than wall time on a machine shared with other work.
+double processorSeconds();
 
 } // namespace bench

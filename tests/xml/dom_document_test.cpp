@@ -115,6 +115,34 @@ TEST_F(DomDocumentTest, MutationChecksRunInTheStatedOrder)
   EXPECT_EQ(child->firstChild(), nullptr);
 }
 
+TEST_F(DomDocumentTest, EachNodeKindTakesItsOwnChildKinds)
+{
+  auto takes = [&](TDomNode* parent, TDomNode* child) {
+    try {
+      parent->appendChild(child);
+      return true;
+    } catch (const EHierarchyRequestError&) {
+      return false;
+    }
+  };
+  TDomDocumentType* doctype = doc_->createDocumentType(u"root", u"", u"");
+  doctype->setReadOnly(false);
+  EXPECT_FALSE(takes(doctype, doc_->createComment(u"c")));
+  EXPECT_FALSE(takes(doc_->createTextNode(u"t"), doc_->createTextNode(u"u")));
+  EXPECT_FALSE(takes(doc_->createAttribute(u"a"), doc_->createElement(u"e")));
+  EXPECT_TRUE(takes(doc_->createAttribute(u"a"), doc_->createEntityReference(u"e")));
+  auto* internal = doctype->internalSubsetNode();
+  auto* text = doc_->createNode<TDomTextDeclaration>(doc_->storeText(u"1.0"), doc_->storeText(u"UTF-8"));
+  EXPECT_FALSE(takes(internal, text));
+  EXPECT_TRUE(takes(doctype->externalSubsetNode(), text));
+  EXPECT_TRUE(takes(doc_->createNode<TDomExternalParsedEntity>(), doc_->createElement(u"e")));
+  EXPECT_FALSE(takes(doc_->createNode<TDomExternalParameterEntity>(), doc_->createElement(u"e")));
+  EXPECT_TRUE(takes(doc_->createNode<TDomExternalParameterEntity>(),
+                    doc_->createNode<TDomTextDeclaration>(TCompactText(), doc_->storeText(u"UTF-8"))));
+  EXPECT_EQ(doc_->createNode<TDomExternalParsedEntity>()->nodeType(), 29);
+  EXPECT_EQ(doc_->createNode<TDomExternalParameterEntity>()->nodeType(), 30);
+}
+
 TEST_F(DomDocumentTest, DocumentTakesOneRootOnly)
 {
   EXPECT_THROW(doc_->appendChild(doc_->createElement(u"second")), EHierarchyRequestError);

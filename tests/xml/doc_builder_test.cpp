@@ -1,0 +1,183 @@
+#include "xml/doc_builder.h"
+
+#include <gtest/gtest.h>
+
+#include "parse_helpers.h"
+
+namespace xml {
+namespace {
+
+using testing::parseOutcome;
+
+struct TOutcomeCase {
+  const char* input;
+  const char* outcome;
+};
+
+TEST(DocBuilder, TreeLevelRules)
+{
+  const TOutcomeCase cases[] = {
+      {"", "EParserRootNotFoundError: Root not found error."},
+      {"  \n <!-- only a comment --> ", "EParserRootNotFoundError: Root not found error."},
+      {"<a>", "EParserMissingEndTagError: Missing end tag error."},
+      {"<a><b></a>", "EParserMissingStartTagError: Missing start tag error."},
+      {"</a>", "EParserMissingStartTagError: Missing start tag error."},
+      {"<a/><b/>", "EParserDoubleRootElementError: Double root element error."},
+      {"<a/><!DOCTYPE a>", "EParserWrongOrderError: Wrong order declaration error."},
+      {"<!DOCTYPE a><!DOCTYPE a><a/>", "EParserDoubleDoctypeError: Double doctype declaration error."},
+      {"x<a/>", "EParserInvalidCharacterError: Invalid character error."},
+      {"&#65;<a/>", "EParserInvalidCharacterError: Invalid character error."},
+      {"&amp;<a/>", "EParserInvalidEntityNameError: Invalid entity name error."},
+      {"<![CDATA[x]]><a/>", "EParserInvalidCharacterError: Invalid character error."},
+      {"<a>]]></a>", "EParserInvalidCharacterError: Invalid character error."},
+      {"<a><!-- a -- b --></a>", "EParserInvalidCharacterError: Invalid character error."},
+      {"<a><!-- a ---></a>", "EParserInvalidCharacterError: Invalid character error."},
+      {"<a>&#0;</a>", "EParserInvalidCharRefError: Invalid character reference error."},
+      {"<a>&#X41;</a>", "EParserInvalidCharRefError: Invalid character reference error."},
+      {"<a>&1x;</a>", "EParserInvalidEntityNameError: Invalid entity name error."},
+      {"<a><?xml-stylesheet href='x'?><?XmL x?></a>",
+       "EParserInvalidProcessingInstructionError: Invalid processing instruction error."},
+      {"<a><?1pi?></a>", "EParserInvalidProcessingInstructionError: Invalid processing instruction error."},
+      {"<1a/>", "EParserInvalidElementNameError: Invalid element name error."},
+      {"<a b='<'/>", "EParserMissingStartTagError: Invalid start tag error."},
+      {"<a b='&'/>", "EParserMissingStartTagError: Invalid start tag error."},
+      {"<a b='x' b='y'/>", "EParserMissingStartTagError: Invalid start tag error."},
+      {"<a b=x/>", "EParserMissingStartTagError: Invalid start tag error."},
+      {"<a b='\xED\xA0\x80'/>", "EParserInvalidCharacterError: Invalid character error."},
+      {"<a>&#xD83D;&#xDE00;</a>", "EParserInvalidCharRefError: Invalid character reference error."},
+      {"<a>\xF0\x9F\x98\x80<![CDATA[<&>]]>&#x1F600;</a>", "ok"},
+      {"\xEF\xBB\xBF<a/>", "ok"},
+      {"<a>&undeclared;</a>", "ok"},
+  };
+  for (const TOutcomeCase& c : cases)
+    EXPECT_EQ(parseOutcome(c.input), c.outcome) << c.input;
+}
+
+class ParsedTree : public ::testing::Test {
+protected:
+  TDomDocument* parse(const std::string& text) { return parser_.parseBuffer(text.data(), text.size()); }
+
+  TDomImplementation dom_;
+  TDomParser parser_{&dom_};
+};
+
+TEST_F(ParsedTree, EntityReferencesStayNodesBetweenTexts)
+{
+  TDomElement* root = parse("<a>one &amp; two</a>")->documentElement();
+  TDomNodeList* children = root->childNodes();
+  ASSERT_EQ(children->length(), 3);
+  EXPECT_EQ(children->item(0)->nodeValue(), u"one ");
+  EXPECT_EQ(children->item(1)->nodeType(), ENTITY_REFERENCE_NODE);
+  EXPECT_EQ(children->item(1)->nodeName(), u"amp");
+  EXPECT_EQ(children->item(2)->nodeValue(), u" two");
+  EXPECT_EQ(root->markup(), u"<a>one &amp; two</a>");
+}
+
+TEST_F(ParsedTree, TextAndCharacterReferencesMergeIntoOneNode)
+{
+  TDomElement* root = parse("<a>x&#60;y&#x10000;z\r\nw</a>")->documentElement();
+  ASSERT_EQ(root->childNodes()->length(), 1);
+  EXPECT_EQ(root->firstChild()->nodeValue(), u"x<y\U00010000z\nw");
+}
+
+TEST_F(ParsedTree, WhiteSpaceIsKeptInsideAndDroppedOutside)
+{
+  TDomDocument* doc = parse(" \n<?pi x?>\n<a>\n  <b/>\n</a>\n<!-- end -->\n");
+  ASSERT_EQ(doc->childNodes()->length(), 3);
+  EXPECT_EQ(doc->firstChild()->nodeType(), PROCESSING_INSTRUCTION_NODE);
+  EXPECT_EQ(doc->lastChild()->nodeType(), COMMENT_NODE);
+  TDomElement* root = doc->documentElement();
+  ASSERT_EQ(root->childNodes()->length(), 3);
+  EXPECT_EQ(root->firstChild()->nodeValue(), u"\n  ");
+}
+
+TEST_F(ParsedTree, AttributesKeepTheirValuesAndReferences)
+{
+  TDomElement* root = parse("<w compress='yes' empty='' tab='a\tb' r='x&amp;&#65;y'/>")->documentElement();
+  TDomNamedNodeMap* attributes = root->attributes();
+  ASSERT_EQ(attributes->length(), 4);
+  EXPECT_EQ(attributes->getNamedItem(u"compress")->firstChild()->nodeValue(), u"yes");
+  TDomNode* empty = attributes->getNamedItem(u"empty");
+  ASSERT_NE(empty->firstChild(), nullptr);
+  EXPECT_EQ(empty->firstChild()->nodeValue(), u"");
+  EXPECT_EQ(root->getAttribute(u"tab"), u"a\tb");
+  TDomNode* withReferences = attributes->getNamedItem(u"r");
+  ASSERT_EQ(withReferences->childNodes()->length(), 3);
+  EXPECT_EQ(withReferences->childNodes()->item(1)->nodeName(), u"amp");
+  EXPECT_EQ(withReferences->nodeValue(), u"x&Ay");
+  EXPECT_EQ(attributes->getNamedItem(u"stowa"), nullptr);
+}
+
+TEST_F(ParsedTree, DeclarationsAndNodesOfEveryKind)
+{
+  TDomDocument* doc = parse("<?xml version='1.0' encoding='ISO-8859-1'?>\n<!DOCTYPE r SYSTEM 'r.dtd'>\n"
+                            "<r><![CDATA[<raw>]]><?t d?><!--c-->\xE4</r>");
+  ASSERT_NE(doc->xmlDeclaration(), nullptr);
+  EXPECT_EQ(doc->xmlDeclaration()->encoding(), u"ISO-8859-1");
+  ASSERT_NE(doc->doctype(), nullptr);
+  EXPECT_EQ(doc->doctype()->systemId(), u"r.dtd");
+  EXPECT_EQ(doc->documentElement()->markup(), u"<r><![CDATA[<raw>]]><?t d?><!--c-->\u00E4</r>");
+  EXPECT_EQ(doc->markup(),
+            u"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE r SYSTEM \"r.dtd\">\n"
+            u"<r><![CDATA[<raw>]]><?t d?><!--c-->\u00E4</r>\n");
+}
+
+TEST(DocBuilderEvents, XmlDeclarationAfterAnotherNodeIsOutOfOrder)
+{
+  TDomImplementation dom;
+  TDomDocument* doc = dom.createDocument(u"x", nullptr);
+  TDocBuilder builder;
+  builder.setReferenceNode(doc);
+  builder.startDocument(nullptr, u"");
+  builder.comment(nullptr, nullptr, u"first");
+  try {
+    builder.xmlDeclaration(nullptr, nullptr, u"1.0", u"", u"");
+    FAIL();
+  } catch (const EParserWrongOrderError& e) {
+    EXPECT_STREQ(e.what(), "Wrong order error.");
+  }
+}
+
+TEST(DocBuilderEvents, WithoutAReferenceEverythingIsIgnored)
+{
+  TDocBuilder builder;
+  builder.startDocument(nullptr, u"x");
+  builder.startElement(nullptr, nullptr, u"1 bad", u"");
+  builder.characters(nullptr, nullptr, u"text");
+  builder.endDocument(nullptr);
+  EXPECT_EQ(builder.referenceNode(), nullptr);
+}
+
+TEST(DocBuilderLimits, DeepNestingParsesAndFreesWithoutRecursion)
+{
+  const int depth = 1000000;
+  std::string text;
+  text.reserve(depth * 7);
+  for (int i = 0; i < depth; ++i)
+    text += "<a>";
+  for (int i = 0; i < depth; ++i)
+    text += "</a>";
+  TDomImplementation dom;
+  TDomParser parser(&dom);
+  TDomDocument* doc = parser.parseBuffer(text.data(), text.size());
+  EXPECT_EQ(doc->getElementsByTagName(u"a")->length(), depth);
+  EXPECT_EQ(doc->documentElement()->markup().size(), text.size());
+  dom.freeDocument(doc);
+}
+
+TEST(DocBuilderLimits, HugeAttributeCountsAreRefused)
+{
+  std::string text = "<a";
+  for (int i = 0; i < 70000; ++i)
+    text += " a" + std::to_string(i) + "=''";
+  text += "/>";
+  EXPECT_EQ(parseOutcome(text), "EParserMissingStartTagError: Invalid start tag error.");
+  text = "<a";
+  for (int i = 0; i < 5000; ++i)
+    text += " a" + std::to_string(i) + "=''";
+  EXPECT_EQ(parseOutcome(text + " a4999='again'/>"), "EParserMissingStartTagError: Invalid start tag error.");
+  EXPECT_EQ(parseOutcome(text + "/>"), "ok");
+}
+
+} // namespace
+} // namespace xml
