@@ -1,6 +1,5 @@
 #include "xml/doc_reader.h"
 
-#include <typeinfo>
 
 #include "xml/attribute_rules.h"
 #include "xml/char_classes.h"
@@ -11,6 +10,7 @@
 #include "xml/locator.h"
 #include "xml/parser_error.h"
 #include "xml/parser_exceptions.h"
+#include "xml/reader_errors.h"
 #include "xml/stream_exceptions.h"
 
 namespace xml {
@@ -49,25 +49,7 @@ bool TDocReader::parse(TDomParser* sender, TInputSource& source, TReadMode mode)
   inSingleQuotes_ = inDoubleQuotes_ = inInternalSubset_ = false;
   awaitedTerminator_.clear();
   partialOpener_.clear();
-  try {
-    try {
-      run(source, mode);
-    } catch (const EConvertError&) {
-      throw EParserInvalidCharacterError("Invalid character error.");
-    } catch (const EReadError&) {
-      throw EParserInvalidCharacterError("Invalid character error.");
-    }
-  } catch (const EParserFatalError& error) {
-    // The bare class is what an error handler raises once it has recorded
-    // the real error of a nested parse: pass it on as it is.
-    if (typeid(error) == typeid(EParserFatalError))
-      throw;
-    if (errorHandler_ == nullptr)
-      return false;
-    errorHandler_->fatalError(sender, &locator, std::u16string(buffer.content()), error);
-    return false;
-  }
-  return true;
+  return ReadRoutingErrors([&] { run(source, mode); }, errorHandler_, sender, locator, buffer);
 }
 
 TContentHandler& TDocReader::handler() const { return contentHandler_ != nullptr ? *contentHandler_ : gIgnoreAll; }

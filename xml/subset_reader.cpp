@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <typeinfo>
 
 #include "xml/attribute_rules.h"
 #include "xml/char_classes.h"
@@ -12,6 +11,7 @@
 #include "xml/locator.h"
 #include "xml/parser_error.h"
 #include "xml/parser_exceptions.h"
+#include "xml/reader_errors.h"
 #include "xml/stream_exceptions.h"
 
 namespace xml {
@@ -77,23 +77,7 @@ bool TSubsetReader::parse(TDomParser* sender, TInputSource& source)
   inSingleQuotes_ = inDoubleQuotes_ = inComment_ = false;
   sectionDepth_ = 0;
   tokensRead_ = 0;
-  try {
-    try {
-      run(source);
-    } catch (const EConvertError&) {
-      throw EParserInvalidCharacterError("Invalid character error.");
-    } catch (const EReadError&) {
-      throw EParserInvalidCharacterError("Invalid character error.");
-    }
-  } catch (const EParserFatalError& error) {
-    if (typeid(error) == typeid(EParserFatalError))
-      throw;
-    if (errorHandler_ == nullptr)
-      return false;
-    errorHandler_->fatalError(sender, &locator, std::u16string(buffer.content()), error);
-    return false;
-  }
-  return true;
+  return ReadRoutingErrors([&] { run(source); }, errorHandler_, sender, locator, buffer);
 }
 
 TDtdHandler& TSubsetReader::handler() const { return dtdHandler_ != nullptr ? *dtdHandler_ : gIgnoreDeclarations; }
