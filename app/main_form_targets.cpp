@@ -1,10 +1,23 @@
 #include "app/main_form.h"
+
+#include <QListWidget>
+#include <algorithm>
+
+#include "app/handler_guard.h"
+#include "app/parsed_document.h"
+#include "app/settings.h"
+#include "app/target_list.h"
 #include "platform/dialogs.h"
+#include "platform/qt_text.h"
 
 namespace app {
 namespace {
 
 constexpr const char* kSiteDirectory = "../../../k3/fab/cae";
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return platform::ToQString(a).compare(platform::ToQString(b), Qt::CaseInsensitive) < 0;
+}
 
 }  // namespace
 
@@ -35,26 +48,6 @@ bool TForm1::RefreshFromServer() {
   return true;
 }
 
-}  // namespace app
-
-#include <QListWidget>
-#include <QSplashScreen>
-#include <algorithm>
-
-#include "app/handler_guard.h"
-#include "app/parsed_document.h"
-#include "app/settings.h"
-#include "app/target_list.h"
-#include "platform/qt_text.h"
-
-namespace app {
-namespace {
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  return platform::ToQString(a).compare(platform::ToQString(b), Qt::CaseInsensitive) < 0;
-}
-
-}  // namespace
 
 void TForm1::ReadTargetList() {
   TargetListBox->clear();
