@@ -124,6 +124,16 @@ class FaultFixture : public World {
     EXPECT_EQ(FilesIn(WorkDir()), (std::vector<std::string>{container.filename().string(),
                                                             container.filename().string() + ".bak"}));
   }
+  // ... after a failed upload to `name`: the status and the log say so with
+  // `reports` failure lines (a refused command reaches the handler twice, a
+  // broken connection once), and the container is prepared and kept.
+  void ExpectUploadFailed(const std::string& name, const std::string& path, int reports) {
+    EXPECT_EQ(this->form().StatusText(), "FTP: Upload container failed");
+    auto expected = LinesUntilUpload(name, path);
+    expected.insert(expected.end(), reports, " --> Failure: FTP: Upload container failed");
+    EXPECT_EQ(SendLog(), expected);
+    ExpectPreparedAndKept();
+  }
   // ... or the container is untouched, as written, without a ".bak".
   void ExpectUntouched() {
     ExpectNoSuccessClaimed();

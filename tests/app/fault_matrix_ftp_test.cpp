@@ -73,11 +73,7 @@ TEST_F(RefusingSite, ARefusedUploadIsReportedTwiceAndKeepsTheBak) {
   SendTo({kLocked});
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_TRUE(Messages()[0].starts_with("550 ")) << Messages()[0];
-  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
-  auto expected = LinesUntilUpload("Locked plant", "locked");
-  expected.insert(expected.end(), 2, " --> Failure: FTP: Upload container failed");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectPreparedAndKept();
+  ExpectUploadFailed("Locked plant", "locked", 2);
   ExpectNothingDelivered();
   ExpectNextSendSucceeds(kWorking);
 }

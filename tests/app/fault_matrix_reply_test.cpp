@@ -131,11 +131,7 @@ TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
   StartWithContainer();
   SendTo({0});
   EXPECT_EQ(Messages(), std::vector<std::string>{std::string(GetParam()) + "\r\n"});
-  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
-  auto expected = LinesUntilUpload("Plant 1", "/in");
-  expected.insert(expected.end(), 2, " --> Failure: FTP: Upload container failed");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectPreparedAndKept();
+  ExpectUploadFailed("Plant 1", "/in", 2);
   const auto commands = server.Commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUIT"), 1) << "the failed target's connection was not ended";
   ExpectNextSendSucceeds(0);
@@ -160,11 +156,7 @@ TEST_F(ScriptedTarget, AConnectionDroppedDuringTheUploadIsReportedOnce) {
   UseLargeContainer();
   SendTo({0});
   EXPECT_EQ(Messages(), std::vector<std::string>{"10054:Connection reset by peer"});
-  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
-  auto expected = LinesUntilUpload("Plant 1", "/in");
-  expected.push_back(" --> Failure: FTP: Upload container failed");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectPreparedAndKept();
+  ExpectUploadFailed("Plant 1", "/in", 1);
   ExpectNextSmallSendSucceeds();
   EXPECT_EQ(Arrived(), std::vector<std::string>{Prepared(written)});
 }
@@ -177,11 +169,7 @@ TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
   StartWithContainer();
   SendTo({0});
   EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
-  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
-  auto expected = LinesUntilUpload("Plant 1", "/in");
-  expected.push_back(" --> Failure: FTP: Upload container failed");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectPreparedAndKept();
+  ExpectUploadFailed("Plant 1", "/in", 1);
   ExpectNextSendSucceeds(0);
 }
 
@@ -195,11 +183,7 @@ TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
   StartWithContainer();
   SendTo({0});
   EXPECT_EQ(Messages(), std::vector<std::string>{"Verbindung vom Server beendet"});
-  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
-  auto expected = LinesUntilUpload("Plant 1", "/in");
-  expected.push_back(" --> Failure: FTP: Upload container failed");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectPreparedAndKept();
+  ExpectUploadFailed("Plant 1", "/in", 1);
   ExpectNextSendSucceeds(0);
 }
 
@@ -214,11 +198,7 @@ TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {
   UseLargeContainer();
   SendTo({0});
   EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Senden der Datei"});
-  EXPECT_EQ(form().StatusText(), "FTP: Upload container failed");
-  auto expected = LinesUntilUpload("Plant 1", "/in");
-  expected.push_back(" --> Failure: FTP: Upload container failed");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectPreparedAndKept();
+  ExpectUploadFailed("Plant 1", "/in", 1);
   ExpectNextSmallSendSucceeds();
 }
 
