@@ -94,6 +94,12 @@ const char16_t* TDocReader::consumeText(const char16_t* p, const char16_t* end)
   const char16_t* q = p;
   while (q < end && isPlainTextUnit(*q))
     ++q;
+  return takeRun(p, q, end);
+}
+
+// Takes the plain units [p, q) in one step, then the unit at q.
+const char16_t* TDocReader::takeRun(const char16_t* p, const char16_t* q, const char16_t* end)
+{
   if (q > p) {
     std::u16string_view run(p, q - p);
     locator_->advance(run);
@@ -109,14 +115,7 @@ const char16_t* TDocReader::consumeUntil(const char16_t* p, const char16_t* end,
   const char16_t* q = p;
   while (q < end && *q != stop && isPlainUnit(*q))
     ++q;
-  if (q > p) {
-    std::u16string_view run(p, q - p);
-    locator_->advance(run);
-    buffer_->append(run);
-  }
-  if (q < end)
-    acceptUnit(*q++);
-  return q;
+  return takeRun(p, q, end);
 }
 
 void TDocReader::acceptUnit(char16_t unit)

@@ -40,6 +40,7 @@ private:
   void consume(std::u16string_view units);
   const char16_t* consumeText(const char16_t* p, const char16_t* end);
   const char16_t* consumeUntil(const char16_t* p, const char16_t* end, char16_t stop);
+  const char16_t* takeRun(const char16_t* p, const char16_t* q, const char16_t* end);
   void acceptUnit(char16_t unit);
   void startToken(char16_t unit);
   void markupUnit(char16_t unit);

@@ -9,10 +9,7 @@ namespace {
 
 using testing::parseOutcome;
 
-struct TOutcomeCase {
-  const char* input;
-  const char* outcome;
-};
+using testing::TOutcomeCase;
 
 TEST(DocBuilder, TreeLevelRules)
 {

@@ -11,10 +11,7 @@ namespace {
 
 using testing::parseOutcome;
 
-struct TOutcomeCase {
-  const char* input;
-  const char* outcome;
-};
+using testing::TOutcomeCase;
 
 // Token-level syntax: what the reader itself accepts or refuses.
 TEST(DocReader, TokenSyntax)

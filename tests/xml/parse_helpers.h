@@ -41,6 +41,12 @@ private:
   }
 };
 
+// An input and what parseOutcome gives for it.
+struct TOutcomeCase {
+  const char* input;
+  const char* outcome;
+};
+
 // Parses `text` and returns "ok" or "Class: message" of the first error.
 inline std::string parseOutcome(const std::string& text)
 {

@@ -10,10 +10,7 @@ namespace {
 using testing::parseOutcome;
 using testing::TRecordingHandler;
 
-struct TOutcomeCase {
-  const char* input;
-  const char* outcome;
-};
+using testing::TOutcomeCase;
 
 std::string withSubset(const std::string& subset) { return "<!DOCTYPE a [" + subset + "]><a/>"; }
 
