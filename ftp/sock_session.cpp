@@ -86,6 +86,7 @@ void TSockSession::OpenSocket(int protocol) {
 }
 
 void TSockSession::WatchForData(unsigned extra) {
+  peerCloseError_ = 0;
   loop_.WatchSocket(socket_, kDataEvents | extra,
                     [this](unsigned event, int error) { OnSocketNotification(event, error); });
 }
@@ -115,6 +116,7 @@ void TSockSession::OnSocketNotification(unsigned event, int error) {
         Notify(OnConnect, *this);
         break;
       case platform::kSocketClose:
+        peerCloseError_ = error;
         // With unread data left, the reader meets the end of the stream later.
         if (!DataAvailable()) CloseSocket();
         break;

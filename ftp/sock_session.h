@@ -194,6 +194,9 @@ class TSockSession {
   int socket_ = -1;
   sockaddr_in peer_{};
   in_addr_t acceptFrom_ = 0;
+  // The error a peer's close came with (a reset). The event loop takes it off
+  // the socket when it reports the close, so the reader finds it here.
+  int peerCloseError_ = 0;
   std::string statusText_;
   TSessionTimer timer_;
   std::unique_ptr<THostLookup> lookup_;

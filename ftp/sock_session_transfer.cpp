@@ -152,14 +152,17 @@ void TSockSession::CaptureFile(const std::string& file) {
       PumpIfDue();
       continue;
     }
-    if (got == 0) break;
-    const int error = errno;
-    LastError = platform::WinsockError(error);
+    const int error = got == 0 ? 0 : errno;
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
       WaitPass(WaitOn::Readable, Pumping::WhenDue);
       continue;
     }
-    if (LastError == 10057) break;
+    // The end of the stream, or the fresh socket that replaced one the peer
+    // closed: the data is complete unless that close was a reset.
+    if (got == 0 || platform::WinsockError(error) == 10057) {
+      if (peerCloseError_ == 0) break;
+      errno = peerCloseError_;
+    }
     CheckError(10035);
   }
   if (TimedOut) Cancelled = true;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ftp/ftp_client.h"
@@ -122,6 +124,40 @@ TEST(FtpDownload, DroppedDataConnectionIsAFailureAndKeepsTheLocalFile) {
   EXPECT_THROW(probe.client.Download("ftpsend.xml", previous.path), Exception);
   EXPECT_TRUE(probe.successes.empty());
   EXPECT_FALSE(probe.failures.empty());
+  EXPECT_TRUE(previous.Untouched());
+}
+
+// The reset reaches the client while it waits for the opening reply, so the
+// event loop has taken the socket's error before the data is read; the reader
+// must still learn of it. Even a positive final reply then cannot make the
+// download a success: the data never came.
+TEST(FtpDownload, ResetDataConnectionIsAFailureWhateverTheFinalReplySays) {
+  ScriptedFtpServer server([](Connection& c) {
+    c.Login();
+    c.Command();
+    {
+      auto listener = c.Listen();
+      c.Reply("227 Entering Passive Mode (" + listener.Tuple() + ").");
+      c.Command();
+    }  // closing the listener resets the connection it has not accepted
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    c.Reply("150 Here it comes.");
+    c.Reply("226 Transfer complete.");
+    c.AwaitClose();
+  });
+  test::ProbedClient probe(server.Port());
+  probe.client.Passive = true;
+  PreviousLocalFile previous;
+  probe.client.Connect();
+  std::string error;
+  try {
+    probe.client.Download("ftpsend.xml", previous.path);
+  } catch (const ESockError& raised) {
+    error = raised.what();
+  }
+  EXPECT_EQ(error, "10054:Connection reset by peer");
+  EXPECT_TRUE(probe.successes.empty());
+  EXPECT_EQ(probe.failures, std::vector<TCmdType>{ctDownload});
   EXPECT_TRUE(previous.Untouched());
 }
 

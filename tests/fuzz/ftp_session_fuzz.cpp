@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -39,8 +40,10 @@ namespace {
 
 using Connection = test::ScriptedFtpServer::Connection;
 
-void Check(bool holds) {
-  if (!holds) std::abort();
+void Check(bool holds, const char* what) {
+  if (holds) return;
+  std::fprintf(stderr, "broken: %s\n", what);
+  std::abort();
 }
 
 // What the server did on its data connections, read by the client side.
@@ -185,20 +188,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // A download leaves its file only when it succeeded, and nothing else.
   const auto files = workspace.Files();
-  Check(files.size() == (downloaded ? 2u : 1u));
-  Check(ReadFile(workspace.source) == workspace.content);
+  Check(files.size() == (downloaded ? 2u : 1u), "a download leaves its file exactly when it succeeded");
+  Check(ReadFile(workspace.source) == workspace.content, "an upload leaves its source as it was");
   if (downloaded) {
     const std::string fetched = ReadFile(workspace.target);
     std::lock_guard guard(record.lock);
     bool served = false;
     for (const std::string& payload : record.served) served = served || payload == fetched;
-    Check(served);
+    Check(served, "a successful download holds what the server sent");
   }
   if (uploaded) {
     // The server may still be taking the data it was sent before the reply.
     for (int i = 0; i < 200 && server.Finished() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::lock_guard guard(record.lock);
-    Check(!record.stored || *record.stored == workspace.content);
+    Check(!record.stored || *record.stored == workspace.content, "a successful upload delivered the whole file");
   }
   return 0;
 }
