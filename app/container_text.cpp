@@ -37,6 +37,13 @@ bool ContainerText::Fill() {
 
 bool ContainerText::AtEnd() { return !Fill(); }
 
+void ContainerText::ReadRest(const Piece& piece) {
+  while (Fill()) {
+    piece(std::string_view(buffer_.data() + begin_, end_ - begin_));
+    begin_ = end_;
+  }
+}
+
 void ContainerText::ReadLine(const Piece& piece) {
   while (Fill()) {
     const char* start = buffer_.data() + begin_;

@@ -21,6 +21,9 @@ class ContainerText {
   // Passes the next line, without its end, to `piece` in one or more pieces.
   // Raises EInOutError when the file cannot be read.
   void ReadLine(const Piece& piece);
+  // Passes all readable text that is left to `piece`, in pieces as read,
+  // line ends included.
+  void ReadRest(const Piece& piece);
   // True when no readable text is left.
   bool AtEnd();
 

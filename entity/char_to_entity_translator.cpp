@@ -1,6 +1,19 @@
 #include "entity/char_to_entity_translator.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 namespace entity {
+namespace {
+
+bool HasByteAbove127(const char* eight) {
+  std::uint64_t word;
+  std::memcpy(&word, eight, sizeof word);
+  return (word & 0x8080808080808080u) != 0;
+}
+
+}  // namespace
 
 const std::string& TCharToEntityTranslator::DictionaryFile() const { return dictionary_file_; }
 
@@ -48,6 +61,12 @@ void TCharToEntityTranslator::AppendTranslation(std::string_view text, std::stri
   // Runs of bytes that stay as they are are copied in one piece.
   std::size_t run_start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
+    // Containers are mostly ASCII: when the dictionary keeps every ASCII
+    // byte, eight of them at a time are passed over.
+    if (ascii_kept_) {
+      while (i + 8 <= text.size() && !HasByteAbove127(text.data() + i)) i += 8;
+      if (i == text.size()) break;
+    }
     const auto byte = static_cast<unsigned char>(text[i]);
     if (!replaced_[byte]) continue;
     out.append(text, run_start, i - run_start);
@@ -80,6 +99,7 @@ void TCharToEntityTranslator::RebuildTable() {
     replaced_[byte] = replacement != character;
     replacement_[byte] = replaced_[byte] ? std::move(replacement) : std::string();
   }
+  ascii_kept_ = std::none_of(replaced_.begin(), replaced_.begin() + 128, [](bool replaced) { return replaced; });
 }
 
 }  // namespace entity

@@ -67,6 +67,7 @@ class TCharToEntityTranslator {
 
   std::array<bool, 256> replaced_{};
   std::array<std::string, 256> replacement_;
+  bool ascii_kept_ = true;  // no byte below 128 is replaced
 };
 
 }  // namespace entity

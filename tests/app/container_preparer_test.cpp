@@ -87,6 +87,44 @@ TEST_F(ContainerPreparerTest, LinesEndAtCarriageReturnsWithOrWithoutLineFeed) {
   EXPECT_EQ(Prepare("first\r\xFC\r\r\n\xE4"), "first\r\n&uuml;\r\n\r\n&auml;\r\n");
 }
 
+// The file is read in pieces of 1 MiB: a CR LF split between two pieces is
+// one line end, a CR ending a piece before another character a line end too.
+TEST_F(ContainerPreparerTest, LineEndsBetweenTheReadPiecesCountOnce) {
+  const auto filler = [](std::size_t length) {
+    std::string text;
+    while (text.size() < length) text += "M\xFCller ";
+    return text.substr(0, length);
+  };
+  const std::string first = "first\r\n";
+  const std::string a = filler((1 << 20) - 1 - first.size());  // its CR ends the first piece
+  const std::string b = filler((1 << 20) - 2);                 // its lone CR ends the second
+  const std::string c = filler(1000);
+  const std::string prepared = Prepare(first + a + "\r\n" + b + "\r" + c);
+  EXPECT_TRUE(prepared == first + translator.Translate(a) + "\r\n" + translator.Translate(b) + "\r\n" +
+                              translator.Translate(c) + "\r\n");
+}
+
+// A translator may even name CR, LF or plain ASCII letters: line ends never
+// reach it, everything else does (a bare LF is text).
+class LineEndNamingTranslator : public entity::TCharToEntityTranslator {
+ public:
+  std::string Lookup(std::string_view text) const override {
+    if (text == "\r") return "<CR>";
+    if (text == "\n") return "<LF>";
+    if (text == "a") return "&#97;";
+    return TCharToEntityTranslator::Lookup(text);
+  }
+};
+
+TEST_F(ContainerPreparerTest, ATranslatorNamingLineEndCharactersTranslatesOnlyTheText) {
+  LineEndNamingTranslator odd;
+  odd.SetDictionaryFile((dir / "uml.ini").string());
+  ASSERT_EQ(odd.Translate("\r\n"), "<CR><LF>");
+  test::WriteFile(container, "first a\r\nbanana\r\rlast\na");
+  ContainerPreparer(odd).Prepare(container.string());
+  EXPECT_EQ(test::ReadFile(container), "first a\r\nb&#97;n&#97;n&#97;\r\n\r\nl&#97;st<LF>&#97;\r\n");
+}
+
 TEST_F(ContainerPreparerTest, CtrlZEndsTheReadableText) {
   EXPECT_EQ(Prepare("first\r\nkept\x1A" "lost\r\nlost too\r\n"), "first\r\nkept\r\n");
 }

@@ -125,7 +125,8 @@ TEST_F(Send, WithoutTheMailBoxNoMailButStillTheContainerNumber) {
 TEST_F(Send, TwoSendsReuseTheMailClient) {
   Start();
   for (int send = 0; send < 2; ++send) {
-    UseContainer("c" + std::to_string(send) + ".cnt", Container("E1", "S" + std::to_string(send), "<EMAIL>M</EMAIL>\r\n"));
+    const std::string number = std::to_string(send);
+    UseContainer("c" + number + ".cnt", Container("E1", "S" + number, "<EMAIL>M</EMAIL>\r\n"));
     Select({0});
     form().SendButton->click();
     EXPECT_TRUE(form().MailClient.Connected());
@@ -138,7 +139,9 @@ TEST_F(Send, OtherExtensionsGoInBinaryModeAndSwitchTheMailOff) {
   Start();
   int number = 0;
   for (const std::string name : {"c.zip", "c.TXT", "container"}) {
-    UseContainer(name, Container("E1", "B" + std::to_string(++number), ""));
+    std::string swIdent = "B";
+    swIdent += std::to_string(++number);
+    UseContainer(name, Container("E1", swIdent, ""));
     Select({1});
     form().SendButton->click();
     ASSERT_TRUE(MessageTexts().empty()) << name << ": " << MessageTexts().front();
