@@ -20,9 +20,18 @@ std::size_t skipWhiteSpace(std::u16string_view text, std::size_t i)
 bool isQuote(char16_t c) { return c == u'"' || c == u'\''; }
 
 // Rule 5: a value holding references, split into its parts.
+// Text runs and character references between two entity references reach the
+// sink as one text: appending to a stored text piece by piece would keep
+// every intermediate copy until the document goes.
 void addValueWithReferences(std::u16string_view name, std::u16string_view value, TAttributeSink& sink)
 {
   sink.beginAttribute(name);
+  std::u16string text;
+  const auto passText = [&] {
+    if (!text.empty())
+      sink.appendText(text);
+    text.clear();
+  };
   std::size_t pos = 0;
   while (pos < value.size()) {
     std::size_t amp = value.find(u'&', pos);
@@ -30,7 +39,7 @@ void addValueWithReferences(std::u16string_view name, std::u16string_view value,
     if (!run.empty()) {
       if (!isXmlCharData(run))
         throw EParserInvalidAttributeValueError("Invalid attribute value error.");
-      sink.appendText(run);
+      text += run;
     }
     if (amp == std::u16string_view::npos)
       break;
@@ -40,7 +49,7 @@ void addValueWithReferences(std::u16string_view name, std::u16string_view value,
     std::u16string_view reference = value.substr(amp, semicolon - amp + 1);
     if (reference.size() > 1 && reference[1] == u'#') {
       try {
-        sink.appendText(decodeXmlCharRef(reference));
+        text += decodeXmlCharRef(reference);
       } catch (const EConvertError&) {
         throw EParserInvalidCharRefError("Invalid character reference error.");
       }
@@ -48,10 +57,12 @@ void addValueWithReferences(std::u16string_view name, std::u16string_view value,
       std::u16string_view entity = reference.substr(1, reference.size() - 2);
       if (!isXmlName(entity))
         throw EParserInvalidAttributeValueError("Invalid attribute value error.");
+      passText();
       sink.appendEntityReference(entity);
     }
     pos = semicolon + 1;
   }
+  passText();
 }
 
 } // namespace
