@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/transfer_log.h"
+#include "support/line_end_naming_translator.h"
 #include "support/temp_dir.h"
 
 namespace app {
@@ -104,20 +105,10 @@ TEST_F(ContainerPreparerTest, LineEndsBetweenTheReadPiecesCountOnce) {
                               translator.Translate(c) + "\r\n");
 }
 
-// A translator may even name CR, LF or plain ASCII letters: line ends never
-// reach it, everything else does (a bare LF is text).
-class LineEndNamingTranslator : public entity::TCharToEntityTranslator {
- public:
-  std::string Lookup(std::string_view text) const override {
-    if (text == "\r") return "<CR>";
-    if (text == "\n") return "<LF>";
-    if (text == "a") return "&#97;";
-    return TCharToEntityTranslator::Lookup(text);
-  }
-};
-
+// Line ends never reach the translator, even one that names CR and LF;
+// everything else does (a bare LF is text).
 TEST_F(ContainerPreparerTest, ATranslatorNamingLineEndCharactersTranslatesOnlyTheText) {
-  LineEndNamingTranslator odd;
+  test::LineEndNamingTranslator odd;
   odd.SetDictionaryFile((dir / "uml.ini").string());
   ASSERT_EQ(odd.Translate("\r\n"), "<CR><LF>");
   test::WriteFile(container, "first a\r\nbanana\r\rlast\na");

@@ -39,15 +39,22 @@ struct PreviousLocalFile {
   }
 };
 
-// The text of what downloading "ftpsend.xml" to `local` raises; empty if nothing.
-std::string DownloadError(test::ProbedClient& probe, const std::string& local) {
-  try {
-    probe.client.Download("ftpsend.xml", local);
-  } catch (const Exception& error) {
-    return error.what();
+// A passive download of "ftpsend.xml" over a previous local file, expected
+// to fail: what it raised and the events it reported.
+struct FailedPassiveDownload {
+  test::ProbedClient probe;
+  PreviousLocalFile previous;
+  std::string error;
+  explicit FailedPassiveDownload(std::uint16_t port) : probe(port) {
+    probe.client.Passive = true;
+    probe.client.Connect();
+    try {
+      probe.client.Download("ftpsend.xml", previous.path);
+    } catch (const Exception& raised) {
+      error = raised.what();
+    }
   }
-  return {};
-}
+};
 
 TEST(FtpDownload, SizeFromTheOpeningReplyAndBytesReceived) {
   const std::string content = test::PatternBytes(100000);
@@ -155,14 +162,11 @@ TEST(FtpDownload, ResetDataConnectionIsAFailureWhateverTheFinalReplySays) {
     c.Reply("226 Transfer complete.");
     c.AwaitClose();
   });
-  test::ProbedClient probe(server.Port());
-  probe.client.Passive = true;
-  PreviousLocalFile previous;
-  probe.client.Connect();
-  EXPECT_EQ(DownloadError(probe, previous.path), "10054:Connection reset by peer");
-  EXPECT_TRUE(probe.successes.empty());
-  EXPECT_EQ(probe.failures, std::vector<TCmdType>{ctDownload});
-  EXPECT_TRUE(previous.Untouched());
+  const FailedPassiveDownload download(server.Port());
+  EXPECT_EQ(download.error, "10054:Connection reset by peer");
+  EXPECT_TRUE(download.probe.successes.empty());
+  EXPECT_EQ(download.probe.failures, std::vector<TCmdType>{ctDownload});
+  EXPECT_TRUE(download.previous.Untouched());
 }
 
 TEST(FtpDownload, StalledTransferEndsAfterTheIdleTimeOut) {
@@ -240,13 +244,10 @@ TEST(FtpDownload, PassiveReplyWithoutClosingParenthesisIsRefused) {
     c.Reply("227 Entering Passive Mode (127,0,0,1,200,10");
     c.AwaitClose();
   });
-  test::ProbedClient probe(server.Port());
-  probe.client.Passive = true;
-  PreviousLocalFile previous;
-  probe.client.Connect();
-  EXPECT_EQ(DownloadError(probe, previous.path), "Ungültige Antwort auf PASV");
-  EXPECT_EQ(probe.failures, std::vector<TCmdType>{ctDownload});
-  EXPECT_TRUE(previous.Untouched());
+  const FailedPassiveDownload download(server.Port());
+  EXPECT_EQ(download.error, "Ungültige Antwort auf PASV");
+  EXPECT_EQ(download.probe.failures, std::vector<TCmdType>{ctDownload});
+  EXPECT_TRUE(download.previous.Untouched());
 }
 
 TEST(FtpUpload, FinalFailureReplyIsAFailureNotASuccess) {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "app/container_preparer.h"
+#include "support/line_end_naming_translator.h"
 
 namespace {
 
@@ -52,22 +53,10 @@ std::string Expected(std::string text, const entity::TCharToEntityTranslator& tr
   return out;
 }
 
-// A translator that also names CR, LF and an ASCII letter, which only the
-// text between line ends may meet.
-class LineEndNamingTranslator : public entity::TCharToEntityTranslator {
- public:
-  std::string Lookup(std::string_view text) const override {
-    if (text == "\r") return "<CR>";
-    if (text == "\n") return "<LF>";
-    if (text == "a") return "&#97;";
-    return TCharToEntityTranslator::Lookup(text);
-  }
-};
-
 struct Fixture {
   std::filesystem::path folder;
   entity::TCharToEntityTranslator translator;
-  LineEndNamingTranslator lineEndNaming;
+  test::LineEndNamingTranslator lineEndNaming;
   Fixture() {
     const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
     std::string pattern = (base / "parcelo-prepare-fuzz-XXXXXX").string();
