@@ -189,6 +189,9 @@ class TSockSession {
   // Raises EAbortError with `timeoutText` after a time-out, else with
   // `cancelText` after a cancel, and clears Cancelled; returns otherwise.
   void RaiseIfStopped(const char* cancelText, const char* timeoutText);
+  // Raises the error of the peer's close when it was a reset: a stream that
+  // ended so did not deliver everything.
+  void RaiseIfPeerReset();
 
   std::array<char, kBufferSize> buffer_;
   int socket_ = -1;

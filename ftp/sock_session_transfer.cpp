@@ -143,6 +143,12 @@ void TSockSession::SendFile(const std::string& file) {
   RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
 }
 
+void TSockSession::RaiseIfPeerReset() {
+  if (peerCloseError_ == 0) return;
+  errno = peerCloseError_;
+  CheckError(10035);
+}
+
 void TSockSession::CaptureFile(const std::string& file) {
   Status(8, "Datei erfassen");
   BytesReceived = 0;
@@ -161,21 +167,20 @@ void TSockSession::CaptureFile(const std::string& file) {
       PumpIfDue();
       continue;
     }
-    const int error = got == 0 ? 0 : errno;
+    if (got == 0) break;
+    const int error = errno;
+    LastError = platform::WinsockError(error);
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
       WaitPass(WaitOn::Readable, Pumping::WhenDue);
       continue;
     }
-    // The end of the stream, or the fresh socket that replaced one the peer
-    // closed: the data is complete unless that close was a reset.
-    if (got == 0 || platform::WinsockError(error) == 10057) {
-      if (peerCloseError_ == 0) break;
-      errno = peerCloseError_;
-    }
+    // The fresh socket that replaced one the peer closed.
+    if (LastError == 10057) break;
     CheckError(10035);
   }
   if (TimedOut) Cancelled = true;
   RaiseIfStopped("Socket-send abgebrochen", nullptr);
+  RaiseIfPeerReset();
 }
 
 }  // namespace ftp
