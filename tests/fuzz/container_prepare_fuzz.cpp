@@ -6,24 +6,15 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <string>
 #include <string_view>
 
 #include "app/container_preparer.h"
 #include "support/line_end_naming_translator.h"
+#include "support/temp_dir.h"
 
 namespace {
-
-std::string ReadAll(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::filesystem::path& file, const std::string& bytes) {
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-}
 
 // The rules, read the simple way: the whole text in memory.
 std::string Expected(std::string text, const entity::TCharToEntityTranslator& translator, bool& keepsOriginal) {
@@ -61,7 +52,7 @@ struct Fixture {
     const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
     std::string pattern = (base / "parcelo-prepare-fuzz-XXXXXX").string();
     folder = mkdtemp(pattern.data());
-    WriteAll(folder / "uml.ini", "\xC4=&Auml;\n\xD6=&Ouml;\n\xDC=&Uuml;\n\xE4=&auml;\n\xF6=&ouml;\n\xFC=&uuml;\n\xDF=&szlig;\n");
+    test::WriteFile(folder / "uml.ini", "\xC4=&Auml;\n\xD6=&Ouml;\n\xDC=&Uuml;\n\xE4=&auml;\n\xF6=&ouml;\n\xFC=&uuml;\n\xDF=&szlig;\n");
     translator.SetDictionaryFile((folder / "uml.ini").string());
     lineEndNaming.SetDictionaryFile((folder / "uml.ini").string());
   }
@@ -76,16 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto container = fixture.folder / "c.cnt";
   const auto backup = fixture.folder / "c.cnt.bak";
   std::filesystem::remove(backup);
-  WriteAll(container, original);
+  test::WriteFile(container, original);
   // Odd sizes meet the translator that names line-end characters.
   const entity::TCharToEntityTranslator& translator =
       size % 2 != 0 ? static_cast<const entity::TCharToEntityTranslator&>(fixture.lineEndNaming) : fixture.translator;
   app::ContainerPreparer(translator).Prepare(container.string());
 
   bool keepsOriginal = false;
-  if (ReadAll(container) != Expected(original, translator, keepsOriginal)) std::abort();
+  if (test::ReadFile(container) != Expected(original, translator, keepsOriginal)) std::abort();
   if (std::filesystem::exists(backup) != keepsOriginal) std::abort();
-  if (keepsOriginal && ReadAll(backup) != original) std::abort();
+  if (keepsOriginal && test::ReadFile(backup) != original) std::abort();
   if (std::distance(std::filesystem::directory_iterator(fixture.folder), std::filesystem::directory_iterator()) !=
       2 + keepsOriginal)
     std::abort();  // a temporary file was left behind

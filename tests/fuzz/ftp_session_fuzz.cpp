@@ -21,7 +21,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <mutex>
 #include <optional>
@@ -135,17 +134,10 @@ struct Workspace {
     for (int i = 0; content.size() < 3000; ++i) content += "line " + std::to_string(i) + "\r\n";
     dir.Write("source.cnt", content);
   }
-  std::vector<std::filesystem::path> Files() const {
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) files.push_back(entry.path());
-    return files;
+  std::ptrdiff_t FileCount() const {
+    return std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator());
   }
 };
-
-std::string ReadFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 }  // namespace
 
@@ -187,11 +179,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   attempt([&] { client.Disconnect(); });
 
   // A download leaves its file only when it succeeded, and nothing else.
-  const auto files = workspace.Files();
-  Check(files.size() == (downloaded ? 2u : 1u), "a download leaves its file exactly when it succeeded");
-  Check(ReadFile(workspace.source) == workspace.content, "an upload leaves its source as it was");
+  Check(workspace.FileCount() == (downloaded ? 2 : 1), "a download leaves its file exactly when it succeeded");
+  Check(test::ReadFile(workspace.source) == workspace.content, "an upload leaves its source as it was");
   if (downloaded) {
-    const std::string fetched = ReadFile(workspace.target);
+    const std::string fetched = test::ReadFile(workspace.target);
     std::lock_guard guard(record.lock);
     bool served = false;
     for (const std::string& payload : record.served) served = served || payload == fetched;
