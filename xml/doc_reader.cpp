@@ -1,6 +1,5 @@
 #include "xml/doc_reader.h"
 
-
 #include "xml/attribute_rules.h"
 #include "xml/char_classes.h"
 #include "xml/content_handler.h"
@@ -319,9 +318,8 @@ void TDocReader::xmlDeclarationToken(std::u16string_view text)
                (standalone < 0 || !attributes.items()[standalone].second.empty());
   if (!valid)
     throw EParserInvalidXmlDeclarationError("Invalid xml-declaration error.");
-  handler()
-      .xmlDeclaration(sender_, locator_, attributes.value(u"version"), attributes.value(u"encoding"),
-                      attributes.value(u"standalone"));
+  handler().xmlDeclaration(sender_, locator_, attributes.value(u"version"), attributes.value(u"encoding"),
+                           attributes.value(u"standalone"));
 }
 
 // [16] PI ::= '<?' PITarget (S (Char* - (Char* '?>' Char*)))? '?>'
@@ -393,8 +391,7 @@ void TDocReader::doctypeToken(std::u16string_view token)
   }
   if (!scanner.atEnd())
     invalidDoctype();
-  handler()
-      .doctypeDecl(sender_, locator_, name, externalId.publicId, externalId.systemId, internalSubset);
+  handler().doctypeDecl(sender_, locator_, name, externalId.publicId, externalId.systemId, internalSubset);
   if (sender_ != nullptr &&
       (!internalSubset.empty() || !externalId.publicId.empty() || !externalId.systemId.empty()))
     sender_->parseDocumentTypeSubsets(internalSubset, externalId.publicId, externalId.systemId);

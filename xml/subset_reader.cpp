@@ -251,8 +251,7 @@ void TSubsetReader::textDeclarationToken(std::u16string_view text)
                 isXmlVersionNum(items[0].second));
   if (!valid || !isXmlEncName(items.back().second))
     throw EParserInvalidTextDeclarationError("Invalid text-declaration error.");
-  handler()
-      .textDeclaration(sender_, locator_, attributes.value(u"version"), items.back().second);
+  handler().textDeclaration(sender_, locator_, attributes.value(u"version"), items.back().second);
 }
 
 // [70] EntityDecl ::= GEDecl | PEDecl
@@ -397,8 +396,7 @@ void TSubsetReader::notationToken(std::u16string_view token)
   scanner.skipWhiteSpace();
   if (!scanner.atEnd())
     fail<EParserInvalidNotationDeclarationError>(kMessage);
-  handler()
-      .notationDeclaration(sender_, locator_, name, externalId);
+  handler().notationDeclaration(sender_, locator_, name, externalId);
 }
 
 // [61] conditionalSect ::= includeSect | ignoreSect
