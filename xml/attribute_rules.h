@@ -13,8 +13,9 @@ public:
   virtual bool hasAttribute(std::u16string_view name) const = 0;
   // A value without references, already checked as character data.
   virtual void addAttribute(std::u16string_view name, std::u16string_view value) = 0;
-  // A value with references: the attribute first, then its parts in order
-  // (text runs, decoded character references, entity references).
+  // A value with references: the attribute first, then its parts in order:
+  // texts (runs and decoded character references, one text between two
+  // entity references) and entity references.
   virtual void beginAttribute(std::u16string_view name) = 0;
   virtual void appendText(std::u16string_view text) = 0;
   virtual void appendEntityReference(std::u16string_view name) = 0;

@@ -42,14 +42,7 @@ public:
     attribute->appendChild(document_->createTextNode(value));
   }
   void beginAttribute(std::u16string_view name) override { open_ = add(name); }
-  void appendText(std::u16string_view text) override
-  {
-    TDomNode* last = open_->lastChild();
-    if (last != nullptr && last->nodeType() == TEXT_NODE)
-      static_cast<TDomText*>(last)->appendData(text);
-    else
-      open_->appendChild(document_->createTextNode(text));
-  }
+  void appendText(std::u16string_view text) override { open_->appendChild(document_->createTextNode(text)); }
   void appendEntityReference(std::u16string_view name) override
   {
     open_->appendChild(document_->createEntityReference(name));
