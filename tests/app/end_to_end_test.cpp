@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "send_samples.h"
 #include "support/real_ftp_server.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -53,12 +54,7 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
                                         {"WAYLAND_DISPLAY", ""},
                                         {"QT_QPA_PLATFORM", ""}});
   }
-  std::vector<std::string> Mailbox(const std::string& name) const {
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(server.Top() / "mailbox" / name))
-      files.push_back(entry.path().filename().string());
-    return files;
-  }
+  std::vector<std::string> Mailbox(const std::string& name) const { return test::FilesIn(server.Top() / "mailbox" / name); }
   std::string Log() const { return test::ReadFile(appDir / "backup/ParceloLog.txt"); }
 
   test::RealFtpServer server;

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include "send_samples.h"
 #include "site_fixture.h"
 
 namespace {
@@ -23,11 +24,7 @@ class Unattended : public SiteFixture {
       if (form().TargetListBox->item(i)->isSelected()) lines.push_back(i);
     return lines;
   }
-  std::size_t Delivered(const std::string& shortName) {
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(Mailbox(shortName))) ++files;
-    return files;
-  }
+  std::size_t Delivered(const std::string& shortName) { return test::FilesIn(Mailbox(shortName)).size(); }
 
   std::filesystem::path container;
 };
