@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 #include "ftp/tls_certificate_text.h"
 #include "ftp/tls_socket_bio.h"
@@ -14,9 +15,11 @@
 namespace ftp {
 namespace {
 
-// The library's reason for the last failure on this thread, in its words.
+// The library's reason for the failure on this thread, in its words: the
+// first error queued, as the later ones tell how it travelled up.
 std::string LibraryReason() {
-  const unsigned long error = ERR_peek_last_error();
+  const unsigned long error = ERR_peek_error();
+  if (ERR_SYSTEM_ERROR(error)) return std::strerror(ERR_GET_REASON(error));
   const char* reason = error ? ERR_reason_error_string(error) : nullptr;
   return reason ? reason : "unknown reason";
 }

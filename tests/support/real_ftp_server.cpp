@@ -18,16 +18,22 @@ namespace {
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 root, user, password = sys.argv[1:4]
+handler = FTPHandler
+if len(sys.argv) > 4:
+    handler = TLS_FTPHandler
+    handler.certfile, handler.keyfile = sys.argv[4:6]
+    handler.tls_control_required = True
+    handler.tls_data_required = True
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
-FTPHandler.authorizer = authorizer
-FTPHandler.auth_failed_timeout = 0.001
+handler.authorizer = authorizer
+handler.auth_failed_timeout = 0.001
 logging.basicConfig(level=logging.CRITICAL)
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
+server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
@@ -49,7 +55,8 @@ struct Pipe {
 
 }  // namespace
 
-RealFtpServer::RealFtpServer(RealServerKind kind) : kind_(kind) {
+RealFtpServer::RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls)
+    : kind_(kind), tls_(std::move(tls)) {
   if (kind == RealServerKind::Pyftpdlib)
     StartPyftpdlib();
   else
@@ -70,11 +77,11 @@ void RealFtpServer::StartPyftpdlib() {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
+  std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
+                                   password_};
+  if (tls_) command.insert(command.end(), {tls_->certificate.string(), tls_->key.string()});
   Pipe output;
-  server_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                               password_},
-      ChildProcess::Options{-1, output.fds[1]});
+  server_ = std::make_unique<ChildProcess>(command, ChildProcess::Options{-1, output.fds[1]});
   output.CloseWriteEnd();
   port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
 }
@@ -107,7 +114,8 @@ void RealFtpServer::StartVsftpd() {
             "seccomp_sandbox=NO\n"
             "delay_failed_login=0\n"
             "dirmessage_enable=NO\n"
-            "xferlog_enable=NO\n");
+            "xferlog_enable=NO\n" +
+            VsftpdTlsSettings());
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -120,6 +128,22 @@ void RealFtpServer::StartVsftpd() {
   port_ = ntohs(address.sin_port);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
+}
+
+// The force_local_* settings bind local users only; the launcher's account
+// is anonymous, which the force_anon_* settings bind.
+std::string RealFtpServer::VsftpdTlsSettings() const {
+  if (!tls_) return {};
+  return "ssl_enable=YES\n"
+         "allow_anon_ssl=YES\n"
+         "force_anon_logins_ssl=YES\n"
+         "force_anon_data_ssl=YES\n"
+         "force_local_logins_ssl=YES\n"
+         "force_local_data_ssl=YES\n"
+         "require_ssl_reuse=YES\n"
+         "ssl_ciphers=HIGH\n"
+         "rsa_cert_file=" + tls_->certificate.string() + "\n"
+         "rsa_private_key_file=" + tls_->key.string() + "\n";
 }
 
 void RealFtpServer::ServeVsftpd(const std::string& config) {

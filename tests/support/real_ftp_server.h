@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 namespace test {
 
@@ -21,6 +23,10 @@ enum class RealServerKind { Pyftpdlib, Vsftpd };
 // read and write below LoginDir(); an upload into "locked/" is refused. It is
 // stopped by PID when the object goes away.
 //
+// Given a certificate, the server speaks explicit FTPS (AUTH TLS) and insists
+// on it: no login and no data connection without TLS, and (vsftpd) every data
+// connection must resume the control connection's TLS session.
+//
 // pyftpdlib runs under /usr/bin/python3 and tells its port when it listens.
 // vsftpd runs in its inetd mode: the launcher listens itself and starts one
 // vsftpd per accepted control connection, so there is no start-up race and
@@ -30,7 +36,7 @@ enum class RealServerKind { Pyftpdlib, Vsftpd };
 class RealFtpServer {
  public:
   // Raises std::runtime_error when the server does not come up.
-  explicit RealFtpServer(RealServerKind kind);
+  explicit RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls = std::nullopt);
   ~RealFtpServer();
   RealFtpServer(const RealFtpServer&) = delete;
   RealFtpServer& operator=(const RealFtpServer&) = delete;
@@ -49,9 +55,11 @@ class RealFtpServer {
  private:
   void StartPyftpdlib();
   void StartVsftpd();
+  std::string VsftpdTlsSettings() const;
   void ServeVsftpd(const std::string& config);
 
   RealServerKind kind_;
+  std::optional<CertificateFiles> tls_;
   TempDir tree_;
   TempDir state_;  // configuration, outside the served tree
   std::filesystem::path loginDir_;
