@@ -186,8 +186,11 @@ TlsStatus TTlsConnection::Shutdown() {
   std::array<char, 16384> dropped;
   for (;;) {
     const TlsTransfer got = Read(dropped.data(), dropped.size());
-    if (got.status == TlsStatus::Done) continue;
-    return got.status == TlsStatus::Closed ? TlsStatus::Done : got.status;
+    if (got.status == TlsStatus::Closed) return TlsStatus::Done;
+    if (got.status != TlsStatus::Done) return got.status;
+    // A peer that keeps sending must not keep us here: once what is buffered
+    // is dropped, the caller waits for the socket (and its time-out) first.
+    if (!SSL_has_pending(impl_->ssl)) return TlsStatus::WantRead;
   }
 }
 
