@@ -1,17 +1,22 @@
 #include "ftp/tls_connection.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "ftp/unique_fd.h"
 #include "hand_ftps_client.h"
+#include "support/child_process.h"
 #include "support/real_ftp_server.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
@@ -135,6 +140,44 @@ INSTANTIATE_TEST_SUITE_P(
         Verdict{"SelfSigned", TestCertificate::SelfSigned, "127.0.0.1",
                 "TLS: the certificate of 127.0.0.1 was refused: self-signed (CN=localhost)"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// `openssl s_server` on 127.0.0.1 at a free port, for a peer that no FTP
+// server here can play.
+class OpensslServer {
+ public:
+  OpensslServer(const test::CertificateFiles& files, const std::vector<std::string>& options) {
+    std::vector<std::string> command{"openssl", "s_server", "-accept", "127.0.0.1:0", "-naccept", "1",
+                                     "-cert", files.certificate.string(), "-key", files.key.string()};
+    command.insert(command.end(), options.begin(), options.end());
+    int input[2], output[2];
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    keepOpen_ = std::make_unique<UniqueFd>(input[1]);  // it ends when its input does
+    const UniqueFd inputEnd(input[0]), outputEnd(output[1]), announcement(output[0]);
+    server_ = std::make_unique<test::ChildProcess>(command, test::ChildProcess::Options{input[0], output[1]});
+    for (std::string line; port_ == 0;) {
+      line = test::ReadLineFrom(output[0], std::chrono::seconds(10));
+      if (line.rfind("ACCEPT ", 0) == 0) port_ = std::stoi(line.substr(line.rfind(':') + 1));
+    }
+  }
+
+  int Port() const { return port_; }
+
+ private:
+  std::unique_ptr<UniqueFd> keepOpen_;
+  std::unique_ptr<test::ChildProcess> server_;
+  int port_ = 0;
+};
+
+TEST(TlsVersion, AServerThatOffersLessThanTls12IsRefused) {
+  const test::TestCertificates certificates;
+  const OpensslServer server(certificates.Files(TestCertificate::Server),
+                             {"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"});
+  const TTlsContext context({certificates.CaFile().string()});
+  test::HandConnection connection(server.Port());
+  EXPECT_THAT([&] { connection.Secure(context, "127.0.0.1"); },
+              testing::ThrowsMessage<ETlsError>(
+                  "TLS: the handshake with 127.0.0.1 failed: tlsv1 alert protocol version"));
+}
 
 // A peer at the other end of a socket pair, driven by the test.
 class TlsHandshake : public testing::Test {
