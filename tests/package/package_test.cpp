@@ -25,46 +25,58 @@ constexpr const char* kContainer =
     "<supplier>M\xFCller</supplier><EMAIL>a@plant.example</EMAIL></project-info>\r\n"
     "<memory-block address=\"0x0\" length=\"0x2\"><data>0A0B</data></memory-block>\r\n</ecu-memory-container>\r\n";
 
-test::ProgramResult Run(const std::vector<std::string>& argv, std::chrono::milliseconds bound = 60s,
-                        const std::map<std::string, std::string>& environment = {}) {
-  auto changed = environment;
-  changed.emplace("DEBIAN_FRONTEND", "noninteractive");
-  return test::RunProgram(argv, changed, bound);
+test::ProgramResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds bound = 60s) {
+  return test::RunProgram(argv, {{"DEBIAN_FRONTEND", "noninteractive"}}, bound);
 }
 
 bool PackageInstalled() {
-  return Run({"/usr/bin/dpkg-query", "-W", "-f=${db:Status-Status}", "parcelo"}).output == "installed";
+  return RunCommand({"/usr/bin/dpkg-query", "-W", "-f=${db:Status-Status}", "parcelo"}).output == "installed";
 }
 
 // The package goes again when the test ends, also when it fails.
 struct PackageRemoval {
   ~PackageRemoval() {
-    if (PackageInstalled()) Run({"/usr/bin/dpkg", "--purge", "parcelo"}, 120s);
+    if (PackageInstalled()) RunCommand({"/usr/bin/dpkg", "--purge", "parcelo"}, 120s);
   }
 };
 
-// An ordinary user to run the program as: made for the test when missing and
-// deleted afterwards. Its home is a fresh folder of the test's.
+// An ordinary account, made for the test when missing and deleted afterwards.
+class TestAccount {
+ public:
+  TestAccount() {
+    if (getpwnam(kUser)) return;
+    const auto made = RunCommand({"/usr/sbin/useradd", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
+                                  "/usr/sbin/nologin", kUser});
+    if (made.exitCode != 0) throw std::runtime_error("useradd: " + made.output);
+    made_ = true;
+  }
+  ~TestAccount() {
+    if (made_) RunCommand({"/usr/sbin/userdel", kUser});
+  }
+  TestAccount(const TestAccount&) = delete;
+  TestAccount& operator=(const TestAccount&) = delete;
+
+ private:
+  bool made_ = false;
+};
+
+// The program's user: that account with a fresh home in a folder of the test's.
 class TestUser {
  public:
   explicit TestUser(const std::filesystem::path& home) : home_(home) {
-    if (!getpwnam(kUser)) {
-      const auto made = Run({"/usr/sbin/useradd", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
-                             "/usr/sbin/nologin", kUser});
-      if (made.exitCode != 0) throw std::runtime_error("useradd: " + made.output);
-      made_ = true;
-    }
     const passwd* user = getpwnam(kUser);
     if (!user) throw std::runtime_error(std::string("no user ") + kUser);
+    uid_ = user->pw_uid;
+    gid_ = user->pw_gid;
     std::filesystem::create_directories(home_);
     std::filesystem::permissions(home_.parent_path(), std::filesystem::perms::others_exec,
                                  std::filesystem::perm_options::add);
-    if (chown(home_.c_str(), user->pw_uid, user->pw_gid) != 0) throw std::runtime_error("chown of the home failed");
-    uid_ = user->pw_uid;
-    gid_ = user->pw_gid;
+    Own(home_);
   }
   ~TestUser() {
-    if (made_) Run({"/usr/sbin/userdel", kUser});
+    // Qt makes this runtime folder for a user who has none (as under cron).
+    std::error_code ignored;
+    if (!runtimeFolderWasThere_) std::filesystem::remove_all(runtimeFolder_, ignored);
   }
   TestUser(const TestUser&) = delete;
   TestUser& operator=(const TestUser&) = delete;
@@ -79,24 +91,24 @@ class TestUser {
     for (auto name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QT_LOGGING_RULES", "XDG_CONFIG_HOME",
                       "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
       changed.emplace(name, "");
-    return test::RunProgram(argv, changed, 60s);
+    return test::RunProgram(argv, changed, 45s);
   }
 
  private:
-  static test::ProgramResult Run(const std::vector<std::string>& argv) { return test::RunProgram(argv, {}, 60s); }
-
+  TestAccount account_;
   std::filesystem::path home_;
-  bool made_ = false;
+  std::filesystem::path runtimeFolder_ = std::filesystem::temp_directory_path() / (std::string("runtime-") + kUser);
+  bool runtimeFolderWasThere_ = std::filesystem::exists(runtimeFolder_);
   uid_t uid_ = 0;
   gid_t gid_ = 0;
 };
 
 std::filesystem::path BuildPackage(const std::filesystem::path& folder) {
-  const auto made = Run({PARCELO_CPACK, "-G", "DEB", "--config", std::string(PARCELO_CMAKE_BUILD_DIR) + "/CPackConfig.cmake",
-                         "-B", folder.string()},
-                        240s);
+  const auto made = RunCommand({PARCELO_CPACK, "-G", "DEB", "--config",
+                                std::string(PARCELO_CMAKE_BUILD_DIR) + "/CPackConfig.cmake", "-B", folder.string()},
+                               150s);
   if (made.exitCode != 0) throw std::runtime_error("cpack: " + made.output);
-  const std::string architecture = Run({"/usr/bin/dpkg", "--print-architecture"}).output;
+  const std::string architecture = RunCommand({"/usr/bin/dpkg", "--print-architecture"}).output;
   return folder / ("parcelo_3.0.0.6_" + architecture.substr(0, architecture.find('\n')) + ".deb");
 }
 
@@ -107,14 +119,14 @@ TEST(DebianPackage, IsCleanInstallsSendsAsAnOrdinaryUserAndGoesAwayCleanly) {
   const auto package = BuildPackage(work / "package");
   ASSERT_TRUE(std::filesystem::exists(package)) << package;
 
-  const auto lintian = Run({"/usr/bin/lintian", "--fail-on", "error", package.string()}, 240s);
+  const auto lintian = RunCommand({"/usr/bin/lintian", "--fail-on", "error", package.string()}, 150s);
   EXPECT_EQ(lintian.exitCode, 0) << lintian.output;
   EXPECT_EQ(lintian.output.find("E: "), std::string::npos) << lintian.output;
 
   const PackageRemoval removal;
-  const auto installed = Run({"/usr/bin/apt-get", "install", "-y", "--no-install-recommends", "-o",
-                              "DPkg::Lock::Timeout=120", package.string()},
-                             240s);
+  const auto installed = RunCommand({"/usr/bin/apt-get", "install", "-y", "--no-install-recommends", "-o",
+                                     "DPkg::Lock::Timeout=60", package.string()},
+                                    120s);
   ASSERT_EQ(installed.exitCode, 0) << installed.output;
   EXPECT_EQ(std::filesystem::read_symlink("/usr/bin/parcelo"), kTree / "bin/parcelo");
   for (const char* file : {"lib/libMMx.so", "lib/uml.ini", "lib/ftpsend.xml", "dtd/catalog", "doc/help/index.html"})
@@ -122,7 +134,7 @@ TEST(DebianPackage, IsCleanInstallsSendsAsAnOrdinaryUserAndGoesAwayCleanly) {
   for (const char* file : {"icons/hicolor/48x48/apps/parcelo.png", "icons/hicolor/scalable/apps/parcelo.svg",
                            "man/man1/parcelo.1.gz", "mime/packages/parcelo.xml"})
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path("/usr/share") / file)) << file;
-  const auto entry = Run({"/usr/bin/desktop-file-validate", "/usr/share/applications/parcelo.desktop"});
+  const auto entry = RunCommand({"/usr/bin/desktop-file-validate", "/usr/share/applications/parcelo.desktop"});
   EXPECT_EQ(entry.exitCode, 0) << entry.output;
   EXPECT_EQ(entry.output, "");
   const std::string globs = test::ReadFile("/usr/share/mime/globs2");
@@ -163,9 +175,10 @@ TEST(DebianPackage, IsCleanInstallsSendsAsAnOrdinaryUserAndGoesAwayCleanly) {
   EXPECT_NE(test::ReadFile(own / "backup/ParceloLog.txt").find("container no.: 8W0 907-SW0412"), std::string::npos);
   EXPECT_EQ(test::ReadFile(own / "backup/ECU 4711.cnt"), test::ReadFile(container));
   EXPECT_TRUE(std::filesystem::is_empty(kTree / "backup")) << "the program wrote below its system-wide tree";
-  EXPECT_EQ(test::ReadFile(kTree / "lib/ftpsend.xml"), test::ReadFile(std::filesystem::path(PARCELO_SOURCE_DIR) / "site/lib/ftpsend.xml"));
+  EXPECT_EQ(test::ReadFile(kTree / "lib/ftpsend.xml"),
+            test::ReadFile(std::filesystem::path(PARCELO_SOURCE_DIR) / "site/lib/ftpsend.xml"));
 
-  const auto removed = Run({"/usr/bin/dpkg", "-r", "parcelo"}, 120s);
+  const auto removed = RunCommand({"/usr/bin/dpkg", "-r", "parcelo"}, 60s);
   EXPECT_EQ(removed.exitCode, 0) << removed.output;
   for (const char* gone : {"/opt/parcelo", "/usr/bin/parcelo", "/usr/share/applications/parcelo.desktop",
                            "/usr/share/man/man1/parcelo.1.gz", "/usr/share/mime/packages/parcelo.xml"})
