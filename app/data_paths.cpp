@@ -1,5 +1,6 @@
 #include "app/data_paths.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,7 +19,11 @@ std::filesystem::path PerUserDataFolder() {
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome && *dataHome == '/') return std::filesystem::path(dataHome) / "Parcelo";
   const char* home = std::getenv("HOME");
-  return std::filesystem::path(home ? home : "") / ".local/share/Parcelo";
+  if (!home || !*home) {
+    const passwd* user = getpwuid(getuid());
+    home = user ? user->pw_dir : "/";
+  }
+  return std::filesystem::path(home) / ".local/share/Parcelo";
 }
 
 DataPaths::DataPaths(std::filesystem::path appDir, bool appDirWritable)

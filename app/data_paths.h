@@ -11,7 +11,8 @@ std::string ApplicationFolder(const std::filesystem::path& executableFolder);
 // Whether this user may create and replace files in `folder`.
 bool CanWrite(const std::filesystem::path& folder);
 
-// $XDG_DATA_HOME/Parcelo, or ~/.local/share/Parcelo when XDG_DATA_HOME is unset.
+// $XDG_DATA_HOME/Parcelo, or ~/.local/share/Parcelo when XDG_DATA_HOME is unset or
+// not an absolute path.
 std::filesystem::path PerUserDataFolder();
 
 // Where the program's data files live. AppDir holds the tree as installed.
