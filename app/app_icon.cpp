@@ -67,7 +67,9 @@ std::string ParceloIconSvg() {
                 QString::number(point.y()).toStdString();
     svg += std::string(shape.fill.isValid() ? "  <polygon" : "  <polyline") + " points=\"" + points + "\" fill=\"" +
            (shape.fill.isValid() ? SvgColor(shape.fill) : "none") + "\" stroke=\"" + SvgColor(shape.pen) +
-           "\" stroke-width=\"" + QString::number(shape.penWidth).toStdString() + "\" stroke-linejoin=\"bevel\" stroke-linecap=\"square\"/>\n";
+           "\" stroke-width=\"" + QString::number(shape.penWidth).toStdString() +
+           // Qt's pen draws bevelled joins and square caps.
+           "\" stroke-linejoin=\"bevel\" stroke-linecap=\"square\"/>\n";
   }
   return svg + "</svg>\n";
 }

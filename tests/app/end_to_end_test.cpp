@@ -147,8 +147,10 @@ TEST_P(EndToEnd, QtsOwnNotesStayOffStandardErrorUnlessLoggingRulesAskForThem) {
 TEST_P(EndToEnd, HelpAndVersionPrintToStandardOutputAndStartNothing) {
   const std::string localList = test::ReadFile(appDir / "lib/ftpsend.xml");
   const auto onStandardOutput = [&](const std::string& option) {
-    return test::RunProgram({"/bin/sh", "-c", "exec \"$0\" x.cnt " + option + " 2>/dev/null", (appDir / "bin/parcelo").string()},
-                            {{"PARCELO_FTP_PORT", std::to_string(server.Port())}, {"XDG_CONFIG_HOME", (root / "config").string()}});
+    const std::string program = (appDir / "bin/parcelo").string();
+    return test::RunProgram({"/bin/sh", "-c", "exec \"$0\" x.cnt " + option + " 2>/dev/null", program},
+                            {{"PARCELO_FTP_PORT", std::to_string(server.Port())},
+                             {"XDG_CONFIG_HOME", (root / "config").string()}});
   };
   const auto version = onStandardOutput("--version");
   EXPECT_EQ(version.exitCode, 0);
