@@ -4,18 +4,12 @@
 #include <QSignalBlocker>
 #include <filesystem>
 
+#include "app/data_paths.h"
 #include "app/main_form.h"
 #include "app/settings.h"
 
 namespace app {
 namespace {
-
-// The parent of the executable's folder, as a full path without trailing separator.
-std::string ApplicationFolder(const std::filesystem::path& executableFolder) {
-  std::filesystem::path folder = std::filesystem::absolute(executableFolder).lexically_normal();
-  if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
-  return folder.parent_path().string();
-}
 
 // Reads one setting into its target. When the value is absent the default is
 // applied and written (unless the store takes no writes); when the settings
@@ -44,6 +38,7 @@ void TForm1::FormActivate() {
   // must not start this step again.
   FirstActivation = false;
   LoggingOn = true;
+  dataPaths_.CreateWritableFolders();
   ReadSettings();
   ApplySendMailSetting();
   UsageShown = false;
@@ -64,7 +59,7 @@ void TForm1::ReadSettings() {
   ReadSetting(
       "BackupFolder", [&](auto& registry) { BackupFolder = registry.ReadString("BackupFolder"); },
       [&] {
-        BackupFolder = std::filesystem::absolute(AppDir + "/backup").lexically_normal().string();
+        BackupFolder = std::filesystem::absolute(dataPaths_.Writable("backup")).lexically_normal().string();
         std::error_code ignored;  // a folder that cannot be made shows when the log opens there
         std::filesystem::create_directories(BackupFolder, ignored);
       },

@@ -25,9 +25,9 @@ void TForm1::DownloadSiteFiles() {
   FtpClient1.Connect();
   FtpClient1.ChangeDirectory(kSiteDirectory);
   FtpClient1.SetTransferMode(ftp::tmAscii);
-  FtpClient1.Download("ftpsend.xml", AppDir + "/lib/ftpsend.xml");
-  FtpClient1.Download("checkit.mck", AppDir + "/lib/checkit.mck");
-  FtpClient1.Download("ecum0102.DTD", AppDir + "/dtd/ecum0102.dtd");
+  FtpClient1.Download("ftpsend.xml", dataPaths_.Writable("lib/ftpsend.xml"));
+  FtpClient1.Download("checkit.mck", dataPaths_.Writable("lib/checkit.mck"));
+  FtpClient1.Download("ecum0102.DTD", dataPaths_.Writable("dtd/ecum0102.dtd"));
   if (FtpClient1.BytesReceived() != 0) SetStatusText("target list updated", Repaint::kLater);
   FtpClient1.Disconnect();
 }
@@ -53,7 +53,7 @@ void TForm1::ReadTargetList() {
   TargetListBox->clear();
   try {
     {
-      const ParsedDocument list(Parser, AppDir + "/lib/ftpsend.xml");
+      const ParsedDocument list(Parser, dataPaths_.Resolve("lib/ftpsend.xml"));
       ReadTargetRows(list.document(), Targets,
                      [this](const rTargetList& row) { TargetListBox->addItem(platform::ToQString(row.Name)); });
       IntranetUrl = FirstElementValue(list.document(), u"IntranetUrl");
@@ -77,7 +77,7 @@ void TForm1::RefreshReadme() {
     FtpClient1.Connect();
     FtpClient1.ChangeDirectory(kSiteDirectory);
     FtpClient1.SetTransferMode(ftp::tmAscii);
-    FtpClient1.Download("Readme.html", AppDir + "/doc/Readme.html");
+    FtpClient1.Download("Readme.html", dataPaths_.Writable("doc/Readme.html"));
     FtpClient1.Disconnect();
   } catch (...) {
     CloseFtpAfterError();

@@ -65,7 +65,8 @@ class AppFixture : public ::testing::Test {
     return form();
   }
   void CreateWindows(std::vector<std::string> arguments = {}) {
-    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments), display});
+    windows = std::make_unique<app::AppWindows>(
+        app::LaunchInfo{executableFolder(), std::move(arguments), display, appDirWritable});
   }
   app::TForm1& form() { return *windows->form1; }
   // An activation as the window system delivers it: errors go to the error display.
@@ -89,6 +90,7 @@ class AppFixture : public ::testing::Test {
   }
 
   bool display = true;  // whether the run has a display a user could act on
+  bool appDirWritable = true;  // false: a system-wide install, data per user
   std::filesystem::path startFolder = std::filesystem::current_path();
   TempDir root;
   platform::ScriptedDialogs* dialogs = nullptr;

@@ -43,7 +43,8 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
     test::WriteFile(container, kContainer);
   }
 
-  test::ProgramResult Run(std::vector<std::string> arguments, int port = 0) {
+  // Runs the program as cron does: no display, no desktop session.
+  test::ProgramResult Run(std::vector<std::string> arguments, int port = 0, const std::string& loggingRules = "") {
     arguments.insert(arguments.begin(), (appDir / "bin/parcelo").string());
     return test::RunProgram(arguments, {{"XDG_CONFIG_HOME", (root / "config").string()},
                                         {"PARCELO_FTP_HOST", "127.0.0.1"},
@@ -52,6 +53,8 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
                                         {"PARCELO_FTP_PASSWORD", server.Password()},
                                         {"DISPLAY", ""},
                                         {"WAYLAND_DISPLAY", ""},
+                                        {"XDG_RUNTIME_DIR", ""},
+                                        {"QT_LOGGING_RULES", loggingRules},
                                         {"QT_QPA_PLATFORM", ""}});
   }
   std::vector<std::string> Mailbox(const std::string& name) const { return test::FilesIn(server.Top() / "mailbox" / name); }
@@ -66,6 +69,7 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
 TEST_P(EndToEnd, AnUnattendedSendDeliversToBothTargetsAndEndsWithZero) {
   const auto result = Run({container.string(), "-t", "plant1", "-t", "DEV"});
   ASSERT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.output, "") << "a successful run has nothing to say";
 
   const std::string prepared = test::ReadFile(container);
   EXPECT_NE(prepared.find("1.2//EN\" \"ecum0102.dtd\">"), std::string::npos);
@@ -130,6 +134,35 @@ TEST_P(EndToEnd, TheUsageTextEndsWithZeroAndFetchesNothing) {
   EXPECT_EQ(result.exitCode, 0) << result.output;
   EXPECT_NE(result.output.find("Information: Aufruf: Parcelo [filename]"), std::string::npos) << result.output;
   EXPECT_EQ(test::ReadFile(appDir / "lib/ftpsend.xml"), localList);
+}
+
+TEST_P(EndToEnd, QtsOwnNotesStayOffStandardErrorUnlessLoggingRulesAskForThem) {
+  EXPECT_EQ(Run({"-nolog"}).output, "Error: No file selected\n");
+  // A rule that enables nothing more lets Qt's default notes through again.
+  const auto asked = Run({"-nolog"}, 0, "parcelo.nothing=true");
+  EXPECT_NE(asked.output.find("XDG_RUNTIME_DIR not set"), std::string::npos) << asked.output;
+  EXPECT_NE(asked.output.find("Error: No file selected\n"), std::string::npos) << asked.output;
+}
+
+TEST_P(EndToEnd, HelpAndVersionPrintToStandardOutputAndStartNothing) {
+  const std::string localList = test::ReadFile(appDir / "lib/ftpsend.xml");
+  const auto onStandardOutput = [&](const std::string& option) {
+    const std::string program = (appDir / "bin/parcelo").string();
+    return test::RunProgram({"/bin/sh", "-c", "exec \"$0\" x.cnt " + option + " 2>/dev/null", program},
+                            {{"PARCELO_FTP_PORT", std::to_string(server.Port())},
+                             {"XDG_CONFIG_HOME", (root / "config").string()}});
+  };
+  const auto version = onStandardOutput("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.output, "Parcelo 3.0.0.6\n");
+  const auto help = onStandardOutput("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.output.starts_with("Usage: parcelo [filename] [-nolog] [-nobackup] [-t target] [-t target ...]\n"))
+      << help.output;
+  EXPECT_NE(help.output.find("--version"), std::string::npos);
+  EXPECT_EQ(test::ReadFile(appDir / "lib/ftpsend.xml"), localList);
+  EXPECT_FALSE(std::filesystem::exists(appDir / "backup"));
+  EXPECT_FALSE(std::filesystem::exists(root / "config"));
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, EndToEnd, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd),
