@@ -1,7 +1,5 @@
 #include "xml/doc_builder.h"
 
-#include <unordered_set>
-
 #include "xml/attribute_rules.h"
 #include "xml/char_classes.h"
 #include "xml/dom.h"
@@ -16,8 +14,6 @@ namespace {
 // More attributes on one element than any real document has; the limit
 // keeps a small file from making the parser build without end.
 constexpr std::size_t kMaxAttributesPerElement = 65536;
-// Above this many attributes duplicates are found through a hash set.
-constexpr int kLinearLookupLimit = 16;
 
 // Puts the attributes the rules find into an element.
 class TElementAttributes : public TAttributeSink {
@@ -27,15 +23,7 @@ public:
   {
   }
 
-  bool hasAttribute(std::u16string_view name) const override
-  {
-    if (map_->length() <= kLinearLookupLimit)
-      return map_->find(name) >= 0;
-    if (names_.empty())
-      for (int i = 0; i < map_->length(); ++i)
-        names_.insert(map_->item(i)->nodeName());
-    return names_.count(name) != 0;
-  }
+  bool hasAttribute(std::u16string_view name) const override { return map_->lookup(name) != nullptr; }
   void addAttribute(std::u16string_view name, std::u16string_view value) override
   {
     TDomAttr* attribute = add(name);
@@ -55,15 +43,12 @@ private:
       throw EParserMissingStartTagError("Invalid start tag error.");
     TDomAttr* attribute = document_->createNode<TDomAttr>(document_->internName(name));
     map_->append(attribute);
-    if (!names_.empty())
-      names_.insert(attribute->nodeName());
     return attribute;
   }
 
   TDomDocument* document_;
   TDomNamedNodeMap* map_;
   TDomAttr* open_ = nullptr;
-  mutable std::unordered_set<std::u16string_view> names_;
 };
 
 } // namespace

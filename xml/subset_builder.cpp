@@ -239,7 +239,7 @@ void TSubsetBuilder::attributeDefinition(TDomParser*, const TLocator*, const TAt
       document->storeText(definition.defaultKind), document->storeText(definition.defaultValue));
   for (std::u16string_view name : definition.names)
     node->appendChild(document->createNode<TDomNametoken>(document->internName(name)));
-  list->appendChild(node);
+  list->addDefinition(node);
 }
 
 void TSubsetBuilder::endAttributeList(TDomParser*, const TLocator*)
@@ -286,7 +286,7 @@ void TSubsetBuilder::entityDeclaration(TDomParser* sender, const TLocator* locat
       document->createNode<TDomEntityDeclaration>(name, document->storeText(declaration.value), externalId, notation),
       kMessage);
   TDomNamedNodeMap* entities = context_->doctype->entities();
-  if (entities->find(declaration.name) >= 0) {
+  if (entities->lookup(declaration.name) != nullptr) {
     warn(sender, locator, declaration.name, EParserDoubleEntityDeclWarning("Double_Entity_Decl_Warning"));
     return;
   }
@@ -313,7 +313,7 @@ void TSubsetBuilder::parameterEntityDeclaration(TDomParser* sender, const TLocat
                                                    name, document->storeText(declaration.value), externalId),
                                                kMessage);
   TDomNamedNodeMap* parameterEntities = context_->doctype->parameterEntities();
-  if (parameterEntities->find(declaration.name) >= 0) {
+  if (parameterEntities->lookup(declaration.name) != nullptr) {
     warn(sender, locator, declaration.name,
          EParserDoubleParameterEntityDeclWarning("Double_Parameter_Entity_Decl_Warning"));
     return;
@@ -331,7 +331,7 @@ void TSubsetBuilder::notationDeclaration(TDomParser* sender, const TLocator* loc
   TDomDocument* document = current_->ownerDocument();
   TDomExternalId externalId = storeExternalId(*document, text);
   TDomNamedNodeMap* notations = context_->doctype->notations();
-  if (notations->find(name) >= 0)
+  if (notations->lookup(name) != nullptr)
     warn(sender, locator, name, EParserDoubleNotationDeclWarning("Double_Notation_Decl_Warning"));
   else
     notations->append(document->createNode<TDomNotation>(document->internName(name), externalId));

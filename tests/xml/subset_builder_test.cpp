@@ -111,6 +111,33 @@ TEST_F(SubsetTree, TheFirstOfTwoDeclarationsStaysInForceWithOneWarning)
   EXPECT_EQ(doc->doctype()->internalSubsetNode()->childNodes()->length(), 6);
 }
 
+// Names are found through a hash past a few entries; what the lookups find
+// and the order the DOM shows stay as with a search from the start.
+TEST_F(SubsetTree, ManyDeclarationsKeepTheirOrderAndTheFirstOfEachNameBinds)
+{
+  constexpr int kCount = 5000;
+  std::string subset;
+  std::string attributeList = "<!ATTLIST a";
+  for (int i = 0; i < kCount; ++i) {
+    std::string n = std::to_string(i);
+    subset += "<!ENTITY e" + n + " 'v" + n + "'><!NOTATION n" + n + " SYSTEM 's" + n + "'>";
+    attributeList += " d" + n + " CDATA 'x" + n + "'";
+  }
+  subset += "<!ENTITY e0 'late'><!NOTATION n7 SYSTEM 'late'>" + attributeList + " d9 CDATA 'late'>";
+  TDomDocument* doc = parse("<!DOCTYPE a [" + subset + "]><a v='&e0;&e4999;'/>");
+  TDomDocumentType* doctype = doc->doctype();
+  EXPECT_EQ(doc->documentElement()->getAttribute(u"v"), u"v0v4999");
+  ASSERT_EQ(doctype->entities()->length(), kCount);
+  EXPECT_EQ(doctype->entities()->item(1234)->nodeName(), u"e1234");
+  EXPECT_EQ(static_cast<TDomNotation*>(doctype->notations()->getNamedItem(u"n7"))->systemId(), u"s7");
+  EXPECT_EQ(doctype->notations()->getNamedItem(u"n5000"), nullptr);
+  EXPECT_EQ(handler_.warnings.size(), 2u);
+  auto* list = static_cast<TDomAttrList*>(doctype->internalSubsetNode()->lastChild());
+  ASSERT_EQ(list->childNodes()->length(), kCount);
+  EXPECT_EQ(list->childNodes()->item(kCount - 1)->nodeName(), u"d4999");
+  EXPECT_EQ(static_cast<TDomAttrDefinition*>(list->findDefinition(u"d9"))->defaultValue(), u"x9");
+}
+
 TEST_F(SubsetTree, AnEntityThatIsNotWellFormedContentIsKeptAsUnusable)
 {
   TDomDocument* doc = parse("<!DOCTYPE a [<!ENTITY bad '<unclosed>'>]><a v='&bad;'/>");
