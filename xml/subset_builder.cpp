@@ -40,7 +40,11 @@ bool readSubset(TDomParser* sender, TDomNode* node, std::u16string_view text, TD
   reader.setErrorHandler(context.errorHandler);
   TMemoryStream stream(wideTextPieces(text));
   TInputSource source(&stream, locator != nullptr ? locator->publicId() : std::u16string(),
-                      locator != nullptr ? locator->systemId() : std::u16string());
+                      locator != nullptr ? locator->systemId() : std::u16string(), TDeclaredEncoding::Ignored);
+  // The text stands nowhere in the file; its errors count on from where the
+  // reference or section that brought it in begins.
+  if (locator != nullptr)
+    source.setOrigin(locator->start());
   try {
     return reader.parse(sender, source);
   } catch (const EParserException&) {
@@ -259,7 +263,7 @@ bool TSubsetBuilder::buildReplacementTree(TDomEntity& entity, std::u16string_vie
   builder.setReferenceNode(&entity);
   TMemoryStream stream(wideTextPieces(text));
   try {
-    TInputSource source(&stream, std::u16string(), std::u16string());
+    TInputSource source(&stream, std::u16string(), std::u16string(), TDeclaredEncoding::Ignored);
     if (reader.parse(nullptr, source, TReadMode::Content))
       return true;
   } catch (const std::exception&) {
