@@ -7,6 +7,7 @@
 #include "xml/dom_document.h"
 #include "xml/dom_document_type.h"
 #include "xml/dom_implementation.h"
+#include "xml/entity_reference_checks.h"
 #include "xml/input_source.h"
 #include "xml/locator.h"
 #include "xml/memory_stream.h"
@@ -303,6 +304,7 @@ void TDomParser::parseDocumentTypeSubsets(std::u16string_view internalSubset, co
       parseSubsetInto(TSubsetKind::External, source, doctype);
     }
   }
+  TEntityReferenceChecks(*doctype->ownerDocument()).inAttributeDefaults();
 }
 
 } // namespace xml

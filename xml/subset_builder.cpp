@@ -58,6 +58,16 @@ TDomExternalId storeExternalId(TDomDocument& document, const TExternalIdText& te
                         text.hasSystemId);
 }
 
+// "<?xml" and white space: what only the start of a document or of an
+// external entity may hold.
+bool holdsXmlDeclaration(std::u16string_view text)
+{
+  for (std::size_t at = text.find(u"<?xml"); at != std::u16string_view::npos; at = text.find(u"<?xml", at + 1))
+    if (at + 5 < text.size() && isXmlWhiteSpace(text[at + 5]))
+      return true;
+  return false;
+}
+
 // Pops the nesting entry of a parameter entity or section on every exit.
 class TNestingGuard {
 public:
@@ -295,9 +305,14 @@ void TSubsetBuilder::entityDeclaration(TDomParser* sender, const TLocator* locat
     return;
   }
   auto* entity = document->createNode<TDomEntity>(name, externalId, notation);
-  if (declaration.hasValue && !buildReplacementTree(*entity, replacement)) {
-    entity->setUsable(false);
-    warn(sender, locator, declaration.name, EParserUnusableEntityDeclWarning("Unusable_Entity_Decl_Warning"));
+  entity->setDeclaredInInternalSubset(reference_ == context_->doctype->internalSubsetNode());
+  if (declaration.hasValue) {
+    entity->setHasLessThan(replacement.find(u'<') != std::u16string::npos);
+    if (!buildReplacementTree(*entity, replacement)) {
+      entity->setUsable(false);
+      entity->setHasXmlDeclaration(holdsXmlDeclaration(replacement));
+      warn(sender, locator, declaration.name, EParserUnusableEntityDeclWarning("Unusable_Entity_Decl_Warning"));
+    }
   }
   entities->append(entity);
 }
