@@ -28,8 +28,8 @@ TDomNode* TDomNamedNodeMap::item(int index) const
 
 TDomNode* TDomNamedNodeMap::lookup(std::u16string_view name) const
 {
-  if (index_.active())
-    return index_.find(name);
+  if (index_ != nullptr)
+    return index_->find(name);
   for (std::uint32_t i = 0; i < count_; ++i)
     if (items_[i]->nodeName() == name && acceptedTypes_.contains(items_[i]->nodeType()))
       return items_[i];
@@ -45,10 +45,12 @@ int TDomNamedNodeMap::indexOf(const TDomNode* node) const
 
 void TDomNamedNodeMap::indexEntries()
 {
-  index_.clear();
+  if (index_ == nullptr)
+    index_ = ownerDocument_->arena().make<TNameIndex>();
+  index_->clear();
   for (std::uint32_t i = 0; i < count_; ++i)
     if (acceptedTypes_.contains(items_[i]->nodeType()))
-      index_.insert(ownerDocument_->arena(), items_[i]);
+      index_->insert(ownerDocument_->arena(), items_[i]);
 }
 
 TDomNode* TDomNamedNodeMap::getNamedItem(std::u16string_view name) const
@@ -71,9 +73,9 @@ void TDomNamedNodeMap::append(TDomNode* node)
   items_[count_++] = node;
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(node)->setOwnerElement(ownerElement_);
-  if (index_.active()) {
+  if (index_ != nullptr) {
     if (acceptedTypes_.contains(node->nodeType()))
-      index_.insert(ownerDocument_->arena(), node);
+      index_->insert(ownerDocument_->arena(), node);
   } else if (count_ > kLinearLookupLimit) {
     indexEntries();
   }
@@ -87,7 +89,7 @@ void TDomNamedNodeMap::remove(std::uint32_t index)
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(node)->setOwnerElement(nullptr);
   // A namesake further on may now be the first of its name.
-  if (index_.active())
+  if (index_ != nullptr)
     indexEntries();
 }
 
@@ -116,7 +118,8 @@ TDomNode* TDomNamedNodeMap::setNamedItem(TDomNode* node)
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(replaced)->setOwnerElement(nullptr);
   items_[indexOf(replaced)] = node;
-  index_.replace(replaced, node);
+  if (index_ != nullptr)
+    index_->replace(replaced, node);
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(node)->setOwnerElement(ownerElement_);
   return replaced;

@@ -56,7 +56,8 @@ private:
   TDomNode** items_ = nullptr;
   std::uint32_t count_ = 0;
   std::uint32_t capacity_ = 0;
-  TNameIndex index_;
+  // Made in the arena once the map outgrows comparing names one by one.
+  TNameIndex* index_ = nullptr;
   TDomNodeTypeSet acceptedTypes_;
   bool namespaceMode_;
 };

@@ -21,7 +21,6 @@ public:
   void replace(const TDomNode* old, TDomNode* node);
   // Forgets every node (the slots stay for the next inserts).
   void clear();
-  bool active() const { return slots_ != nullptr; }
 
 private:
   std::uint32_t slotOf(std::u16string_view name) const;
