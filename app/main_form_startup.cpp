@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QSignalBlocker>
+#include <QThread>
 #include <filesystem>
 
 #include "app/main_form.h"
@@ -102,8 +103,15 @@ void TForm1::Button1Click() { RequestTermination(0); }
 void TForm1::RequestTermination(int exitCode) {
   terminationRequested_ = true;
   exitCode_ = exitCode;
+  // Queued on this window, so the request dies with it. Outside any running
+  // loop an exit would end nothing and only make every later loop (a modal
+  // box's) return at once, so then it is dropped.
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+      this,
+      [exitCode] {
+        if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(exitCode);
+      },
+      Qt::QueuedConnection);
 }
 
 void TForm1::FormDestroy() {
