@@ -1,12 +1,28 @@
 #include "app/body_translation.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "app/utf8_sequence.h"
 #include "platform/ansi.h"
 
 namespace app {
+namespace {
+
+// The first byte at or after `from` that is not ASCII; containers are mostly
+// ASCII, so eight bytes at a time are passed over.
+std::size_t NextNonAscii(std::string_view text, std::size_t from) {
+  for (; from + 8 <= text.size(); from += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + from, sizeof word);
+    if (word & 0x8080808080808080u) break;
+  }
+  while (from < text.size() && static_cast<unsigned char>(text[from]) < 0x80) ++from;
+  return from;
+}
+
+}  // namespace
 
 Windows1252Translation::Windows1252Translation(const entity::TCharToEntityTranslator& translator)
     : translator_(translator),
@@ -43,10 +59,9 @@ void Utf8Translation::Append(std::string_view text, std::string& out) const {
   std::size_t runStart = 0;
   std::size_t i = 0;
   while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    if (byte < 0x80 && asciiKept_) {
-      ++i;
-      continue;
+    if (asciiKept_) {
+      i = NextNonAscii(text, i);
+      if (i == text.size()) break;
     }
     const Utf8Character character = FirstUtf8Character(text.substr(i));
     // A byte that starts no well-formed character passes on by itself.
