@@ -44,6 +44,18 @@ void TForm1::FormActivate() {
   // Cleared before anything can show a box: the activations that boxes cause
   // must not start this step again.
   FirstActivation = false;
+  try {
+    RunStartUp();
+  } catch (...) {
+    if (splash_) splash_->close();
+    // Without a display nobody could act on the window: the run ends, and
+    // its exit code says that it failed. The error display reports why.
+    if (!launch_.display) RequestTermination(1);
+    throw;
+  }
+}
+
+void TForm1::RunStartUp() {
   LoggingOn = true;
   ReadSettings();
   ApplySendMailSetting();

@@ -45,6 +45,18 @@ TEST(TransferLog, EveryLineIsOnDiskAsSoonAsItIsWritten) {
   EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"), "target: Werk 1\r\n");
 }
 
+// Values from a target list, a file name or a server's reply: one record
+// stays one line.
+TEST(TransferLog, ControlCharactersInALineAreWrittenAsEscapes) {
+  test::TempDir dir;
+  TransferLog log = MakeLog();
+  log.Open(dir.Path().string(), TransferLog::Header::kNone);
+  log.WriteLine("target path: /in\r\nconnect: forged");
+  log.WriteLine(std::string("target: A\nB\x1B[2J\0C\x7F\tD \xE4\\r", 24));
+  EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"),
+            "target path: /in\\r\\nconnect: forged\r\ntarget: A\\nB\\x1B[2J\\x00C\\x7F\tD \xE4\\r\r\n");
+}
+
 TEST(TransferLog, AFolderThatCannotTakeTheLogRaises) {
   test::TempDir dir;
   test::WriteFile(dir / "file", "");
