@@ -30,6 +30,13 @@ inline std::string Prepared(std::string container) {
   return container;
 }
 
+// How often `part` stands in `text`.
+inline std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 // The lines of a log text, without their CR LF.
 inline std::vector<std::string> LogLines(const std::string& log) {
   std::vector<std::string> lines;
