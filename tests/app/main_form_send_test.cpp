@@ -91,6 +91,20 @@ TEST_F(Send, OneTargetInTextModeLogsEveryStepAndDeliversThePreparedContainer) {
   EXPECT_FALSE(form().FtpClient1.Connected);
 }
 
+// A line end inside a target list's value cannot forge a record of its own.
+TEST_F(Send, ControlCharactersFromTheTargetListStayInsideTheirLogLine) {
+  PublishSite(TargetList({{"PLANT1", "Plant 1&#13;&#10;connect: forged&#10;"}}));
+  Start();
+  UseContainer("c.cnt", Container("E1", "S2", ""));
+  Select({0});
+  form().SendButton->click();
+  ASSERT_TRUE(MessageTexts().empty()) << MessageTexts().front();
+  const auto lines = LogLines(Log());
+  ASSERT_GT(lines.size(), 3u) << Log();
+  EXPECT_EQ(lines[3], "target: Plant 1\\r\\nconnect: forged\\n");
+  EXPECT_EQ(test::Count(Log(), "\nconnect: "), 1u) << Log();
+}
+
 TEST_F(Send, TheMailGetsTheContainerNumberAndEveryAddress) {
   Start();
   UseContainer("c.cnt", Container("E1", "S2", "<EMAIL>m1@plant.example</EMAIL>\r\n<EMAIL>m2@dev.example;m3@dev.example</EMAIL>\r\n"));
