@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/transfer_log.h"
+#include "send_samples.h"
 #include "support/line_end_naming_translator.h"
 #include "support/temp_dir.h"
 
@@ -204,10 +205,10 @@ TEST_F(ContainerPreparerTest, AnOlderBakIsSetAsideUnderAFreeName) {
 // upload's success cannot delete it.
 TEST_F(ContainerPreparerTest, WhatIsNotEightBitTextIsLeftExactlyAsItIs) {
   const std::string cases[] = {
-      std::string("\xFF\xFE<\0c\0>\0\xE4\0\r\0\n\0", 14),
-      std::string("\xFE\xFF\0<\0c\0>\0\xE4", 10),
-      std::string("\x1F\x8B\x08\0\xE4\r\x1A\xFC", 8),
-      std::string("\x89PNG\r\n\x1A\n\0\0\0\r\xE4", 15),
+      test::Bytes("\xFF\xFE<\0c\0>\0\xE4\0\r\0\n\0"),
+      test::Bytes("\xFE\xFF\0<\0c\0>\0\xE4"),
+      test::Bytes("\x1F\x8B\x08\0\xE4\r\x1A\xFC"),
+      test::Bytes("\x89PNG\r\n\x1A\n\0\0\0\r\xE4"),
       kPublic12 + "\r\n\xE4" + std::string(3 << 20, 'x') + std::string(1, '\0'),
       "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\r\n<c>\xE4</c>",
       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<c>\xE4</c>",

@@ -234,7 +234,7 @@ TEST_P(EndToEnd, WhatIsNotEightBitTextGoesOutAndStaysByteForByte) {
   for (char c : std::string("<ecu-memory-container>\r\n<project-info><ecu-ident>E</ecu-ident><sw-ident>U16</sw-ident>"
                             "<supplier>M\xFCller</supplier></project-info>\r\n</ecu-memory-container>\r\n"))
     utf16 += {c, '\0'};
-  const std::string gzip("\x1F\x8B\x08\0\xE4\xFC\r\n\x1A\r\0\xC4", 13);
+  const std::string gzip = test::Bytes("\x1F\x8B\x08\0\xE4\xFC\r\n\x1A\r\0\xC4");
   const struct {
     std::string name;
     std::string bytes;

@@ -30,6 +30,12 @@ inline std::string Prepared(std::string container) {
   return container;
 }
 
+// The bytes of a string literal, NUL bytes inside it included.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
 // How often `part` stands in `text`.
 inline std::size_t Count(const std::string& text, const std::string& part) {
   std::size_t count = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "send_samples.h"
 #include "support/temp_dir.h"
 
 namespace app {
@@ -52,7 +53,7 @@ TEST(TransferLog, ControlCharactersInALineAreWrittenAsEscapes) {
   TransferLog log = MakeLog();
   log.Open(dir.Path().string(), TransferLog::Header::kNone);
   log.WriteLine("target path: /in\r\nconnect: forged");
-  log.WriteLine(std::string("target: A\nB\x1B[2J\0C\x7F\tD \xE4\\r", 24));
+  log.WriteLine(test::Bytes("target: A\nB\x1B[2J\0C\x7F\tD \xE4\\r"));
   EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"),
             "target path: /in\\r\\nconnect: forged\r\ntarget: A\\nB\\x1B[2J\\x00C\\x7F\tD \xE4\\r\r\n");
 }
