@@ -1,6 +1,7 @@
 // Arbitrary bytes as a container: the preparation must not crash, must leave
-// the container complete, must keep the unprepared file when it says so, and
-// must give exactly what a plain in-memory reading of the rules gives.
+// the container complete, must keep the unprepared file when it says so, must
+// give exactly what a plain in-memory reading of the rules gives, and must
+// change nothing when it runs again (a retry after a failed send).
 #include <unistd.h>
 
 #include <cstdint>
@@ -83,9 +84,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   app::ContainerPreparer(translator).Prepare(container.string());
 
   bool keepsOriginal = false;
-  if (test::ReadFile(container) != Expected(original, translator, keepsOriginal)) std::abort();
-  if (std::filesystem::exists(backup) != keepsOriginal) std::abort();
-  if (keepsOriginal && test::ReadFile(backup) != original) std::abort();
+  const std::string expected = Expected(original, translator, keepsOriginal);
+  // The second pass is the attempt after a failed send: it changes nothing.
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    if (attempt == 2) app::ContainerPreparer(translator).Prepare(container.string());
+    if (test::ReadFile(container) != expected) std::abort();
+    if (std::filesystem::exists(backup) != keepsOriginal) std::abort();
+    if (keepsOriginal && test::ReadFile(backup) != original) std::abort();
+  }
   if (std::distance(std::filesystem::directory_iterator(fixture.folder), std::filesystem::directory_iterator()) !=
       2 + keepsOriginal)
     std::abort();  // a temporary file was left behind
