@@ -27,16 +27,14 @@ fs::path FreeName(const fs::path& taken) {
 
 bool TFileOperation::Execute() {
   OperationAborted = false;
-  const auto& sources = FilesFrom;
-  const auto& targets = FilesTo;
   // One destination for all sources, or one per source with fofMultiDestFiles.
   const auto targetFor = [&](std::size_t i) {
-    if (Operation == foDelete || targets.empty()) return std::string();
-    return Has(fofMultiDestFiles) && i < targets.size() ? targets[i] : targets.front();
+    if (Operation == foDelete || FilesTo.empty()) return std::string();
+    return Has(fofMultiDestFiles) && i < FilesTo.size() ? FilesTo[i] : FilesTo.front();
   };
   bool allDone = true;
-  for (std::size_t i = 0; i < sources.size() && !OperationAborted; ++i)
-    allDone = Handle(sources[i], targetFor(i)) && allDone;
+  for (std::size_t i = 0; i < FilesFrom.size() && !OperationAborted; ++i)
+    allDone = Handle(FilesFrom[i], targetFor(i)) && allDone;
   return allDone && !OperationAborted;
 }
 

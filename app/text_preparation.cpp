@@ -113,6 +113,10 @@ class BodyWriter {
   bool lineOpen_ = false;
 };
 
+void Rewind(int in) {
+  if (lseek(in, 0, SEEK_SET) != 0) throw EInOutError(std::string("Cannot read the container: ") + std::strerror(errno));
+}
+
 ContainerEncoding EncodingAtStart(int in) {
   std::string head(kContainerHeadSize, '\0');
   head.resize(ReadAt(in, head.data(), head.size(), 0));
@@ -170,10 +174,10 @@ TextPreparation PrepareText(int in, const entity::TCharToEntityTranslator& trans
   const ContainerEncoding encoding = EncodingAtStart(in);
   if (encoding == ContainerEncoding::kUnreadable) return {.leftAsItIs = true};
   try {
-    if (lseek(in, 0, SEEK_SET) != 0) throw EInOutError(std::string("Cannot read the container: ") + std::strerror(errno));
+    Rewind(in);
     ContainerText scan(in, 1 << 16);
     const FirstLineMarkers markers = ScanFirstLine(scan);
-    if (lseek(in, 0, SEEK_SET) != 0) throw EInOutError(std::string("Cannot read the container: ") + std::strerror(errno));
+    Rewind(in);
 
     // A system identifier already there: the first line stays as it is.
     const bool hasSystemId = markers.systemId.has_value();
