@@ -166,6 +166,8 @@ class TForm1 : public QMainWindow {
   void CreateComponents();
   void ConnectHandlers();
 
+  // The start-up step after its first two steps.
+  void RunStartUp();
   void ReadSettings();
   void ApplySendMailSetting();
   // Sets the mail box as the program does: a change runs SendMailClick.
@@ -184,8 +186,11 @@ class TForm1 : public QMainWindow {
   void ReadTargetList();
   void RefreshReadme();
   void SendUnattended();
+  std::string NamesOfNoTarget() const;
 
   // --- sending
+  // The send action; true when it ran to its end ("finished").
+  bool SendContainer();
   void CheckBackupTarget(const std::string& container);
   void SendToTarget(const rTargetList& row, const std::string& container);
   void HandOverToStowa(const std::string& container);

@@ -18,9 +18,7 @@ void TForm1::Button3Click() {
   if (!chosen) return;
   ContainerFile->setText(platform::ToQString(*chosen));
   LastDir = std::filesystem::path(*chosen).parent_path().string() + "/";
-  platform::TRegistry registry;
-  registry.OpenKey(kSettingsKey, true);
-  registry.WriteString("LastDir", LastDir);
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteString("LastDir", LastDir); });
 }
 
 void TForm1::FileDropper3Drop(TFileDropper&, const std::string& path) {

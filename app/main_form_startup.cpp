@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QSignalBlocker>
+#include <QThread>
 #include <filesystem>
 
 #include "app/data_paths.h"
@@ -37,6 +38,18 @@ void TForm1::FormActivate() {
   // Cleared before anything can show a box: the activations that boxes cause
   // must not start this step again.
   FirstActivation = false;
+  try {
+    RunStartUp();
+  } catch (...) {
+    if (splash_) splash_->close();
+    // Without a display nobody could act on the window: the run ends, and
+    // its exit code says that it failed. The error display reports why.
+    if (!launch_.display) RequestTermination(1);
+    throw;
+  }
+}
+
+void TForm1::RunStartUp() {
   LoggingOn = true;
   dataPaths_.CreateWritableFolders();
   ReadSettings();
@@ -97,8 +110,15 @@ void TForm1::Button1Click() { RequestTermination(0); }
 void TForm1::RequestTermination(int exitCode) {
   terminationRequested_ = true;
   exitCode_ = exitCode;
+  // Queued on this window, so the request dies with it. Outside any running
+  // loop an exit would end nothing and only make every later loop (a modal
+  // box's) return at once, so then it is dropped.
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+      this,
+      [exitCode] {
+        if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(exitCode);
+      },
+      Qt::QueuedConnection);
 }
 
 void TForm1::FormDestroy() {

@@ -23,7 +23,8 @@ namespace test {
 // "Error in FTP area", logs kOfflineLine and reads the local target list.
 class AppFixture : public ::testing::Test {
  protected:
-  static constexpr const char* kOfflineLine = "! Error in FTP connection by getting the actual target and check lists\r\n";
+  static constexpr const char* kOfflineLine =
+      "! Error in FTP connection by getting the actual target and check lists: Verbindung fehlgeschlagen\r\n";
 
   AppFixture() {
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
