@@ -27,8 +27,9 @@ constexpr const char* kHelp =
     "program ends. Without a display every message goes to standard error.\n"
     "\n"
     "Exit status: 1 when the target list could not be fetched and there were\n"
-    "arguments, or when an unattended run without a display failed to send;\n"
-    "0 otherwise.\n"
+    "arguments, when the start failed without a display, when an unattended run\n"
+    "sent nothing or found no target for a name after -t, or when a send failed\n"
+    "without a display; 0 otherwise.\n"
     "\n"
     "The manual page parcelo(1) tells more.\n";
 
