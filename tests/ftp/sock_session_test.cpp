@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/host_lookup.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -109,6 +110,33 @@ TEST(SockSessionConnect, HostNameIsLookedUpOnceBeforeTheConnect) {
   EXPECT_TRUE(session.Connected);
   EXPECT_EQ(resolved, 1);
   EXPECT_FALSE(connectedWhenResolved);
+}
+
+TEST(SockSessionConnect, OnlyFourDecimalNumbersAreADottedAddress) {
+  EXPECT_EQ(DottedAddress("127.0.0.1"), inet_addr("127.0.0.1"));
+  EXPECT_EQ(DottedAddress("255.255.255.255"), inet_addr("255.255.255.255"));
+  EXPECT_EQ(DottedAddress("010.0.0.1"), inet_addr("10.0.0.1"));  // decimal, not octal
+  for (const char* text : {"127.0.0.1\r\nQUIT", "127.0.0.1 ", " 127.0.0.1", "127.1", "0x7f.0.0.1",
+                           "256.0.0.1", "1234.0.0.1", "1.2.3.4.5", "1.2.3.", "1..2.3", "", "localhost"})
+    EXPECT_EQ(DottedAddress(text), std::nullopt) << text;
+}
+
+TEST(SockSessionConnect, HostWithControlCharactersIsNeitherAddressNorName) {
+  Listener listener;
+  TSockSession session;
+  int resolved = 0;
+  session.OnHostResolved = [&](TSockSession&) { ++resolved; };
+  session.Host = "127.0.0.1\r\nQUIT";
+  session.Port = listener.Port();
+  try {
+    session.ResolveHost();
+    FAIL();
+  } catch (const ESockError& error) {
+    EXPECT_STREQ(error.what(), "Ungültiger Hostname");
+  }
+  EXPECT_THROW(session.Connect(), ESockError);
+  EXPECT_FALSE(session.Connected);
+  EXPECT_EQ(resolved, 0);
 }
 
 TEST(SockSessionConnect, UnresolvableNameWithoutHandlerIsNullExternalAddress) {
