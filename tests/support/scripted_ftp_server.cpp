@@ -172,8 +172,6 @@ std::string ScriptedFtpServer::DataConnection::ReceiveAll() {
 
 std::string ScriptedFtpServer::DataConnection::ReceiveSlowly(std::size_t piece,
                                                              std::chrono::milliseconds gap) {
-  const int buffer = 1 << 20;  // the system doubles it
-  ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
   std::string received;
   std::string chunk(piece, '\0');
   for (;;) {

@@ -77,12 +77,13 @@ class ScriptedFtpServer::DataConnection {
   void Trickle(const std::string& bytes, std::chrono::milliseconds gap);
   // Sends `bytes` again and again until the peer goes away.
   void Flood(const std::string& bytes);
+  // Lets `gap` pass, as a server busy with something else does; raises when
+  // the server stops meanwhile.
+  void Pause(std::chrono::milliseconds gap) const;
   // Everything until the peer closes.
   std::string ReceiveAll();
   // The same, taking at most `piece` bytes and then pausing for `gap`, as a
-  // server that reads slowly does. Its receive buffer holds some 2 MB, as a
-  // real server's grows to, so that much is still to read when the sender
-  // has handed over its last byte.
+  // server that reads slowly does.
   std::string ReceiveSlowly(std::size_t piece, std::chrono::milliseconds gap);
   // Waits until the peer closes, discarding what arrives.
   void AwaitClose();
@@ -94,8 +95,6 @@ class ScriptedFtpServer::DataConnection {
   // Waits (bounded) until the socket is ready for `events`; raises when the
   // server stops or the bound passes.
   void Await(short events) const;
-  // Lets `gap` pass; raises when the server stops meanwhile.
-  void Pause(std::chrono::milliseconds gap) const;
 
   int fd_;
   int stop_;
