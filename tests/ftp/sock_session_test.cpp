@@ -8,6 +8,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -619,6 +620,40 @@ TEST(SockSessionData, SendFileToAPeerThatStopsReadingEndsAfterTheTimeOut) {
   EXPECT_GT(c.session.BytesSent, 0);
   EXPECT_LT(c.session.BytesSent, 32 * 1024 * 1024);
   EXPECT_FALSE(c.session.Cancelled);
+}
+
+// A peer that reads slowly is still taking data long after the last byte went
+// into the socket; that is progress, and delivery ends only once it has all.
+TEST(SockSessionData, AwaitDeliveryLastsUntilASlowPeerHasTakenEveryByte) {
+  ConnectedSession c;
+  c.session.TimeOut = 200;
+  test::TempDir dir;
+  const std::string content = test::PatternBytes(2 << 20);
+  test::WriteFile(dir / "out", content);
+  std::string received;
+  auto receive = [&](std::size_t most) {
+    char chunk[65536];
+    ssize_t n;
+    while (most > 0 && (n = recv(c.peer.fd, chunk, std::min(most, sizeof chunk), 0)) > 0) {
+      received.append(chunk, static_cast<std::size_t>(n));
+      most -= static_cast<std::size_t>(n);
+    }
+  };
+  auto& loop = platform::EventLoop::Current();
+  fcntl(c.peer.fd, F_SETFL, O_NONBLOCK);
+  // 64 KiB every 20 ms: far longer than the time-out in all, never idle for long.
+  const auto reader = loop.StartTimer(20ms, [&] { receive(64 << 10); });
+  c.session.SendFile((dir / "out").string());
+  c.session.AwaitDelivery();
+  loop.StopTimer(reader);
+  // Closing resets the connection and drops whatever the peer has not taken.
+  c.session.CloseSocket();
+  fcntl(c.peer.fd, F_SETFL, 0);
+  const timeval bound{10, 0};
+  setsockopt(c.peer.fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+  receive(content.size());
+  EXPECT_EQ(received.size(), content.size());
+  EXPECT_TRUE(received == content);
 }
 
 TEST(SockSessionData, CaptureFileTimeOutIsAnIdleTime) {
