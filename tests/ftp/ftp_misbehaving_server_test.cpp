@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,8 @@ struct Scenario {
   std::vector<std::string> events;
   std::size_t uploadSize = 3000;
 };
+
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
 // The first half of a passive download: PASV answered with `tuple` written
 // by `format`, then RETR agreed; returns the data connection.
