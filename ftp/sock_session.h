@@ -159,7 +159,8 @@ class TSockSession {
   // (below the minimum rate over SlowTimeOut).
   void SendFile(const std::string& file);
   // Waits until the peer has taken every byte sent (where the system tells;
-  // elsewhere it returns at once). Each byte taken is progress; raises like SendFile.
+  // elsewhere it returns at once). Each byte taken is progress; raises like
+  // SendFile, and ESockError when the peer resets the connection meanwhile.
   void AwaitDelivery();
   // Raises EAbortError "Socket-send abgebrochen" on cancel or when no data
   // came for TimeOut, "Übertragung zu langsam: ..." below the minimum rate.

@@ -168,7 +168,7 @@ void TSockSession::AwaitDelivery() {
   ArmedTimer timer(*this);
   MinimumRate rate(SlowBound());
   std::int64_t unsent = UnsentBytes(socket_).value_or(0);
-  while (unsent > 0 && !Cancelled && !TimedOut) {
+  while (unsent > 0 && !Cancelled && !TimedOut && peerCloseError_ == 0) {
     rate.Check(BytesSent - unsent);
     WaitPass(WaitOn::Messages, Pumping::WhenDue);
     const std::int64_t left = UnsentBytes(socket_).value_or(0);
@@ -177,6 +177,8 @@ void TSockSession::AwaitDelivery() {
     unsent = left;
   }
   RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
+  // A reset before the peer took everything: the data did not arrive whole.
+  RaiseIfPeerReset();
 }
 
 void TSockSession::RaiseIfPeerReset() {
