@@ -154,7 +154,8 @@ void TSockSession::WaitPass(WaitOn what, Pumping pumping) {
   }
   // Notifications of the data socket would wake the loop at every arrival;
   // the socket alone decides until messages are due.
-  const auto due = lastPump_ + kPumpInterval - steady_clock::now();
+  auto due = lastPump_ + kPumpInterval - steady_clock::now();
+  if (what == WaitOn::Delivery) due = std::min<steady_clock::duration>(due, 1ms);
   if (due > 0ms) {
     pollfd ready{socket_, events, 0};
     const auto timeout = duration_cast<milliseconds>(due + 999us).count();

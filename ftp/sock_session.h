@@ -173,8 +173,10 @@ class TSockSession {
   void KeepUnsentDataOnClose();
 
  protected:
-  // What a wait blocks on besides the loop's own notifications.
-  enum class WaitOn { Messages, Readable, Writable };
+  // What a wait blocks on besides the loop's own notifications. Nothing
+  // signals that the peer has taken the data sent (Delivery): such a wait
+  // looks again after a millisecond.
+  enum class WaitOn { Messages, Readable, Writable, Delivery };
   // How often a wait processes messages: after every pass, or (data loops,
   // which pass very often) only once the last processing is a few ms ago.
   enum class Pumping { EveryPass, WhenDue };

@@ -170,7 +170,7 @@ void TSockSession::AwaitDelivery() {
   std::int64_t unsent = UnsentBytes(socket_).value_or(0);
   while (unsent > 0 && !Cancelled && !TimedOut && peerCloseError_ == 0) {
     rate.Check(BytesSent - unsent);
-    WaitPass(WaitOn::Messages, Pumping::WhenDue);
+    WaitPass(WaitOn::Delivery, Pumping::WhenDue);
     const std::int64_t left = UnsentBytes(socket_).value_or(0);
     // The peer still takes data: it is slow, not gone.
     if (left < unsent) progressed_ = true;
