@@ -18,14 +18,17 @@ namespace {
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password = sys.argv[1:4]
+root, user, password, read_limit = sys.argv[1:5]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
 FTPHandler.authorizer = authorizer
 FTPHandler.auth_failed_timeout = 0.001
+if int(read_limit):
+    ThrottledDTPHandler.read_limit = int(read_limit)
+    FTPHandler.dtp_handler = ThrottledDTPHandler
 logging.basicConfig(level=logging.CRITICAL)
 server = FTPServer(("127.0.0.1", 0), FTPHandler)
 print(server.address[1], flush=True)
@@ -49,11 +52,13 @@ struct Pipe {
 
 }  // namespace
 
-RealFtpServer::RealFtpServer(RealServerKind kind) : kind_(kind) {
+RealFtpServer::RealFtpServer(RealServerKind kind, std::size_t readLimit) : kind_(kind) {
   if (kind == RealServerKind::Pyftpdlib)
-    StartPyftpdlib();
-  else
+    StartPyftpdlib(readLimit);
+  else if (readLimit == 0)
     StartVsftpd();
+  else
+    throw std::runtime_error("vsftpd is not throttled here");
 }
 
 RealFtpServer::~RealFtpServer() {
@@ -66,14 +71,14 @@ RealFtpServer::~RealFtpServer() {
   if (stop_ >= 0) ::close(stop_);
 }
 
-void RealFtpServer::StartPyftpdlib() {
+void RealFtpServer::StartPyftpdlib(std::size_t readLimit) {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   Pipe output;
   server_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                               password_},
+                               password_, std::to_string(readLimit)},
       ChildProcess::Options{-1, output.fds[1]});
   output.CloseWriteEnd();
   port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
