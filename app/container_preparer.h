@@ -9,13 +9,27 @@ namespace app {
 // Normalises a container in place before it is sent. A first line whose
 // document type declaration names only the public identifier of version 1.2
 // or 1.1 gets the DTD file name as system identifier; every further line goes
-// through the translator; every line ends in CR LF. When the first line had no
-// system identifier, the unprepared file is kept beside the container as
-// "<container>.bak" (replacing one left by an earlier run).
+// through the translator, in the container's encoding (Windows-1252, or UTF-8
+// when its byte-order mark or XML declaration says so); every line ends in
+// CR LF. A file that is not 8-bit text (NUL bytes, a UTF-16 byte-order mark)
+// or that declares an encoding the preparation cannot read is left exactly as
+// it is.
 //
-// The container is never lost: the new text is written to a temporary file in
-// the container's folder, flushed to disk, and renamed over the container in
-// one step, so at every moment the container exists complete, old or new.
+// The user's original is never lost. "<container>.bak" holds the unprepared
+// text of this container until an upload succeeds:
+// - it is made when the preparation changes the container, or when the first
+//   line had no system identifier;
+// - a ".bak" whose preparation gives the container as it is now (the
+//   original of an earlier, failed attempt) is kept, and the container,
+//   prepared already, is left as it is; a ".bak" equal to the container is
+//   kept too; neither is ever replaced by text this program rewrote;
+// - any other ".bak" (of an earlier version of the container) is set aside
+//   as "<container>.bak.1" (.2, ... the first free name), never overwritten.
+//
+// The container is never damaged: the new text is written to a temporary file
+// in the container's folder, flushed to disk, and renamed over the container
+// in one step, so at every moment the container exists complete, old or new.
+// A container the preparation would not change is not rewritten.
 class ContainerPreparer {
  public:
   explicit ContainerPreparer(const entity::TCharToEntityTranslator& translator) : translator_(translator) {}
@@ -31,6 +45,10 @@ class ContainerPreparer {
   virtual bool Replace(const std::string& from, const std::string& to);
 
  private:
+  // What a ".bak" is to the container open as `in`: the same bytes, the
+  // text the container was prepared from, or something else.
+  enum class Backup { kNone, kSame, kPreparedFrom, kOther };
+  Backup BackupOf(const std::string& backup, int in) const;
   void SaveUnprepared(const std::string& container);
 
   const entity::TCharToEntityTranslator& translator_;

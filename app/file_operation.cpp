@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
@@ -14,15 +13,6 @@
 namespace app {
 namespace fs = std::filesystem;
 namespace {
-
-std::vector<std::string> SplitList(const std::string& list) {
-  std::vector<std::string> items;
-  std::istringstream parts(list);
-  std::string item;
-  while (std::getline(parts, item, ';'))
-    if (!item.empty()) items.push_back(item);
-  return items;
-}
 
 // "name (2).ext" beside the colliding file, the first that is free.
 fs::path FreeName(const fs::path& taken) {
@@ -37,16 +27,14 @@ fs::path FreeName(const fs::path& taken) {
 
 bool TFileOperation::Execute() {
   OperationAborted = false;
-  const auto sources = SplitList(FilesFrom);
-  const auto targets = SplitList(FilesTo);
   // One destination for all sources, or one per source with fofMultiDestFiles.
   const auto targetFor = [&](std::size_t i) {
-    if (Operation == foDelete || targets.empty()) return std::string();
-    return Has(fofMultiDestFiles) && i < targets.size() ? targets[i] : targets.front();
+    if (Operation == foDelete || FilesTo.empty()) return std::string();
+    return Has(fofMultiDestFiles) && i < FilesTo.size() ? FilesTo[i] : FilesTo.front();
   };
   bool allDone = true;
-  for (std::size_t i = 0; i < sources.size() && !OperationAborted; ++i)
-    allDone = Handle(sources[i], targetFor(i)) && allDone;
+  for (std::size_t i = 0; i < FilesFrom.size() && !OperationAborted; ++i)
+    allDone = Handle(FilesFrom[i], targetFor(i)) && allDone;
   return allDone && !OperationAborted;
 }
 

@@ -23,15 +23,16 @@ enum TFileOpFlag {
 };
 
 // The program's file-copy component: copies, moves, renames or deletes the
-// files of FilesFrom (";"-separated) to FilesTo, showing a progress window
-// titled ProgressTitle and asking before it replaces a file, as the desktop
-// shell does. A replaced file is only ever replaced by a complete copy.
+// files of FilesFrom to FilesTo, showing a progress window titled
+// ProgressTitle and asking before it replaces a file, as the desktop shell
+// does. A replaced file is only ever replaced by a complete copy. The lists
+// hold whole paths, so any character (";" too) may be part of a name.
 class TFileOperation {
  public:
   explicit TFileOperation(QWidget* owner) : owner_(owner) {}
 
-  std::string FilesFrom;
-  std::string FilesTo;
+  std::vector<std::string> FilesFrom;
+  std::vector<std::string> FilesTo;
   TFileOp Operation = foCopy;
   std::set<TFileOpFlag> Flags;
   std::string ProgressTitle;

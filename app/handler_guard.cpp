@@ -9,4 +9,8 @@ void ShowException(const std::exception& error) {
   platform::Dialogs::Current().MessageBox(error.what(), kApplicationTitle, platform::MessageIcon::kError);
 }
 
+void ShowError(const std::string& text) {
+  platform::Dialogs::Current().MessageBox(text, "Error", platform::MessageIcon::kError);
+}
+
 }  // namespace app

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "platform/ansi.h"
@@ -22,6 +23,25 @@ std::string FindOnPath(const std::string& program) {
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return {};
+}
+
+enum class Keep { kUnreservedOnly, kAt };
+
+// `text` in UTF-8 with every byte but the unreserved ones (RFC 3986), and
+// "@" between the parts of an address, percent-encoded.
+std::string PercentEncoded(const std::string& text, Keep keep) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : platform::AnsiToUtf8(text)) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                            c == '.' || c == '_' || c == '~';
+    if (unreserved || (keep == Keep::kAt && c == '@'))
+      out += c;
+    else
+      out += {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+  }
+  return out;
 }
 
 }  // namespace
@@ -45,17 +65,41 @@ std::vector<std::string> SplitRecipients(const std::string& recipients) {
   return addresses;
 }
 
+bool IsMailAddress(const std::string& entry) {
+  const std::size_t at = entry.find('@');
+  if (at == 0 || at == std::string::npos || at + 1 == entry.size() || entry.find('@', at + 1) != std::string::npos)
+    return false;
+  if (entry.front() == '-') return false;
+  for (char c : entry) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte <= 0x20 || byte == 0x7F) return false;
+    if (std::string_view("?&,;:<>\"()[]\\").find(c) != std::string_view::npos) return false;
+  }
+  return true;
+}
+
+SortedRecipients SortRecipients(const std::string& recipients) {
+  SortedRecipients sorted;
+  for (std::string& entry : SplitRecipients(recipients))
+    (IsMailAddress(entry) ? sorted.addresses : sorted.rejected).push_back(std::move(entry));
+  return sorted;
+}
+
+std::string MailtoUri(const std::vector<std::string>& addresses, const std::string& subject) {
+  std::string uri = "mailto:";
+  for (std::size_t i = 0; i < addresses.size(); ++i) uri += (i ? "," : "") + PercentEncoded(addresses[i], Keep::kAt);
+  return uri + "?subject=" + PercentEncoded(subject, Keep::kUnreservedOnly);
+}
+
 void TMailClient::Connect() {
   if (Connected()) return;
   program_ = FindOnPath("xdg-email");
   if (program_.empty()) throw EMailClientError("No mail client found: xdg-email is not installed");
 }
 
-void TMailClient::DisplayMail(const std::string& recipients, const std::string& subject) {
+void TMailClient::DisplayMail(const std::vector<std::string>& addresses, const std::string& subject) {
   Connect();
-  std::vector<std::string> arguments{"--utf8", "--subject", platform::AnsiToUtf8(subject)};
-  for (const std::string& address : SplitRecipients(recipients)) arguments.push_back(platform::AnsiToUtf8(address));
-  if (!platform::StartProgramArgs(program_, arguments))
+  if (!platform::StartProgramArgs(program_, {"--utf8", MailtoUri(addresses, subject)}))
     throw EMailClientError("The mail client could not be started: " + program_);
 }
 

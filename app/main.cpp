@@ -1,7 +1,11 @@
 #include <QApplication>
 #include <cstdlib>
+#include <iostream>
 
 #include "app/app_windows.h"
+#include "app/command_line_info.h"
+#include "app/data_paths.h"
+#include "app/qt_message_filter.h"
 #include "platform/console_dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/qt_dialogs.h"
@@ -28,6 +32,11 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const auto information = app::CommandLineInformation(Arguments(argc, argv))) {
+    std::cout << *information;
+    return 0;
+  }
+  app::InstallQtMessageFilter();
   const bool display = HasDisplay();
   if (!display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Qt sees only the program name, so no argument of ours is taken for one of its options.
@@ -37,7 +46,9 @@ int main(int argc, char** argv) {
   if (display) platform::Dialogs::Install(std::make_unique<platform::QtDialogs>());
   platform::QtEventBridge bridge(platform::EventLoop::Current());
 
-  app::LaunchInfo launch{QApplication::applicationDirPath().toStdString(), Arguments(argc, argv), display};
+  const std::filesystem::path executableFolder = QApplication::applicationDirPath().toStdString();
+  app::LaunchInfo launch{executableFolder, Arguments(argc, argv), display,
+                         app::CanWrite(app::ApplicationFolder(executableFolder))};
   app::AppWindows windows(launch);
   windows.form1->show();
   const int code = QApplication::exec();

@@ -43,7 +43,10 @@ int ScaledWidth(int width, int dotsPerInch) {
 }  // namespace
 
 TForm1::TForm1(LaunchInfo launch, QWidget* parent)
-    : QMainWindow(parent), launch_(std::move(launch)), TransferLog_(platform::NowText) {
+    : QMainWindow(parent),
+      launch_(std::move(launch)),
+      dataPaths_(ApplicationFolder(launch_.executableFolder), launch_.appDirWritable),
+      TransferLog_(platform::NowText) {
   setWindowTitle(QStringLiteral("ECU-memory container transmission tool"));
   setWindowIcon(ParceloIcon());
   setFont(ArialOfHeight(11));
@@ -167,7 +170,7 @@ void TForm1::CreateComponents() {
   FileCopy.Operation = foCopy;
   FileCopy.ProgressTitle = "copy container to backup folder";
   // The dictionary lies beside the executable's folder, wherever the program is started from.
-  CETRans.SetDictionaryFile((launch_.executableFolder / "../lib/uml.ini").lexically_normal().string());
+  CETRans.SetDictionaryFile(dataPaths_.Resolve("lib/uml.ini"));
 }
 
 void TForm1::CreateStatusBar() {

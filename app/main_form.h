@@ -6,6 +6,7 @@
 
 #include "app/animate.h"
 #include "app/busy_guard.h"
+#include "app/data_paths.h"
 #include "app/file_dropper.h"
 #include "app/launch_info.h"
 #include "app/file_operation.h"
@@ -32,6 +33,13 @@ namespace app {
 class TAboutBox;
 class TOKRightDlg;
 class TReadMeForm;
+
+// The checker's files, as named from its working folder.
+struct CheckerFiles {
+  std::string script = "lib/checkit.mmx";
+  std::string catalog = "dtd/catalog";
+  std::string rules = "lib/checkit.mck";
+};
 
 // The main window: the container field, the target list, the commands, the
 // status bar and the program's workflow behind them. The declaration is here;
@@ -87,7 +95,7 @@ class TForm1 : public QMainWindow {
   // --- container check
   void ckContainerClick();
   // The checker's command for the container path as entered.
-  static std::string CheckerCommand(const std::string& container);
+  static std::string CheckerCommand(const std::string& container, const CheckerFiles& files = {});
 
   // --- options, menus and the small windows
   void Button3Click();
@@ -158,6 +166,8 @@ class TForm1 : public QMainWindow {
   void CreateComponents();
   void ConnectHandlers();
 
+  // The start-up step after its first two steps.
+  void RunStartUp();
   void ReadSettings();
   void ApplySendMailSetting();
   // Sets the mail box as the program does: a change runs SendMailClick.
@@ -176,8 +186,11 @@ class TForm1 : public QMainWindow {
   void ReadTargetList();
   void RefreshReadme();
   void SendUnattended();
+  std::string NamesOfNoTarget() const;
 
   // --- sending
+  // The send action; true when it ran to its end ("finished").
+  bool SendContainer();
   void CheckBackupTarget(const std::string& container);
   void SendToTarget(const rTargetList& row, const std::string& container);
   void HandOverToStowa(const std::string& container);
@@ -192,6 +205,8 @@ class TForm1 : public QMainWindow {
   void HandleOption(std::size_t& index);
 
   LaunchInfo launch_;
+  // Where the data files are read and written: below AppDir, or per user.
+  DataPaths dataPaths_;
   QLabel* statusPanel_ = nullptr;
   QProgressBar* uploadProgress_ = nullptr;
   std::string statusText_;

@@ -27,9 +27,9 @@ int RunCheckerResponsively(const std::string& command) {
 
 }  // namespace
 
-std::string TForm1::CheckerCommand(const std::string& container) {
-  return " -X lib/checkit.mmx -A catalog dtd/catalog -F sgm -S " + container + " -A errfile " + container +
-         ".err" + " logfile " + container + "-log.html" + " html yes" + " rules lib/checkit.mck";
+std::string TForm1::CheckerCommand(const std::string& container, const CheckerFiles& files) {
+  return " -X " + files.script + " -A catalog " + files.catalog + " -F sgm -S " + container + " -A errfile " +
+         container + ".err" + " logfile " + container + "-log.html" + " html yes" + " rules " + files.rules;
 }
 
 void TForm1::ckContainerClick() {
@@ -38,12 +38,18 @@ void TForm1::ckContainerClick() {
   SetStatusText("checking ECU Memory Container", Repaint::kNow);
   StartAnimation(aviFindFile);
   const ScopeExit stopAnimation([this] { StopAnimation(); });
-  // The checker finds its script, catalog and rules relative to AppDir, and so
-  // do later relative container paths.
-  if (chdir(AppDir.c_str()) != 0)
-    throw EInOutError("Cannot make \"" + AppDir + "\" the working folder: " + std::strerror(errno));
+  // The checker finds its script, catalog and rules relative to AppDir (or to
+  // the user's own data folder where AppDir is not writable), and so do later
+  // relative container paths.
+  const std::string folder = dataPaths_.WritableFolder().string();
+  if (chdir(folder.c_str()) != 0)
+    throw EInOutError("Cannot make \"" + folder + "\" the working folder: " + std::strerror(errno));
+  dataPaths_.CompleteOwnFolder("dtd");
+  const CheckerFiles files{dataPaths_.FromWritableFolder("lib/checkit.mmx"),
+                           dataPaths_.FromWritableFolder("dtd/catalog"),
+                           dataPaths_.FromWritableFolder("lib/checkit.mck")};
   const std::string container = platform::FromQString(ContainerFile->text());
-  const int result = RunCheckerResponsively(CheckerCommand(container));
+  const int result = RunCheckerResponsively(CheckerCommand(container, files));
   StopAnimation();
   SetStatusText("ECU Memory Container checked", Repaint::kNow);
   if (result != 0) return;

@@ -3,15 +3,15 @@
 
 #include <QLineEdit>
 
+#include "app/handler_guard.h"
 #include "app/main_form.h"
 #include "app/scope_exit.h"
-#include "platform/dialogs.h"
 #include "platform/qt_text.h"
 
 namespace app {
 
 void TForm1::FtpClient1Error(ftp::TSockSession&, std::uint16_t, const std::string& Errmsg) {
-  platform::Dialogs::Current().MessageBox(Errmsg, "Error", platform::MessageIcon::kError);
+  ShowError(Errmsg);
   WriteLogLine("--> Error: " + Errmsg);
 }
 

@@ -48,9 +48,11 @@ void TForm1::ComposeMail() {
   if (!SendMail->isChecked()) return;
   SwitchAnimation(aviFindComputer);
   SetStatusText("generating mail", Repaint::kNow);
-  const std::string recipients = parsed ? Recipients(parsed->document()) : std::string();
+  // The entries come from whoever made the container: only addresses reach the mail.
+  const SortedRecipients recipients = SortRecipients(parsed ? Recipients(parsed->document()) : std::string());
+  for (const std::string& entry : recipients.rejected) WriteLogLine("Not a mail address, left out of the mail: " + entry);
   MailClient.Connect();
-  MailClient.DisplayMail(recipients, subject);
+  MailClient.DisplayMail(recipients.addresses, subject);
 }
 
 }  // namespace app

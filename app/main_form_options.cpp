@@ -18,9 +18,7 @@ void TForm1::Button3Click() {
   if (!chosen) return;
   ContainerFile->setText(platform::ToQString(*chosen));
   LastDir = std::filesystem::path(*chosen).parent_path().string() + "/";
-  platform::TRegistry registry;
-  registry.OpenKey(kSettingsKey, true);
-  registry.WriteString("LastDir", LastDir);
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteString("LastDir", LastDir); });
 }
 
 void TForm1::FileDropper3Drop(TFileDropper&, const std::string& path) {
@@ -55,8 +53,7 @@ void TForm1::Help1Click() { ApplicationEventsHelp(HelpRequest::kContext, "0"); }
 // executable, at the anchor of the topic or context.
 void TForm1::ApplicationEventsHelp(HelpRequest request, const std::string& data) {
   const std::string anchor = request == HelpRequest::kTopic ? data : "context-" + data;
-  const auto manual = std::filesystem::absolute(launch_.executableFolder / "../doc/help/index.html").lexically_normal();
-  helpViewer_->Navigate(manual.string());
+  helpViewer_->Navigate(dataPaths_.Resolve("doc/help/index.html"));
   helpViewer_->ScrollToAnchor(anchor);
   helpViewer_->show();
   helpViewer_->raise();
@@ -76,7 +73,7 @@ void TForm1::ShowInViewer(const std::string& caption, const std::string& address
 
 // The file the start-up refresh writes: "Readme.html" (file names differ by case here).
 void TForm1::Readme1Click() {
-  readMeForm_->Navigate(std::filesystem::absolute(AppDir + "/doc/Readme.html").lexically_normal().string());
+  readMeForm_->Navigate(dataPaths_.Resolve("doc/Readme.html"));
   readMeForm_->exec();
 }
 

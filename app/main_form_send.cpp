@@ -7,13 +7,13 @@
 #include <filesystem>
 
 #include "app/container_preparer.h"
+#include "app/handler_guard.h"
 #include "app/main_form.h"
 #include "app/parsed_document.h"
 #include "app/remote_name.h"
 #include "app/scope_exit.h"
 #include "app/send_errors.h"
 #include "app/site_config.h"
-#include "platform/dialogs.h"
 #include "platform/file_version.h"
 #include "platform/locale_format.h"
 #include "platform/qt_text.h"
@@ -22,15 +22,17 @@
 namespace app {
 namespace {
 
-void ShowError(const std::string& text) {
-  platform::Dialogs::Current().MessageBox(text, "Error", platform::MessageIcon::kError);
-}
-
 // Whether a directory search finds anything under the name: a file, a folder,
-// or files a wildcard pattern matches.
+// or files a wildcard pattern matches. As in the Windows directory search,
+// only "*" and "?" are wildcards; "[", "]" and "\\" are part of the name.
 bool NameExists(const std::string& name) {
+  std::string pattern;
+  for (char c : name) {
+    if (c == '[' || c == ']' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
   glob_t found{};
-  const bool exists = glob(name.c_str(), GLOB_NOSORT, nullptr, &found) == 0 && found.gl_pathc > 0;
+  const bool exists = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found) == 0 && found.gl_pathc > 0;
   globfree(&found);
   return exists;
 }
@@ -59,27 +61,31 @@ bool IsTextContainer(const std::string& container) {
 
 }  // namespace
 
-void TForm1::TargetListBoxDblClick() {
-  if (busy_) return;  // a second start while a send runs is ignored
+void TForm1::TargetListBoxDblClick() { SendContainer(); }
+
+bool TForm1::SendContainer() {
+  if (busy_) return false;  // a second start while a send runs is ignored
   StartAnimation(aviCopyFile);
   const ScopeExit stopAnimation([this] { StopAnimation(); });
   const BusyGuard busy = Busy();
   const std::string container = platform::FromQString(ContainerFile->text());
   if (container.empty()) {
     ShowError("No file selected");
-    return;
+    return false;
   }
   if (!NameExists(container)) {
     ShowError("Sorce file does not exist. \r\rTerminate program.");
     WriteLogLine("Container file does not exist. Abort!");
     throw ECopyError("Files does not exist.");
   }
-  PrepareContainer();
+  const bool targetSelected = !TargetListBox->selectedItems().isEmpty();
+  // Unattended, a container that will go nowhere is not rewritten.
+  if (targetSelected || !Unattended) PrepareContainer();
   WriteLogLine("");
   WriteLogLine(std::string("Parcelo Version ") + platform::kFileVersion);
-  if (TargetListBox->selectedItems().isEmpty()) {
+  if (!targetSelected) {
     ShowError("No target selected");
-    return;
+    return false;
   }
   if (MenuBackup->isChecked()) CheckBackupTarget(container);
   WriteLogLine("connect: " + platform::NowText());
@@ -89,6 +95,7 @@ void TForm1::TargetListBoxDblClick() {
   ComposeMail();
   SetStatusText("finished", Repaint::kLater);
   ContainerFile->clear();
+  return true;
 }
 
 void TForm1::PrepareContainer() {
@@ -106,8 +113,8 @@ void TForm1::CheckBackupTarget(const std::string& container) {
     WriteLogLine("source file: " + source);
     throw ECopyError("Files are identical");
   }
-  FileCopy.FilesFrom = source;
-  FileCopy.FilesTo = destination;
+  FileCopy.FilesFrom = {source};
+  FileCopy.FilesTo = {destination};
 }
 
 void TForm1::SendToTarget(const rTargetList& row, const std::string& container) {

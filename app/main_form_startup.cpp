@@ -2,20 +2,15 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QSignalBlocker>
+#include <QThread>
 #include <filesystem>
 
+#include "app/data_paths.h"
 #include "app/main_form.h"
 #include "app/settings.h"
 
 namespace app {
 namespace {
-
-// The parent of the executable's folder, as a full path without trailing separator.
-std::string ApplicationFolder(const std::filesystem::path& executableFolder) {
-  std::filesystem::path folder = std::filesystem::absolute(executableFolder).lexically_normal();
-  if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
-  return folder.parent_path().string();
-}
 
 // Reads one setting into its target. When the value is absent the default is
 // applied and written (unless the store takes no writes); when the settings
@@ -43,7 +38,20 @@ void TForm1::FormActivate() {
   // Cleared before anything can show a box: the activations that boxes cause
   // must not start this step again.
   FirstActivation = false;
+  try {
+    RunStartUp();
+  } catch (...) {
+    if (splash_) splash_->close();
+    // Without a display nobody could act on the window: the run ends, and
+    // its exit code says that it failed. The error display reports why.
+    if (!launch_.display) RequestTermination(1);
+    throw;
+  }
+}
+
+void TForm1::RunStartUp() {
   LoggingOn = true;
+  dataPaths_.CreateWritableFolders();
   ReadSettings();
   ApplySendMailSetting();
   UsageShown = false;
@@ -64,7 +72,7 @@ void TForm1::ReadSettings() {
   ReadSetting(
       "BackupFolder", [&](auto& registry) { BackupFolder = registry.ReadString("BackupFolder"); },
       [&] {
-        BackupFolder = std::filesystem::absolute(AppDir + "/backup").lexically_normal().string();
+        BackupFolder = std::filesystem::absolute(dataPaths_.Writable("backup")).lexically_normal().string();
         std::error_code ignored;  // a folder that cannot be made shows when the log opens there
         std::filesystem::create_directories(BackupFolder, ignored);
       },
@@ -102,8 +110,15 @@ void TForm1::Button1Click() { RequestTermination(0); }
 void TForm1::RequestTermination(int exitCode) {
   terminationRequested_ = true;
   exitCode_ = exitCode;
+  // Queued on this window, so the request dies with it. Outside any running
+  // loop an exit would end nothing and only make every later loop (a modal
+  // box's) return at once, so then it is dropped.
   QMetaObject::invokeMethod(
-      QCoreApplication::instance(), [exitCode] { QCoreApplication::exit(exitCode); }, Qt::QueuedConnection);
+      this,
+      [exitCode] {
+        if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(exitCode);
+      },
+      Qt::QueuedConnection);
 }
 
 void TForm1::FormDestroy() {

@@ -25,26 +25,31 @@ void TForm1::DownloadSiteFiles() {
   FtpClient1.Connect();
   FtpClient1.ChangeDirectory(kSiteDirectory);
   FtpClient1.SetTransferMode(ftp::tmAscii);
-  FtpClient1.Download("ftpsend.xml", AppDir + "/lib/ftpsend.xml");
-  FtpClient1.Download("checkit.mck", AppDir + "/lib/checkit.mck");
-  FtpClient1.Download("ecum0102.DTD", AppDir + "/dtd/ecum0102.dtd");
+  FtpClient1.Download("ftpsend.xml", dataPaths_.Writable("lib/ftpsend.xml"));
+  FtpClient1.Download("checkit.mck", dataPaths_.Writable("lib/checkit.mck"));
+  FtpClient1.Download("ecum0102.DTD", dataPaths_.Writable("dtd/ecum0102.dtd"));
   if (FtpClient1.BytesReceived() != 0) SetStatusText("target list updated", Repaint::kLater);
   FtpClient1.Disconnect();
 }
 
 bool TForm1::RefreshFromServer() {
+  std::string reason;  // the server's reply or the socket error
   try {
     DownloadSiteFiles();
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    reason = error.what();
     CloseFtpAfterError();
   }
-  WriteLogLine("! Error in FTP connection by getting the actual target and check lists");
+  const std::string failure = "Error in FTP connection by getting the actual target and check lists: " + reason;
+  WriteLogLine("! " + failure);
   if (!launch_.arguments.empty()) {
+    // Without a display the run's caller learns why from standard error.
+    if (!launch_.display) ShowError(failure);
     RequestTermination(1);
     return false;
   }
-  platform::Dialogs::Current().MessageBox("Error in FTP area", "Error", platform::MessageIcon::kError);
+  ShowError("Error in FTP area");
   return true;
 }
 
@@ -53,7 +58,7 @@ void TForm1::ReadTargetList() {
   TargetListBox->clear();
   try {
     {
-      const ParsedDocument list(Parser, AppDir + "/lib/ftpsend.xml");
+      const ParsedDocument list(Parser, dataPaths_.Resolve("lib/ftpsend.xml"));
       ReadTargetRows(list.document(), Targets,
                      [this](const rTargetList& row) { TargetListBox->addItem(platform::ToQString(row.Name)); });
       IntranetUrl = FirstElementValue(list.document(), u"IntranetUrl");
@@ -63,8 +68,9 @@ void TForm1::ReadTargetList() {
     if (splash_) splash_->close();
     if (Unattended) SendUnattended();
   } catch (const std::exception& error) {
+    if (splash_) splash_->close();
     ShowException(error);
-    platform::Dialogs::Current().MessageBox("Error by parsing target list", "Error", platform::MessageIcon::kError);
+    ShowError("Error by parsing target list");
     WriteLogLine("! Error by parsing target list");
     // The window stays open for the user; without a display there is none,
     // and a script must learn that the run failed.
@@ -77,7 +83,7 @@ void TForm1::RefreshReadme() {
     FtpClient1.Connect();
     FtpClient1.ChangeDirectory(kSiteDirectory);
     FtpClient1.SetTransferMode(ftp::tmAscii);
-    FtpClient1.Download("Readme.html", AppDir + "/doc/Readme.html");
+    FtpClient1.Download("Readme.html", dataPaths_.Writable("doc/Readme.html"));
     FtpClient1.Disconnect();
   } catch (...) {
     CloseFtpAfterError();
@@ -87,6 +93,7 @@ void TForm1::RefreshReadme() {
   Readme1Click();
 }
 
+// A run that did not send to every target it named has failed: exit code 1.
 void TForm1::SendUnattended() {
   std::sort(TargetNames.begin(), TargetNames.end(), LessIgnoringCase);
   for (int k = 0; k < TargetListBox->count(); ++k) {
@@ -94,10 +101,24 @@ void TForm1::SendUnattended() {
     if (std::binary_search(TargetNames.begin(), TargetNames.end(), shortName, LessIgnoringCase))
       TargetListBox->item(k)->setSelected(true);
   }
+  const std::string unknown = NamesOfNoTarget();
+  if (!unknown.empty()) ShowError(unknown);
   SetSendMailChecked(false);
-  TargetListBoxDblClick();
+  const bool sent = SendContainer();
   TargetNames.clear();
-  RequestTermination(0);
+  RequestTermination(sent && unknown.empty() ? 0 : 1);
+}
+
+// One line for each name given with -t that no target has as its short name.
+std::string TForm1::NamesOfNoTarget() const {
+  std::string text;
+  for (const std::string& name : TargetNames) {
+    const bool known = std::any_of(Targets.begin(), Targets.end(), [&](const rTargetList& row) {
+      return !LessIgnoringCase(name, row.ShortName) && !LessIgnoringCase(row.ShortName, name);
+    });
+    if (!known) text += (text.empty() ? "" : "\r") + std::string("No target has the short name \"") + name + "\"";
+  }
+  return text;
 }
 
 void TForm1::targetshortname1Click() {

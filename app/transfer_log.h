@@ -32,7 +32,9 @@ class TransferLog {
   // cannot be opened or written.
   void Open(const std::string& folder, Header header);
   void Close();
-  // Raises EInOutError when the log is not open or the line cannot be written.
+  // Writes `text` as one line: line ends and other control characters in it
+  // are written as escapes (\r, \n, \xNN). Raises EInOutError when the log is
+  // not open or the line cannot be written.
   void WriteLine(const std::string& text);
   bool IsOpen() const { return fd_ >= 0; }
   const std::string& Path() const { return path_; }

@@ -4,10 +4,14 @@
 
 namespace ftp {
 
-// Runs a session's time-out for the lifetime of one operation, also when it fails.
+// Runs a session's time-out for the lifetime of one operation, also when it
+// fails: TimeOut, or `interval` milliseconds (0: none).
 class ArmedTimer {
  public:
   explicit ArmedTimer(TSockSession& session) : session_(session) { session_.StartTimer(); }
+  ArmedTimer(TSockSession& session, int interval) : session_(session) {
+    session_.StartTimer(interval);
+  }
   ~ArmedTimer() { session_.StopTimer(); }
   ArmedTimer(const ArmedTimer&) = delete;
   ArmedTimer& operator=(const ArmedTimer&) = delete;

@@ -30,6 +30,7 @@ TFtpClient::TFtpClient() {
 TFtpClient::~TFtpClient() { Cancel(); }
 
 void TFtpClient::ReadContinuation(std::string line) {
+  const ReplyScope reply(*this);
   while (ContinuesReply(line)) {
     line = ReadLn();
     Status(1, line);
@@ -38,6 +39,7 @@ void TFtpClient::ReadContinuation(std::string line) {
 
 std::string TFtpClient::Transaction(const std::string& command) {
   CheckCommandText(command);
+  const ReplyScope bounds(*this);
   const std::string reply = TSockSession::Transaction(command);
   ReadContinuation(reply);
   return reply;
@@ -49,10 +51,17 @@ void TFtpClient::DiscardInput() {
 }
 
 void TFtpClient::CheckLoginReply(const std::string& reply) {
-  // RFC 959: 4yz and 5yz refuse the login; 2yz and 3yz let it go on.
-  if (ReplyCode <= 400 || ReplyCode >= 600) return;
+  // RFC 959: 4yz and 5yz refuse the login, and so does a reply without a code.
+  const auto code = ReplyCodeOf(reply);
+  if (code && *code <= 400) return;
   if (OnConnectionFailed) OnConnectionFailed(*this);
-  throw FTPException(reply);
+  std::rethrow_exception(Refusal(reply));
+}
+
+std::exception_ptr TFtpClient::Refusal(const std::string& reply) {
+  // An empty line is what a closed connection leaves instead of a reply.
+  if (reply.empty()) return std::make_exception_ptr(ESockError("Verbindung vom Server beendet"));
+  return std::make_exception_ptr(FTPException(reply));
 }
 
 void TFtpClient::Connect() {
@@ -61,16 +70,7 @@ void TFtpClient::Connect() {
   ClearInput();
   TSockSession::Connect();
   try {
-    const std::string greeting = ReadLn();
-    LastReply = greeting;
-    ReplyCode = 0;
-    ParseReplyCode(greeting);
-    Status(1, greeting);
-    ReadContinuation(greeting);
-    if (ReplyCode > 400) {
-      if (OnConnectionFailed) OnConnectionFailed(*this);
-      throw FTPException(greeting);
-    }
+    ReadGreeting();
     if (FWAuthenticate) {
       CheckLoginReply(Transaction("USER " + FWUserID));
       if (ReplyCode == 331) {
@@ -109,17 +109,36 @@ void TFtpClient::Connect() {
   Notify(OnConnect, *this);
 }
 
+void TFtpClient::ReadGreeting() {
+  const ReplyScope bounds(*this);
+  const std::string greeting = ReadLn();
+  LastReply = greeting;
+  ReplyCode = 0;
+  ParseReplyCode(greeting);
+  Status(1, greeting);
+  ReadContinuation(greeting);
+  CheckLoginReply(greeting);
+}
+
 void TFtpClient::SendCommand(const std::string& command) {
-  CheckCommandText(command);
   const TCmdType kind = KindOf(command);
+  try {
+    CheckCommandText(command);
+  } catch (const FTPException&) {
+    // Never sent, but refused all the same: the caller's failure report shows it.
+    Failure(kind, std::current_exception());
+    return;
+  }
   Cancelled = false;
   CheckConnected();
   Status(1, command);
   DiscardInput();
   const std::string reply = Transaction(command);
-  // RFC 959: 4yz (transient) and 5yz (permanent) replies refuse the command.
-  if (ReplyCode >= 400 && ReplyCode < 600) {
-    if (ReplyCode >= 500 && ReplyCode <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(kind);
+  // RFC 959: 4yz (transient) and 5yz (permanent) replies refuse the command;
+  // a reply without a code does not answer it.
+  const auto code = ReplyCodeOf(reply);
+  if (!code || *code >= 400) {
+    if (code && *code >= 500 && *code <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(kind);
     FailureReply(kind, reply);
     return;
   }
@@ -158,10 +177,13 @@ void TFtpClient::Abort() {
 }
 
 bool TFtpClient::FailureReply(TCmdType kind, const std::string& reply) {
-  if (!OnFailure) throw FTPException(reply);
+  return Failure(kind, Refusal(reply));
+}
+
+bool TFtpClient::Failure(TCmdType kind, const std::exception_ptr& error) {
   bool handled = false;
-  OnFailure(handled, kind);
-  if (!handled) throw FTPException(reply);
+  if (OnFailure) OnFailure(handled, kind);
+  if (!handled) std::rethrow_exception(error);
   return false;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -77,8 +78,9 @@ class TFtpClient : public TSockSession {
   // Cancels the data connection of a transfer in progress, nothing else.
   void Abort() override;
 
-  // Sends one command and reports OnSuccess / OnFailure with its kind.
-  // Raises "Nicht verbunden" when there is no connection.
+  // Sends one command and reports OnSuccess / OnFailure with its kind; a
+  // reply without a valid code fails like a refusal. Raises "Nicht
+  // verbunden" when there is no connection.
   void SendCommand(const std::string& command);
   void ChangeDirectory(const std::string& directory);
   // Sends TYPE A, TYPE I or TYPE L 8; any other number sends nothing.
@@ -98,7 +100,10 @@ class TFtpClient : public TSockSession {
   TSockSession* DataConnection() const { return dataConnection_.get(); }
 
  private:
+  // Raises (after OnConnectionFailed) unless the reply has a code up to 400.
   void CheckLoginReply(const std::string& reply);
+  // The greeting with its continuation lines; raises as CheckLoginReply.
+  void ReadGreeting();
   void DiscardInput();
   // Runs the steps of one transfer with its end step and the overall failure handler.
   void RunTransfer(TCmdType kind, const std::function<bool()>& steps);
@@ -109,11 +114,17 @@ class TFtpClient : public TSockSession {
   // PASV and connect, or listen and PORT; false when a handled failure ended the transfer.
   bool OpenDataConnection(TCmdType kind);
   void RaiseIfCommandPhaseStopped();
-  // The final reply after the data moved; false when a handled failure ended the transfer.
+  // The final reply after the data moved: 1yz replies are passed over, 2yz
+  // is success; false when a handled failure ended the transfer.
   bool ReadFinalReply(TCmdType kind);
   // Reports a refused command: returns false when OnFailure handled it,
-  // raises FTPException with the reply otherwise.
+  // raises its Refusal otherwise.
   bool FailureReply(TCmdType kind, const std::string& reply);
+  // Reports a failed command: returns false when OnFailure handled it, raises `error` otherwise.
+  bool Failure(TCmdType kind, const std::exception_ptr& error);
+  // FTPException with the reply, or ESockError "Verbindung vom Server beendet"
+  // for the empty line of a closed connection.
+  static std::exception_ptr Refusal(const std::string& reply);
 
   std::recursive_mutex transferLock_;
   std::unique_ptr<TSockSession> dataConnection_;

@@ -11,12 +11,12 @@
 namespace ftp {
 namespace {
 
-// RFC 959: after 1yz "about to open" the data moves; a 3yz reply to PORT,
-// STOR or RETR, like 4yz and 5yz, means it will not.
-bool RefusesTransfer(int code) { return code > 300 && code < 600; }
-
-// RFC 959: a final 4yz or 5yz reply says the data did not arrive complete.
-bool FailedCompletion(int code) { return code >= 400 && code < 600; }
+// RFC 959: after 1yz "about to open" the data moves; a 3yz reply to PASV,
+// PORT, STOR or RETR, like 4yz, 5yz and a reply without a code, means it will not.
+bool RefusesTransfer(const std::string& reply) {
+  const auto code = ReplyCodeOf(reply);
+  return !code || *code > 300;
+}
 
 }  // namespace
 
@@ -68,6 +68,7 @@ void TFtpClient::EndTransfer(TCmdType kind) {
 TSockSession& TFtpClient::CreateDataConnection() {
   dataConnection_ = std::make_unique<TSockSession>();
   dataConnection_->TimeOut = TimeOut;
+  dataConnection_->SlowTimeOut = SlowTimeOut;
   return *dataConnection_;
 }
 
@@ -75,7 +76,7 @@ bool TFtpClient::OpenDataConnection(TCmdType kind) {
   TSockSession& data = *dataConnection_;
   if (Passive) {
     const std::string reply = Transaction("PASV");
-    if (ReplyCode >= 500) return FailureReply(kind, reply);
+    if (RefusesTransfer(reply)) return FailureReply(kind, reply);
     // The data connection goes to the server we talk to, whatever address the reply names.
     data.Port = PassivePort(reply);
     data.Host = Host;
@@ -86,7 +87,7 @@ bool TFtpClient::OpenDataConnection(TCmdType kind) {
   data.Listen(true);
   data.AcceptOnlyFrom(PeerAddress());
   const std::string reply = Transaction("PORT " + LocalAddressText() + data.LocalPortText());
-  if (RefusesTransfer(ReplyCode)) return FailureReply(kind, reply);
+  if (RefusesTransfer(reply)) return FailureReply(kind, reply);
   return true;
 }
 
@@ -96,14 +97,19 @@ void TFtpClient::RaiseIfCommandPhaseStopped() {
 }
 
 bool TFtpClient::ReadFinalReply(TCmdType kind) {
-  const std::string reply = ReadLn();
-  // Without its final reply the server has not confirmed that the data arrived whole.
-  if (reply.empty()) throw ESockError("Verbindung vom Server beendet");
-  Status(1, reply);
-  ReadContinuation(reply);
-  const auto code = LeadingNumber(reply, 10).value_or(0);
-  if (FailedCompletion(static_cast<int>(code))) return FailureReply(kind, reply);
-  return true;
+  const ReplyScope bounds(*this, Patience::SlowTimeOut);
+  for (;;) {
+    const std::string reply = ReadLn();
+    // Without its final reply the server has not confirmed that the data arrived whole.
+    if (reply.empty()) throw ESockError("Verbindung vom Server beendet");
+    Status(1, reply);
+    ReadContinuation(reply);
+    // RFC 959: 1yz is preliminary, the final reply is still to come; only 2yz
+    // says the data arrived whole.
+    const auto code = ReplyCodeOf(reply);
+    if (code && *code < 200) continue;
+    return code && *code < 300 ? true : FailureReply(kind, reply);
+  }
 }
 
 bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& remoteName) {
@@ -125,7 +131,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   CheckCommandText(name);
   Status(1, "STOR " + (remoteName.empty() ? localFile : remoteName));
   const std::string reply = Transaction("STOR " + name);
-  if (RefusesTransfer(ReplyCode)) {
+  if (RefusesTransfer(reply)) {
     if (ReplyCode >= 500 && ReplyCode <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(ctUpload);
     return FailureReply(ctUpload, reply);
   }
@@ -135,6 +141,9 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   Notify(OnTransactionStart, *this);
   data.SendFile(localFile);
   Notify(OnTransactionStop, *this);
+  // A server still taking the data is slow, not silent: its final reply can
+  // only come once it has all of it.
+  data.AwaitDelivery();
   // The end of the file is the end of the connection, after everything queued.
   data.KeepUnsentDataOnClose();
   data.CloseSocket();
@@ -150,14 +159,18 @@ bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string&
 
   Status(1, "RETR " + remoteName);
   TransferSize = 0;
-  const std::string reply = TSockSession::Transaction("RETR " + remoteName);
-  if (RefusesTransfer(ReplyCode)) return FailureReply(ctDownload, reply);
-  TransferSize = ParseByteCount(reply);
-  std::string line = reply;
-  while (ContinuesReply(line)) {
-    line = ReadLn();
-    Status(1, line);
-    if (TransferSize == 0) TransferSize = ParseByteCount(line);
+  std::string line;
+  {
+    const ReplyScope bounds(*this);
+    const std::string reply = TSockSession::Transaction("RETR " + remoteName);
+    if (RefusesTransfer(reply)) return FailureReply(ctDownload, reply);
+    TransferSize = ParseByteCount(reply);
+    line = reply;
+    while (ContinuesReply(line)) {
+      line = ReadLn();
+      Status(1, line);
+      if (TransferSize == 0) TransferSize = ParseByteCount(line);
+    }
   }
   if (!Passive) data.Accept();
   TransferSize = ParseByteCount(line);

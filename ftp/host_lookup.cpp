@@ -1,7 +1,9 @@
 #include "ftp/host_lookup.h"
 
+#include <arpa/inet.h>
 #include <netdb.h>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -35,7 +37,30 @@ void Resolve(const std::string& name, int& error, in_addr_t& address) {
   if (found) freeaddrinfo(found);
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace
+
+std::optional<in_addr_t> DottedAddress(const std::string& text) {
+  std::uint32_t address = 0;
+  std::size_t at = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0 && (at >= text.size() || text[at++] != '.')) return std::nullopt;
+    const std::size_t start = at;
+    unsigned value = 0;
+    while (at < text.size() && at - start < 3 && IsDigit(text[at]))
+      value = value * 10 + static_cast<unsigned>(text[at++] - '0');
+    if (at == start || value > 255) return std::nullopt;
+    address = address << 8 | value;
+  }
+  if (at != text.size()) return std::nullopt;
+  return htonl(address);
+}
+
+bool HasControlCharacter(const std::string& name) {
+  return std::any_of(name.begin(), name.end(),
+                     [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+}
 
 THostLookup::THostLookup(platform::EventLoop& loop, const std::string& name, Completion done)
     : shared_(std::make_shared<Shared>()) {

@@ -4,11 +4,19 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/event_loop.h"
 
 namespace ftp {
+
+// The address (network byte order) of `text` when it is exactly four decimal
+// numbers from 0 to 255 joined by dots; nullopt for anything else.
+std::optional<in_addr_t> DottedAddress(const std::string& text);
+
+// Whether `name` holds a control character, which no host name has.
+bool HasControlCharacter(const std::string& name);
 
 // One IPv4 name lookup on a worker thread. Its completion is posted to the
 // loop and runs there; once the lookup object is destroyed, a completion that

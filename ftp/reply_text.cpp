@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "ftp/ftp_errors.h"
 
@@ -17,6 +18,13 @@ std::optional<std::int64_t> Digits(const std::string& text) {
   return std::stoll(text);
 }
 
+// `text` without the blanks at its ends.
+std::string WithoutBlanks(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
 }  // namespace
 
 std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t maxChars) {
@@ -25,6 +33,14 @@ std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t m
   while (end < limit && IsDigit(text[end])) ++end;
   if (end == 0) return std::nullopt;
   return Digits(text.substr(0, end)).value_or(0);
+}
+
+std::optional<int> ReplyCodeOf(const std::string& line) {
+  if (line.size() < 3 || line[0] < '1' || line[0] > '5' || !IsDigit(line[1]) || !IsDigit(line[2]))
+    return std::nullopt;
+  if (line.size() > 3 && std::string_view(" -\r\n").find(line[3]) == std::string_view::npos)
+    return std::nullopt;
+  return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
 }
 
 bool ContinuesReply(const std::string& line) {
@@ -61,8 +77,9 @@ std::int64_t ParseByteCount(const std::string& line) {
 int PassivePort(const std::string& reply) {
   const std::string sixth = Field(reply, ',', 6);
   const std::size_t close = sixth.find(')');
-  const auto high = Digits(Field(reply, ',', 5));
-  const auto low = close == std::string::npos ? std::nullopt : Digits(sixth.substr(0, close));
+  const auto high = Digits(WithoutBlanks(Field(reply, ',', 5)));
+  const auto low =
+      close == std::string::npos ? std::nullopt : Digits(WithoutBlanks(sixth.substr(0, close)));
   if (!high || !low || *high > 255 || *low > 255) throw Exception("Ungültige Antwort auf PASV");
   return static_cast<int>(*high * 256 + *low);
 }

@@ -11,6 +11,11 @@ namespace ftp {
 // Returns 0 when the run does not fit 64 bits.
 std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t maxChars);
 
+// RFC 959: a reply begins with a three-digit code whose first digit is 1 to
+// 5, followed by a blank, a "-" or the end of the line. The code of such a
+// line; nullopt for anything else (an empty line included).
+std::optional<int> ReplyCodeOf(const std::string& line);
+
 // Whether the reply whose line is `line` goes on: the line starts with a
 // blank or has "-" right after the code.
 bool ContinuesReply(const std::string& line);
@@ -24,7 +29,8 @@ std::string Field(const std::string& text, char delimiter, int n);
 std::int64_t ParseByteCount(const std::string& line);
 
 // The data port of a passive-mode reply ("227 ... (h1,h2,h3,h4,p1,p2)"): the
-// fifth field is the high byte, the sixth up to ")" the low byte. Raises
+// fifth field is the high byte, the sixth up to ")" the low byte; blanks
+// around the numbers do not count. Raises
 // ftp::Exception "Ungültige Antwort auf PASV" when they are missing or not numbers.
 int PassivePort(const std::string& reply);
 

@@ -149,13 +149,13 @@ void TSockSession::WaitPass(WaitOn what, Pumping pumping) {
   const short events = what == WaitOn::Readable ? POLLIN : what == WaitOn::Writable ? POLLOUT : 0;
   if (pumping == Pumping::EveryPass) {
     loop_.Wait(kWaitSlice, events ? socket_ : -1, events);
-    loop_.ProcessMessages();
-    lastPump_ = steady_clock::now();
+    Pump();
     return;
   }
   // Notifications of the data socket would wake the loop at every arrival;
   // the socket alone decides until messages are due.
-  const auto due = lastPump_ + kPumpInterval - steady_clock::now();
+  auto due = lastPump_ + kPumpInterval - steady_clock::now();
+  if (what == WaitOn::Delivery) due = std::min<steady_clock::duration>(due, 1ms);
   if (due > 0ms) {
     pollfd ready{socket_, events, 0};
     const auto timeout = duration_cast<milliseconds>(due + 999us).count();
@@ -166,26 +166,47 @@ void TSockSession::WaitPass(WaitOn what, Pumping pumping) {
 }
 
 void TSockSession::PumpIfDue() {
-  const auto now = std::chrono::steady_clock::now();
-  if (now - lastPump_ < kPumpInterval) return;
+  if (std::chrono::steady_clock::now() - lastPump_ >= kPumpInterval) Pump();
+}
+
+void TSockSession::Pump() {
   if (progressed_) {
     // Time-outs are idle times: data moved, so the countdown starts again.
     timer_.Restart();
     progressed_ = false;
   }
   loop_.ProcessMessages();
-  lastPump_ = now;
+  lastPump_ = std::chrono::steady_clock::now();
+}
+
+TSockSession::ReplyScope::ReplyScope(TSockSession& session, Patience patience)
+    : session_(session), opened_(!session.replyBounds_.IsOpen()) {
+  if (!opened_) return;
+  session_.replyBounds_.Open(session_.SlowBound());
+  session_.replyPatience_ = patience;
+}
+
+TSockSession::ReplyScope::~ReplyScope() {
+  if (opened_) session_.replyBounds_.Close();
+}
+
+std::optional<std::chrono::milliseconds> TSockSession::SlowBound() const {
+  using std::chrono::milliseconds;
+  if (SlowTimeOut > 0) return milliseconds(SlowTimeOut);
+  if (SlowTimeOut == 0 || TimeOut <= 0) return std::nullopt;
+  return std::max(milliseconds(TimeOut) * 6, milliseconds(std::chrono::seconds(30)));
 }
 
 void TSockSession::ResolveHost() {
   Status(8, "Auf Host zurückschreiben");
   const std::string& name = Proxy.empty() ? Host : Proxy;
-  in_addr dotted{};
-  if (inet_aton(name.c_str(), &dotted) != 0) {
-    peer_.sin_addr = dotted;
+  if (const auto dotted = DottedAddress(name)) {
+    peer_.sin_addr.s_addr = *dotted;
     return;
   }
   peer_.sin_addr.s_addr = 0;
+  // The resolver would read such a name as something else than it says.
+  if (HasControlCharacter(name)) throw ESockError("Ungültiger Hostname");
   StartTimer();
   EventArrived = false;
   lookup_ = std::make_unique<THostLookup>(
@@ -305,10 +326,12 @@ std::string TSockSession::ErrorMessage(int error) {
   return "Unbekannte Fehlernummer " + std::to_string(error);
 }
 
-void TSockSession::StartTimer() {
+void TSockSession::StartTimer() { StartTimer(TimeOut); }
+
+void TSockSession::StartTimer(int interval) {
   Status(8, "Zeitgeber An");
   TimedOut = false;
-  timer_.SetInterval(static_cast<unsigned>(std::max(TimeOut, 0)));
+  timer_.SetInterval(static_cast<unsigned>(std::max(interval, 0)));
   timer_.SetEnabled(true);
 }
 

@@ -7,16 +7,19 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_errors.h"
+#include "ftp/reply_bounds.h"
 #include "ftp/session_timer.h"
 #include "platform/event_loop.h"
 
 namespace ftp {
 
 class THostLookup;
+class MinimumRate;
 
 // A TCP session over one non-blocking IPv4 socket, driven from the UI thread.
 // Socket readiness, the host lookup's completion and the time-out timer arrive
@@ -43,7 +46,13 @@ class TSockSession {
   // Published properties.
   std::string Host;
   int Port = 0;
-  int TimeOut = 0;  // milliseconds; 0 = waits are unbounded
+  int TimeOut = 0;  // milliseconds without progress; 0 = waits are unbounded
+  // How long the session bears with a peer that is alive but slow, in
+  // milliseconds: a reply must be complete within it, a transfer must move
+  // at least 1,024 bytes in every such span, and the final reply of a
+  // transfer may take this long to come. -1: TimeOut x 6, at least 30 s
+  // (none when TimeOut is 0); 0: none.
+  int SlowTimeOut = -1;
   int ReportLevel = 0;
   TNotifyEvent OnDisconnect;
   TNotifyEvent OnConnect;
@@ -106,6 +115,8 @@ class TSockSession {
   void Writeln(const std::string& text);
   // The next line with its terminator; empty when the peer closed. Raises
   // EAbortError on cancel or time-out, ESockError for a line beyond 64 KiB.
+  // The line counts toward the bounds of the reply it belongs to (ReplyScope);
+  // outside one it is a reply of its own.
   std::string ReadLn();
   // `count` bytes (0: whatever is waiting, which may be nothing).
   std::string Read(std::uint16_t count);
@@ -113,8 +124,9 @@ class TSockSession {
   bool DataAvailable();
   // Drops whatever is waiting (up to 64 KiB); does not wait.
   void ClearInput();
-  // Fills the peer address from Proxy or Host; a dotted address needs no
-  // lookup. Raises ESockError when the lookup fails, times out or is cancelled.
+  // Fills the peer address from Proxy or Host; a dotted address (four decimal
+  // numbers 0 to 255) needs no lookup. Raises ESockError when the lookup
+  // fails, times out or is cancelled, or the name holds a control character.
   void ResolveHost();
   // Closes the socket and, unless destroying, opens a fresh one.
   void CloseSocket();
@@ -125,6 +137,8 @@ class TSockSession {
   std::string ErrorMessage(int error);
   // Arms the time-out with TimeOut; a running countdown continues.
   void StartTimer();
+  // The same with `interval` milliseconds (0: no time-out).
+  void StartTimer(int interval);
   void StopTimer();
   // The time-out: sets TimedOut and EventArrived, then Abort.
   void TimerFired();
@@ -140,9 +154,16 @@ class TSockSession {
   std::string LocalAddressText();
   // ",p1,p2" of the local port, as PORT writes it.
   std::string LocalPortText();
-  // Raises EAbortError "Socket-send abgebrochen" or "Zeitüberschreitung beim Senden der Datei".
+  // Raises EAbortError "Socket-send abgebrochen", "Zeitüberschreitung beim
+  // Senden der Datei" (TimeOut without progress) or "Übertragung zu langsam: ..."
+  // (below the minimum rate over SlowTimeOut).
   void SendFile(const std::string& file);
-  // Raises EAbortError "Socket-send abgebrochen" on cancel or when no data came for TimeOut.
+  // Waits until the peer has taken every byte sent (where the system tells;
+  // elsewhere it returns at once). Each byte taken is progress; raises like
+  // SendFile, and ESockError when the peer resets the connection meanwhile.
+  void AwaitDelivery();
+  // Raises EAbortError "Socket-send abgebrochen" on cancel or when no data
+  // came for TimeOut, "Übertragung zu langsam: ..." below the minimum rate.
   void CaptureFile(const std::string& file);
 
   // The address the session connected to or accepted from (network order).
@@ -152,11 +173,34 @@ class TSockSession {
   void KeepUnsentDataOnClose();
 
  protected:
-  // What a wait blocks on besides the loop's own notifications.
-  enum class WaitOn { Messages, Readable, Writable };
+  // What a wait blocks on besides the loop's own notifications. Nothing
+  // signals that the peer has taken the data sent (Delivery): such a wait
+  // looks again after a millisecond.
+  enum class WaitOn { Messages, Readable, Writable, Delivery };
   // How often a wait processes messages: after every pass, or (data loops,
   // which pass very often) only once the last processing is a few ms ago.
   enum class Pumping { EveryPass, WhenDue };
+  // How long a reply may keep the client waiting without a byte: TimeOut, or,
+  // for the final reply of a transfer (a receiving site may check a file
+  // before it confirms it), as long as the reply may take in all.
+  enum class Patience { TimeOut, SlowTimeOut };
+
+  // Opens the bounds of one reply for its lifetime, unless one is open
+  // already: every line read inside counts toward the same reply.
+  class ReplyScope {
+   public:
+    explicit ReplyScope(TSockSession& session, Patience patience = Patience::TimeOut);
+    ~ReplyScope();
+    ReplyScope(const ReplyScope&) = delete;
+    ReplyScope& operator=(const ReplyScope&) = delete;
+
+   private:
+    TSockSession& session_;
+    bool opened_;
+  };
+
+  // The span of SlowTimeOut as it applies; nullopt: no bound.
+  std::optional<std::chrono::milliseconds> SlowBound() const;
 
   // Keeps messages flowing until `done` holds.
   void WaitFor(const std::function<bool()>& done, WaitOn what = WaitOn::Messages);
@@ -166,6 +210,8 @@ class TSockSession {
   void WaitPass(WaitOn what, Pumping pumping = Pumping::EveryPass);
   // Processes messages if the last processing is a few milliseconds ago.
   void PumpIfDue();
+  // Processes messages; data that moved since the last time restarts the time-out.
+  void Pump();
 
   static void Notify(const TNotifyEvent& event, TSockSession& sender);
   // ReplyCode := the leading number of `reply` (first 10 characters), if it
@@ -182,9 +228,12 @@ class TSockSession {
   void OnLookupDone(int error, in_addr_t address);
   void ResolveWithRetry();
   void WaitForConnect();
-  // Whether SendAll reports each send as file progress (BytesSent, OnPacketSent).
-  enum class Progress { Quiet, Reported };
-  void SendAll(const char* bytes, std::size_t length, Progress progress);
+  // Sends all bytes. Without `rate` they are a command line; with it, file
+  // data: counted (BytesSent), reported (OnPacketSent) and held to the rate.
+  void SendAll(const char* bytes, std::size_t length, MinimumRate* rate);
+  // The bytes sent that the peer has taken; all of BytesSent where the
+  // system does not tell.
+  std::int64_t BytesTaken() const;
   int TakeAcceptedConnection();
   // Raises EAbortError with `timeoutText` after a time-out, else with
   // `cancelText` after a cancel, and clears Cancelled; returns otherwise.
@@ -205,6 +254,8 @@ class TSockSession {
   std::unique_ptr<THostLookup> lookup_;
   std::chrono::steady_clock::time_point lastPump_;
   bool progressed_ = false;  // data moved since the last pump
+  ReplyBounds replyBounds_;
+  Patience replyPatience_ = Patience::TimeOut;
 };
 
 }  // namespace ftp

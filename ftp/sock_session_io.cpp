@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "ftp/armed_timer.h"
+#include "ftp/minimum_rate.h"
 #include "ftp/reply_text.h"
 #include "ftp/sock_session.h"
 #include "platform/winsock_error.h"
@@ -27,20 +28,22 @@ void TSockSession::RaiseIfStopped(const char* cancelText, const char* timeoutTex
   throw EAbortError(cancelText);
 }
 
-void TSockSession::SendAll(const char* bytes, std::size_t length, Progress progress) {
+void TSockSession::SendAll(const char* bytes, std::size_t length, MinimumRate* rate) {
   std::size_t remaining = length;
   while (remaining > 0 && !Cancelled && !TimedOut) {
     const ssize_t sent = ::send(socket_, bytes + (length - remaining), remaining, MSG_NOSIGNAL);
     if (sent == 0) return;
     if (sent < 0) {
-      if (WouldBlock(errno))
-        WaitPass(WaitOn::Writable, Pumping::WhenDue);
-      else
+      if (!WouldBlock(errno)) {
         CheckError(10035);
+        continue;
+      }
+      if (rate) rate->Check(BytesTaken());
+      WaitPass(WaitOn::Writable, Pumping::WhenDue);
       continue;
     }
     remaining -= static_cast<std::size_t>(sent);
-    if (progress == Progress::Quiet) continue;
+    if (!rate) continue;
     BytesSent += sent;
     progressed_ = true;
     Notify(OnPacketSent, *this);
@@ -54,7 +57,7 @@ void TSockSession::SendBuffer(const char* bytes, std::size_t length) {
   if (!Cancelled) {
     if (length == 0) length = strnlen(bytes, kBufferSize);
     if (length >= kBufferSize) throw ESockError("Text zu lang für Socket-send");
-    SendAll(bytes, length, Progress::Quiet);
+    SendAll(bytes, length, nullptr);
   }
   RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung bei Socket-send");
 }
@@ -74,9 +77,11 @@ void TSockSession::Writeln(const std::string& text) {
 
 std::string TSockSession::ReadLn() {
   Status(8, "ReadLn");
-  ArmedTimer timer(*this);
+  const ReplyScope reply(*this);
+  ArmedTimer timer(*this, replyPatience_ == Patience::TimeOut ? TimeOut : 0);
   std::string line;
   while (!Cancelled && !TimedOut) {
+    replyBounds_.CheckTime();
     const std::size_t room = kBufferSize - line.size();
     if (room == 0) throw ESockError("Zeile zu lang bei Socket-readln");
     const ssize_t peeked = ::recv(socket_, buffer_.data(), room, MSG_PEEK);
@@ -97,9 +102,17 @@ std::string TSockSession::ReadLn() {
     const std::size_t take = lf != end ? static_cast<std::size_t>(lf - begin) + 1
                                        : static_cast<std::size_t>(peeked);
     const ssize_t got = ::recv(socket_, buffer_.data(), take, 0);
-    if (got > 0) line.append(buffer_.data(), static_cast<std::size_t>(got));
-    if (lf != end) return line;
-    timer_.Restart();
+    if (got > 0) {
+      line.append(buffer_.data(), static_cast<std::size_t>(got));
+      replyBounds_.CountBytes(static_cast<std::size_t>(got));
+      progressed_ = true;
+      // A server that floods the connection must not starve the window.
+      PumpIfDue();
+    }
+    if (lf != end) {
+      replyBounds_.CountLine();
+      return line;
+    }
   }
   RaiseIfStopped("Socket-readln abgebrochen", "Zeitüberschreitung beim Warten auf Antwort");
   return line;

@@ -1,13 +1,18 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#if __has_include(<linux/sockios.h>)
+#include <linux/sockios.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <vector>
 
 #include "ftp/armed_timer.h"
+#include "ftp/minimum_rate.h"
 #include "ftp/sock_session.h"
 #include "ftp/unique_fd.h"
 #include "platform/winsock_error.h"
@@ -34,6 +39,16 @@ void WriteAll(int file, const char* bytes, std::size_t length, const std::string
     bytes += written;
     length -= static_cast<std::size_t>(written);
   }
+}
+
+// The bytes sent on `socket` that the peer has not taken (acknowledged) yet;
+// nullopt where the system does not tell.
+std::optional<std::int64_t> UnsentBytes(int socket) {
+#ifdef SIOCOUTQ
+  int unsent = 0;
+  if (::ioctl(socket, SIOCOUTQ, &unsent) == 0) return unsent;
+#endif
+  return std::nullopt;
 }
 
 }  // namespace
@@ -131,6 +146,7 @@ void TSockSession::SendFile(const std::string& file) {
   const UniqueFd input(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (!input) RaiseFileError("Datei kann nicht geöffnet werden", file);
   ArmedTimer timer(*this);
+  MinimumRate rate(SlowBound());
   while (!Cancelled && !TimedOut) {
     const ssize_t chunk = ::read(input.get(), buffer_.data(), kBufferSize);
     if (chunk < 0) {
@@ -138,9 +154,31 @@ void TSockSession::SendFile(const std::string& file) {
       RaiseFileError("Datei kann nicht gelesen werden", file);
     }
     if (chunk == 0) break;
-    SendAll(buffer_.data(), static_cast<std::size_t>(chunk), Progress::Reported);
+    SendAll(buffer_.data(), static_cast<std::size_t>(chunk), &rate);
   }
   RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
+}
+
+std::int64_t TSockSession::BytesTaken() const {
+  return BytesSent - UnsentBytes(socket_).value_or(0);
+}
+
+void TSockSession::AwaitDelivery() {
+  Status(8, "Warten auf Abnahme der Daten");
+  ArmedTimer timer(*this);
+  MinimumRate rate(SlowBound());
+  std::int64_t unsent = UnsentBytes(socket_).value_or(0);
+  while (unsent > 0 && !Cancelled && !TimedOut && peerCloseError_ == 0) {
+    rate.Check(BytesSent - unsent);
+    WaitPass(WaitOn::Delivery, Pumping::WhenDue);
+    const std::int64_t left = UnsentBytes(socket_).value_or(0);
+    // The peer still takes data: it is slow, not gone.
+    if (left < unsent) progressed_ = true;
+    unsent = left;
+  }
+  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
+  // A reset before the peer took everything: the data did not arrive whole.
+  RaiseIfPeerReset();
 }
 
 void TSockSession::RaiseIfPeerReset() {
@@ -157,6 +195,7 @@ void TSockSession::CaptureFile(const std::string& file) {
   if (!output) RaiseFileError("Datei kann nicht angelegt werden", file);
   // Larger pieces than a reply line needs: fewer calls per megabyte.
   std::vector<char> chunk(kCaptureChunk);
+  MinimumRate rate(SlowBound());
   while (!Cancelled && !TimedOut) {
     const ssize_t got = ::recv(socket_, chunk.data(), chunk.size(), 0);
     if (got > 0) {
@@ -171,6 +210,7 @@ void TSockSession::CaptureFile(const std::string& file) {
     const int error = errno;
     LastError = platform::WinsockError(error);
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
+      rate.Check(BytesReceived);
       WaitPass(WaitOn::Readable, Pumping::WhenDue);
       continue;
     }

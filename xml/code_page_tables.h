@@ -8,7 +8,7 @@ namespace xml {
 using TCodePageHalf = std::array<char16_t, 128>;
 inline constexpr char16_t kUndefinedByte = 0xFFFF;
 
-// The table for encoding codes 4-18; null for any other code (ISO-8859-1 maps
+// The table for encoding codes 4-27; null for any other code (ISO-8859-1 maps
 // every byte to the unit of the same value and needs none).
 const TCodePageHalf* codePageUpperHalf(int encodingCode);
 

@@ -1,6 +1,6 @@
 #include "xml/doc_builder.h"
 
-#include <unordered_set>
+#include <vector>
 
 #include "xml/attribute_rules.h"
 #include "xml/char_classes.h"
@@ -16,26 +16,17 @@ namespace {
 // More attributes on one element than any real document has; the limit
 // keeps a small file from making the parser build without end.
 constexpr std::size_t kMaxAttributesPerElement = 65536;
-// Above this many attributes duplicates are found through a hash set.
-constexpr int kLinearLookupLimit = 16;
 
 // Puts the attributes the rules find into an element.
 class TElementAttributes : public TAttributeSink {
 public:
-  TElementAttributes(TDomDocument* document, TDomElement* element)
-      : document_(document), map_(element->attributes())
+  // The names of the entities the values refer to go to `references`.
+  TElementAttributes(TDomDocument* document, TDomElement* element, std::vector<const std::u16string*>& references)
+      : document_(document), map_(element->attributes()), references_(references)
   {
   }
 
-  bool hasAttribute(std::u16string_view name) const override
-  {
-    if (map_->length() <= kLinearLookupLimit)
-      return map_->find(name) >= 0;
-    if (names_.empty())
-      for (int i = 0; i < map_->length(); ++i)
-        names_.insert(map_->item(i)->nodeName());
-    return names_.count(name) != 0;
-  }
+  bool hasAttribute(std::u16string_view name) const override { return map_->lookup(name) != nullptr; }
   void addAttribute(std::u16string_view name, std::u16string_view value) override
   {
     TDomAttr* attribute = add(name);
@@ -45,7 +36,9 @@ public:
   void appendText(std::u16string_view text) override { open_->appendChild(document_->createTextNode(text)); }
   void appendEntityReference(std::u16string_view name) override
   {
-    open_->appendChild(document_->createEntityReference(name));
+    TDomNode* reference = document_->createEntityReference(name);
+    open_->appendChild(reference);
+    references_.push_back(&reference->nodeName());
   }
 
 private:
@@ -55,20 +48,27 @@ private:
       throw EParserMissingStartTagError("Invalid start tag error.");
     TDomAttr* attribute = document_->createNode<TDomAttr>(document_->internName(name));
     map_->append(attribute);
-    if (!names_.empty())
-      names_.insert(attribute->nodeName());
     return attribute;
   }
 
   TDomDocument* document_;
   TDomNamedNodeMap* map_;
   TDomAttr* open_ = nullptr;
-  mutable std::unordered_set<std::u16string_view> names_;
+  std::vector<const std::u16string*>& references_;
 };
 
 } // namespace
 
 TDomDocument* TDocBuilder::document() const { return current_->ownerDocument(); }
+
+TEntityReferenceChecks* TDocBuilder::entityChecks()
+{
+  if (reference_->nodeType() != DOCUMENT_NODE)
+    return nullptr;
+  if (!entityChecks_)
+    entityChecks_.emplace(*document());
+  return &*entityChecks_;
+}
 
 bool TDocBuilder::atDocumentLevel() const { return current_->nodeType() == DOCUMENT_NODE; }
 
@@ -115,6 +115,7 @@ void TDocBuilder::startDocument(TDomParser* sender, std::u16string_view formatNa
 {
   openText_ = nullptr;
   pendingText_.clear();
+  entityChecks_.reset();
   if (reference_ != nullptr) {
     if (reference_->nodeType() == DOCUMENT_NODE) {
       static_cast<TDomDocument*>(reference_)->clear();
@@ -184,10 +185,11 @@ void TDocBuilder::startElement(TDomParser*, const TLocator*, std::u16string_view
     throw EParserDoubleRootElementError("Double root element error.");
   TDomDocument* doc = document();
   TDomElement* element;
+  std::vector<const std::u16string*> references;
   try {
     element = doc->createNode<TDomElement>(doc->internName(name));
     if (!attributeText.empty()) {
-      TElementAttributes attributes(doc, element);
+      TElementAttributes attributes(doc, element, references);
       parseAttributes(attributeText, attributes);
     }
     current_->appendChild(element);
@@ -197,6 +199,10 @@ void TDocBuilder::startElement(TDomParser*, const TLocator*, std::u16string_view
     throw EParserMissingStartTagError("Invalid start tag error.");
   }
   current_ = element;
+  if (!references.empty())
+    if (TEntityReferenceChecks* checks = entityChecks())
+      for (const std::u16string* reference : references)
+        checks->inAttributeValue(*reference);
 }
 
 void TDocBuilder::endElement(TDomParser*, const TLocator*, std::u16string_view name)
@@ -254,6 +260,8 @@ void TDocBuilder::entityRef(TDomParser*, const TLocator*, std::u16string_view na
     throw EParserInvalidEntityNameError("Invalid entity name error.");
   }
   append<EParserInvalidEntityNameError>(reference, "Invalid entity name error.");
+  if (TEntityReferenceChecks* checks = entityChecks())
+    checks->inContent(reference->nodeName());
 }
 
 // [15] Comment ::= '<!--' ((Char - '-') | ('-' (Char - '-')))* '-->'

@@ -1,8 +1,10 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "xml/content_handler.h"
+#include "xml/entity_reference_checks.h"
 
 namespace xml {
 
@@ -49,11 +51,16 @@ private:
   // with `message` instead of the DOM's exception.
   template <class Error>
   void append(TDomNode* node, const char* message);
+  // The checks of entity references, for a whole document only: an
+  // entity's own replacement tree is judged where the entity is used. Made
+  // at the first reference, when the document type is complete.
+  TEntityReferenceChecks* entityChecks();
 
   TDomNode* reference_ = nullptr;
   TDomNode* current_ = nullptr;
   TDomText* openText_ = nullptr;
   std::u16string pendingText_;
+  std::optional<TEntityReferenceChecks> entityChecks_;
 };
 
 } // namespace xml

@@ -42,6 +42,7 @@ bool TDocReader::parse(TDomParser* sender, TInputSource& source, TReadMode mode)
   TTokenBuffer buffer;
   TLocator locator(source);
   sender_ = sender;
+  source_ = &source;
   buffer_ = &buffer;
   locator_ = &locator;
   state_ = TState::Neutral;
@@ -318,7 +319,13 @@ void TDocReader::xmlDeclarationToken(std::u16string_view text)
                (standalone < 0 || !attributes.items()[standalone].second.empty());
   if (!valid)
     throw EParserInvalidXmlDeclarationError("Invalid xml-declaration error.");
-  handler().xmlDeclaration(sender_, locator_, attributes.value(u"version"), attributes.value(u"encoding"),
+  std::u16string encodingName = attributes.value(u"encoding");
+  if (!encodingName.empty()) {
+    std::string problem = source_->declaredEncodingProblem(encodingName);
+    if (!problem.empty())
+      throw EParserInvalidXmlDeclarationError(problem);
+  }
+  handler().xmlDeclaration(sender_, locator_, attributes.value(u"version"), encodingName,
                            attributes.value(u"standalone"));
 }
 
@@ -393,8 +400,12 @@ void TDocReader::doctypeToken(std::u16string_view token)
     invalidDoctype();
   handler().doctypeDecl(sender_, locator_, name, externalId.publicId, externalId.systemId, internalSubset);
   if (sender_ != nullptr &&
-      (!internalSubset.empty() || !externalId.publicId.empty() || !externalId.systemId.empty()))
-    sender_->parseDocumentTypeSubsets(internalSubset, externalId.publicId, externalId.systemId);
+      (!internalSubset.empty() || !externalId.publicId.empty() || !externalId.systemId.empty())) {
+    TTextPosition subsetStart =
+        positionAfter(locator_->start(), token.substr(0, internalSubset.data() - token.data()));
+    sender_->parseDocumentTypeSubsets(internalSubset, externalId.publicId, externalId.systemId, locator_,
+                                      subsetStart);
+  }
 }
 
 } // namespace xml

@@ -79,14 +79,31 @@ public:
   std::u16string systemId() const { return externalId_.systemId(); }
   std::u16string notationName() const { return notationName_.str(); }
   bool isExternal() const { return !externalId_.empty(); }
+  // An unparsed entity: external, with a notation.
+  bool isUnparsed() const { return !notationName_.empty(); }
   // False when the replacement text did not parse as content.
   bool usable() const { return usable_; }
   void setUsable(bool usable) { usable_ = usable; }
+
+  // What the declaration found in the replacement text: a '<' (which no
+  // attribute value may reach), and an XML declaration that kept it from
+  // parsing.
+  bool hasLessThan() const { return hasLessThan_; }
+  void setHasLessThan(bool value) { hasLessThan_ = value; }
+  bool hasXmlDeclaration() const { return hasXmlDeclaration_; }
+  void setHasXmlDeclaration(bool value) { hasXmlDeclaration_ = value; }
+  // Declared in the internal subset itself, not in a parameter entity or the
+  // external subset (what a standalone document may rely on).
+  bool declaredInInternalSubset() const { return declaredInInternalSubset_; }
+  void setDeclaredInInternalSubset(bool value) { declaredInInternalSubset_ = value; }
 
 private:
   TDomExternalId externalId_;
   TCompactText notationName_;
   bool usable_ = true;
+  bool hasLessThan_ = false;
+  bool hasXmlDeclaration_ = false;
+  bool declaredInInternalSubset_ = false;
 };
 
 // A parameter entity; an internal one keeps its replacement text, and its
@@ -132,6 +149,8 @@ public:
   const std::u16string& name() const { return nodeName(); }
   std::u16string publicId() const { return externalId_.publicId(); }
   std::u16string systemId() const { return externalId_.systemId(); }
+  // Whether the declaration names an external subset (SYSTEM or PUBLIC).
+  bool hasExternalId() const { return !externalId_.empty(); }
   TDomInternalSubset* internalSubsetNode() const { return internalSubset_; }
   TDomExternalSubset* externalSubsetNode() const { return externalSubset_; }
   // The markup of the internal subset's declarations.

@@ -9,6 +9,11 @@
 
 namespace xml {
 
+namespace {
+// Up to this many entries a comparison with each is as fast as hashing.
+constexpr std::uint32_t kLinearLookupLimit = 8;
+} // namespace
+
 TDomNamedNodeMap::TDomNamedNodeMap(TDomDocument* ownerDocument, TDomElement* ownerElement,
                                    TDomNodeTypeSet acceptedTypes, bool namespaceMode)
     : ownerDocument_(ownerDocument), ownerElement_(ownerElement), acceptedTypes_(acceptedTypes),
@@ -21,20 +26,38 @@ TDomNode* TDomNamedNodeMap::item(int index) const
   return index >= 0 && static_cast<std::uint32_t>(index) < count_ ? items_[index] : nullptr;
 }
 
-int TDomNamedNodeMap::find(std::u16string_view name) const
+TDomNode* TDomNamedNodeMap::lookup(std::u16string_view name) const
 {
+  if (index_ != nullptr)
+    return index_->find(name);
   for (std::uint32_t i = 0; i < count_; ++i)
     if (items_[i]->nodeName() == name && acceptedTypes_.contains(items_[i]->nodeType()))
-      return static_cast<int>(i);
-  return -1;
+      return items_[i];
+  return nullptr;
+}
+
+int TDomNamedNodeMap::indexOf(const TDomNode* node) const
+{
+  const auto end = items_ + count_;
+  const auto it = std::find(items_, end, node);
+  return it == end ? -1 : static_cast<int>(it - items_);
+}
+
+void TDomNamedNodeMap::indexEntries()
+{
+  if (index_ == nullptr)
+    index_ = ownerDocument_->arena().make<TNameIndex>();
+  index_->clear();
+  for (std::uint32_t i = 0; i < count_; ++i)
+    if (acceptedTypes_.contains(items_[i]->nodeType()))
+      index_->insert(ownerDocument_->arena(), items_[i]);
 }
 
 TDomNode* TDomNamedNodeMap::getNamedItem(std::u16string_view name) const
 {
   if (namespaceMode_)
     throw ENamespaceError();
-  int index = find(name);
-  return index < 0 ? nullptr : items_[index];
+  return lookup(name);
 }
 
 void TDomNamedNodeMap::append(TDomNode* node)
@@ -50,6 +73,12 @@ void TDomNamedNodeMap::append(TDomNode* node)
   items_[count_++] = node;
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(node)->setOwnerElement(ownerElement_);
+  if (index_ != nullptr) {
+    if (acceptedTypes_.contains(node->nodeType()))
+      index_->insert(ownerDocument_->arena(), node);
+  } else if (count_ > kLinearLookupLimit) {
+    indexEntries();
+  }
 }
 
 void TDomNamedNodeMap::remove(std::uint32_t index)
@@ -59,6 +88,9 @@ void TDomNamedNodeMap::remove(std::uint32_t index)
   --count_;
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(node)->setOwnerElement(nullptr);
+  // A namesake further on may now be the first of its name.
+  if (index_ != nullptr)
+    indexEntries();
 }
 
 TDomNode* TDomNamedNodeMap::setNamedItem(TDomNode* node)
@@ -78,15 +110,16 @@ TDomNode* TDomNamedNodeMap::setNamedItem(TDomNode* node)
     if (user != nullptr)
       throw EInuseAttributeError();
   }
-  int index = find(node->nodeName());
-  if (index < 0) {
+  TDomNode* replaced = lookup(node->nodeName());
+  if (replaced == nullptr) {
     append(node);
     return nullptr;
   }
-  TDomNode* replaced = items_[index];
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(replaced)->setOwnerElement(nullptr);
-  items_[index] = node;
+  items_[indexOf(replaced)] = node;
+  if (index_ != nullptr)
+    index_->replace(replaced, node);
   if (ownerElement_ != nullptr)
     static_cast<TDomAttr*>(node)->setOwnerElement(ownerElement_);
   return replaced;
@@ -96,13 +129,12 @@ TDomNode* TDomNamedNodeMap::removeNamedItem(std::u16string_view name)
 {
   if (namespaceMode_)
     throw ENamespaceError();
-  int index = find(name);
-  if (index < 0)
+  TDomNode* node = lookup(name);
+  if (node == nullptr)
     throw ENotFoundError();
   if (ownerElement_ != nullptr && ownerElement_->isReadOnly())
     throw ENoModificationAllowedError();
-  TDomNode* node = items_[index];
-  remove(static_cast<std::uint32_t>(index));
+  remove(static_cast<std::uint32_t>(indexOf(node)));
   return node;
 }
 

@@ -4,6 +4,7 @@
 
 #include "xml/dom_node_list.h"
 #include "xml/dom_node_type.h"
+#include "xml/name_index.h"
 
 namespace xml {
 
@@ -11,7 +12,8 @@ class TDomDocument;
 class TDomElement;
 
 // Nodes looked up by name: an element's attributes, a document type's
-// entities and notations. Entries keep the order in which they were added.
+// entities and notations. Entries keep the order in which they were added;
+// past a handful of entries a hash index finds them by name.
 class TDomNamedNodeMap final : public TDomNodeList {
 public:
   TDomNamedNodeMap(TDomDocument* ownerDocument, TDomElement* ownerElement, TDomNodeTypeSet acceptedTypes,
@@ -36,8 +38,8 @@ public:
   TDomElement* ownerElement() const { return ownerElement_; }
   bool namespaceMode() const { return namespaceMode_; }
 
-  // Position of the entry named `name`, or -1; no namespace check.
-  int find(std::u16string_view name) const;
+  // The first entry named `name`, or null; no namespace check.
+  TDomNode* lookup(std::u16string_view name) const;
   // Appends without looking for a namesake; the caller has checked.
   void append(TDomNode* node);
   // For a map whose document type moves to another document.
@@ -45,12 +47,17 @@ public:
 
 private:
   void remove(std::uint32_t index);
+  int indexOf(const TDomNode* node) const;
+  // Indexes the entries once there are too many to compare one by one.
+  void indexEntries();
 
   TDomDocument* ownerDocument_;
   TDomElement* ownerElement_;
   TDomNode** items_ = nullptr;
   std::uint32_t count_ = 0;
   std::uint32_t capacity_ = 0;
+  // Made in the arena once the map outgrows comparing names one by one.
+  TNameIndex* index_ = nullptr;
   TDomNodeTypeSet acceptedTypes_;
   bool namespaceMode_;
 };

@@ -7,7 +7,9 @@
 #include "xml/dom_document.h"
 #include "xml/dom_document_type.h"
 #include "xml/dom_implementation.h"
+#include "xml/entity_reference_checks.h"
 #include "xml/input_source.h"
+#include "xml/locator.h"
 #include "xml/memory_stream.h"
 #include "xml/stream_exceptions.h"
 #include "xml/text_conversion.h"
@@ -96,7 +98,8 @@ TDomDocument* TDomParser::parseWideStringList(const std::vector<std::u16string>*
       bytes.emplace_back(reinterpret_cast<const char*>((*pieces)[i].data()), (*pieces)[i].size() * sizeof(char16_t));
     TMemoryStream stream(std::move(bytes));
     errorHandler_.clearErrors();
-    parseStreamInto(&stream, std::u16string(), nullptr, std::u16string());
+    TInputSource source(&stream, std::u16string(), std::u16string(), TDeclaredEncoding::Ignored);
+    parseSourceInto(source, nullptr);
   });
 }
 
@@ -128,6 +131,11 @@ void TDomParser::parseStreamInto(std::istream* stream, const std::u16string& pub
                                  const std::u16string& systemId)
 {
   TInputSource source(stream, publicId, systemId);
+  parseSourceInto(source, node);
+}
+
+void TDomParser::parseSourceInto(TInputSource& source, TDomNode* node)
+{
   TDomNode* saved = documentBuilder_.referenceNode();
   documentBuilder_.setReferenceNode(node);
   bool parsed;
@@ -167,11 +175,11 @@ void TDomParser::parseWideStringInto(std::u16string_view text, TDomNode* node, c
                                      const std::u16string& systemId)
 {
   TMemoryStream stream(wideTextPieces(text));
-  parseStreamInto(&stream, publicId, node, systemId);
+  TInputSource source(&stream, publicId, systemId, TDeclaredEncoding::Ignored);
+  parseSourceInto(source, node);
 }
 
-void TDomParser::parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDocumentType* doctype,
-                                 const std::u16string& publicId, const std::u16string& systemId)
+void TDomParser::parseSubsetInto(TSubsetKind kind, TInputSource& source, TDomDocumentType* doctype)
 {
   if (doctype == nullptr)
     return;
@@ -182,7 +190,6 @@ void TDomParser::parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDoc
   TDtdContext context;
   context.doctype = doctype;
   context.errorHandler = activeErrorHandler_;
-  TInputSource source(stream, publicId, systemId);
   TDomNode* saved = builder.referenceNode();
   builder.setReferenceNode(node);
   builder.setContext(&context);
@@ -198,6 +205,20 @@ void TDomParser::parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDoc
   builder.setContext(nullptr);
   if (!parsed)
     throw EParserException("Parser error.");
+}
+
+void TDomParser::parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDocumentType* doctype,
+                                 const std::u16string& publicId, const std::u16string& systemId)
+{
+  TInputSource source(stream, publicId, systemId);
+  parseSubsetInto(kind, source, doctype);
+}
+
+void TDomParser::parseSubsetInto(TSubsetKind kind, std::u16string_view text, TDomDocumentType* doctype)
+{
+  TMemoryStream stream(wideTextPieces(text));
+  TInputSource source(&stream, u"", u"", TDeclaredEncoding::Ignored);
+  parseSubsetInto(kind, source, doctype);
 }
 
 void TDomParser::parseInternalSubsetStreamInto(std::istream* stream, TDomDocumentType* doctype,
@@ -226,8 +247,7 @@ void TDomParser::parseInternalSubsetStringInto(const std::string& text, TDomDocu
 
 void TDomParser::parseInternalSubsetWideStringInto(std::u16string_view text, TDomDocumentType* doctype)
 {
-  TMemoryStream stream(wideTextPieces(text));
-  parseSubsetInto(TSubsetKind::Internal, &stream, doctype, u"", u"");
+  parseSubsetInto(TSubsetKind::Internal, text, doctype);
 }
 
 void TDomParser::parseExternalSubsetStreamInto(std::istream* stream, TDomDocumentType* doctype,
@@ -256,27 +276,35 @@ void TDomParser::parseExternalSubsetStringInto(const std::string& text, TDomDocu
 
 void TDomParser::parseExternalSubsetWideStringInto(std::u16string_view text, TDomDocumentType* doctype)
 {
-  TMemoryStream stream(wideTextPieces(text));
-  parseSubsetInto(TSubsetKind::External, &stream, doctype, u"", u"");
+  parseSubsetInto(TSubsetKind::External, text, doctype);
 }
 
 void TDomParser::parseDocumentTypeSubsets(std::u16string_view internalSubset, const std::u16string& publicId,
-                                          const std::u16string& systemId)
+                                          const std::u16string& systemId, const TLocator* documentLocator,
+                                          TTextPosition internalSubsetStart)
 {
   TDomNode* reference = documentBuilder_.referenceNode();
   TDomDocumentType* doctype = reference != nullptr ? reference->ownerDocument()->doctype() : nullptr;
   if (doctype == nullptr)
     return;
-  if (!internalSubset.empty())
-    parseInternalSubsetWideStringInto(internalSubset, doctype);
-  if ((publicId.empty() && systemId.empty()) || !onExternalSubset_)
-    return;
-  std::u16string externalSubset;
-  onExternalSubset_(this, publicId, systemId, externalSubset);
-  if (!externalSubset.empty()) {
-    TMemoryStream stream(wideTextPieces(externalSubset));
-    parseSubsetInto(TSubsetKind::External, &stream, doctype, publicId, systemId);
+  if (!internalSubset.empty()) {
+    TMemoryStream stream(wideTextPieces(internalSubset));
+    TInputSource source(&stream, documentLocator != nullptr ? documentLocator->publicId() : std::u16string(),
+                        documentLocator != nullptr ? documentLocator->systemId() : std::u16string(),
+                        TDeclaredEncoding::Ignored);
+    source.setOrigin(internalSubsetStart);
+    parseSubsetInto(TSubsetKind::Internal, source, doctype);
   }
+  if ((!publicId.empty() || !systemId.empty()) && onExternalSubset_) {
+    std::u16string externalSubset;
+    onExternalSubset_(this, publicId, systemId, externalSubset);
+    if (!externalSubset.empty()) {
+      TMemoryStream stream(wideTextPieces(externalSubset));
+      TInputSource source(&stream, publicId, systemId, TDeclaredEncoding::Ignored);
+      parseSubsetInto(TSubsetKind::External, source, doctype);
+    }
+  }
+  TEntityReferenceChecks(*doctype->ownerDocument()).inAttributeDefaults();
 }
 
 } // namespace xml

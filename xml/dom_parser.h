@@ -8,6 +8,7 @@
 
 #include "xml/doc_builder.h"
 #include "xml/doc_reader.h"
+#include "xml/input_source.h"
 #include "xml/parser_error.h"
 #include "xml/subset_builder.h"
 #include "xml/subset_reader.h"
@@ -18,6 +19,7 @@ class TDomDocument;
 class TDomDocumentType;
 class TDomImplementation;
 class TDomNode;
+class TLocator;
 
 // Asked for the text of an external subset named by a document type
 // declaration; leaving `extSubset` empty skips it.
@@ -98,9 +100,12 @@ public:
 
   // Called back by the document reader for a document type declaration:
   // reads the internal subset, and the external one if OnExternalSubset
-  // supplies it, into the document's document type.
+  // supplies it, into the document's document type. Errors in the internal
+  // subset report the identifiers of `documentLocator`'s document and their
+  // place in it, the subset's first unit standing at `internalSubsetStart`.
   void parseDocumentTypeSubsets(std::u16string_view internalSubset, const std::u16string& publicId,
-                                const std::u16string& systemId);
+                                const std::u16string& systemId, const TLocator* documentLocator = nullptr,
+                                TTextPosition internalSubsetStart = {});
 
 private:
   enum class TSubsetKind { Internal, External };
@@ -109,8 +114,13 @@ private:
   // list, and no new document left behind on failure.
   template <class Parse>
   TDomDocument* parseDocument(bool inputGiven, const char* missingInput, Parse&& parse);
+  void parseSourceInto(TInputSource& source, TDomNode* node);
+  void parseSubsetInto(TSubsetKind kind, TInputSource& source, TDomDocumentType* doctype);
+  // The same for bytes (their declaration decides the encoding) and for
+  // UTF-16 text.
   void parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDocumentType* doctype,
                        const std::u16string& publicId, const std::u16string& systemId);
+  void parseSubsetInto(TSubsetKind kind, std::u16string_view text, TDomDocumentType* doctype);
 
   TDomDocument* documentSlot_ = nullptr;
   TDomImplementation* domImpl_;

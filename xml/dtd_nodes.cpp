@@ -1,5 +1,7 @@
 #include "xml/dtd_nodes.h"
 
+#include "xml/dom_document.h"
+
 namespace xml {
 
 void TDomEntityDeclaration::writeMarkupStart(std::u16string& out) const
@@ -78,12 +80,13 @@ void TDomElementParticle::writeMarkupEnd(std::u16string& out) const
     out += occurrence();
 }
 
-TDomNode* TDomAttrList::findDefinition(std::u16string_view name) const
+bool TDomAttrList::addDefinition(TDomAttrDefinition* definition)
 {
-  for (TDomNode* definition = firstChild(); definition != nullptr; definition = definition->nextSibling())
-    if (definition->nodeName() == name)
-      return definition;
-  return nullptr;
+  if (findDefinition(definition->nodeName()) != nullptr)
+    return false;
+  appendChild(definition);
+  definitions_.insert(ownerDocument()->arena(), definition);
+  return true;
 }
 
 void TDomAttrList::writeMarkupStart(std::u16string& out) const

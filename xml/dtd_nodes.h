@@ -5,6 +5,7 @@
 #include "xml/compact_text.h"
 #include "xml/dom_document_type.h"
 #include "xml/dom_node.h"
+#include "xml/name_index.h"
 
 // The declaration nodes below a document type's subsets. They record what
 // the declarations say and write it back as markup; nothing validates
@@ -135,6 +136,8 @@ protected:
   void writeMarkupEnd(std::u16string& out) const override;
 };
 
+class TDomAttrDefinition;
+
 // <!ATTLIST element ...>; its children are the definitions.
 class TDomAttrList : public TDomNode {
 public:
@@ -142,12 +145,18 @@ public:
       : TDomNode(owner, ATTRIBUTE_LIST_NODE, elementName)
   {
   }
-  // The definition named `name`, or null.
-  TDomNode* findDefinition(std::u16string_view name) const;
+  // The definition named `name` that addDefinition took, or null.
+  TDomNode* findDefinition(std::u16string_view name) const { return definitions_.find(name); }
+  // Appends the definition unless one of the same name is there already
+  // (the first is binding); false then, and the list is unchanged.
+  bool addDefinition(TDomAttrDefinition* definition);
 
 protected:
   void writeMarkupStart(std::u16string& out) const override;
   void writeMarkupEnd(std::u16string& out) const override;
+
+private:
+  TNameIndex definitions_;
 };
 
 // One attribute definition: name, type ("CDATA", "ID", ..., "NOTATION", or

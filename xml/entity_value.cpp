@@ -13,20 +13,7 @@ namespace xml {
 
 namespace {
 
-const char16_t* predefinedEntityValue(std::u16string_view name)
-{
-  if (name == u"lt")
-    return u"<";
-  if (name == u"gt")
-    return u">";
-  if (name == u"amp")
-    return u"&";
-  if (name == u"apos")
-    return u"'";
-  if (name == u"quot")
-    return u"\"";
-  return nullptr;
-}
+constexpr const char* kLimitMessage = "Entity expansion limit error.";
 
 const TDomEntity* findEntity(const TDomDocument& document, std::u16string_view name)
 {
@@ -54,6 +41,7 @@ public:
         continue;
       }
       top.next = node->nextSibling();
+      countVisit();
       if (node->nodeType() == TEXT_NODE)
         static_cast<const TDomText*>(node)->appendDataTo(out_);
       else if (node->nodeType() == ENTITY_REFERENCE_NODE)
@@ -61,7 +49,7 @@ public:
       else
         throw EInvalidEntityReferenceError();
       if (out_.size() > kMaxExpandedValueUnits)
-        throw EInvalidEntityReferenceError();
+        throw EInvalidEntityReferenceError(kLimitMessage);
     }
   }
 
@@ -71,8 +59,15 @@ private:
     const TDomNode* next;
   };
 
+  void countVisit()
+  {
+    if (++visited_ > kMaxExpandedValueNodes)
+      throw EInvalidEntityReferenceError(kLimitMessage);
+  }
+
   void enter(std::u16string_view name)
   {
+    countVisit();
     const TDomEntity* entity = findEntity(document_, name);
     if (entity == nullptr) {
       const char16_t* predefined = predefinedEntityValue(name);
@@ -92,9 +87,25 @@ private:
   std::u16string& out_;
   std::vector<TFrame> stack_;
   std::unordered_set<const TDomEntity*> active_;
+  std::size_t visited_ = 0;
 };
 
 } // namespace
+
+const char16_t* predefinedEntityValue(std::u16string_view name)
+{
+  if (name == u"lt")
+    return u"<";
+  if (name == u"gt")
+    return u">";
+  if (name == u"amp")
+    return u"&";
+  if (name == u"apos")
+    return u"'";
+  if (name == u"quot")
+    return u"\"";
+  return nullptr;
+}
 
 void appendEntityValue(const TDomDocument& document, std::u16string_view name, std::u16string& out)
 {

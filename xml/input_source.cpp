@@ -27,23 +27,87 @@ struct TEncodingName {
   TEncoding encoding;
 };
 
-constexpr std::array<TEncodingName, 30> kEncodingNames = {{
-    {u"ISO-8859-1", TEncoding::Iso8859_1},        {u"Latin-1", TEncoding::Iso8859_1},
-    {u"ISO-8859-2", TEncoding::Iso8859_2},        {u"Latin-2", TEncoding::Iso8859_2},
-    {u"ISO-8859-3", TEncoding::Iso8859_3},        {u"Latin-3", TEncoding::Iso8859_3},
-    {u"ISO-8859-4", TEncoding::Iso8859_4},        {u"Latin-4", TEncoding::Iso8859_4},
-    {u"ISO-8859-5", TEncoding::Iso8859_5},        {u"Cyrillic", TEncoding::Iso8859_5},
-    {u"ISO-8859-6", TEncoding::Iso8859_6},        {u"Arabic", TEncoding::Iso8859_6},
-    {u"ISO-8859-7", TEncoding::Iso8859_7},        {u"Greek", TEncoding::Iso8859_7},
-    {u"ISO-8859-8", TEncoding::Iso8859_8},        {u"Hebrew", TEncoding::Iso8859_8},
-    {u"ISO-8859-9", TEncoding::Iso8859_9},        {u"Latin-5", TEncoding::Iso8859_9},
-    {u"ISO-8859-10", TEncoding::Iso8859_10},      {u"Latin-6", TEncoding::Iso8859_10},
-    {u"ISO-8859-13", TEncoding::Iso8859_13},      {u"Latin-7", TEncoding::Iso8859_13},
-    {u"ISO-8859-14", TEncoding::Iso8859_14},      {u"Latin-8", TEncoding::Iso8859_14},
-    {u"ISO-8859-15", TEncoding::Iso8859_15},      {u"Latin-9", TEncoding::Iso8859_15},
-    {u"KOI8-R", TEncoding::Koi8R},                {u"cp10000_MacRoman", TEncoding::MacRoman},
-    {u"Windows-1251", TEncoding::Windows1251},    {u"cp1251", TEncoding::Windows1251},
-}};
+// The names of the table of supported encodings, with the aliases IANA
+// registers and a few more in common use.
+constexpr TEncodingName kEncodingNames[] = {
+    {u"UTF-8", TEncoding::Utf8},
+    {u"UTF8", TEncoding::Utf8},
+    {u"UTF-16", TEncoding::Utf16LE},
+    {u"UTF16", TEncoding::Utf16LE},
+    {u"UTF-16LE", TEncoding::Utf16LE},
+    {u"UTF-16BE", TEncoding::Utf16BE},
+    {u"US-ASCII", TEncoding::UsAscii},
+    {u"ASCII", TEncoding::UsAscii},
+    {u"ANSI_X3.4-1968", TEncoding::UsAscii},
+    {u"ISO646-US", TEncoding::UsAscii},
+    {u"ISO-8859-1", TEncoding::Iso8859_1},
+    {u"ISO_8859-1", TEncoding::Iso8859_1},
+    {u"Latin-1", TEncoding::Iso8859_1},
+    {u"latin1", TEncoding::Iso8859_1},
+    {u"ISO-8859-2", TEncoding::Iso8859_2},
+    {u"ISO_8859-2", TEncoding::Iso8859_2},
+    {u"Latin-2", TEncoding::Iso8859_2},
+    {u"latin2", TEncoding::Iso8859_2},
+    {u"ISO-8859-3", TEncoding::Iso8859_3},
+    {u"ISO_8859-3", TEncoding::Iso8859_3},
+    {u"Latin-3", TEncoding::Iso8859_3},
+    {u"latin3", TEncoding::Iso8859_3},
+    {u"ISO-8859-4", TEncoding::Iso8859_4},
+    {u"ISO_8859-4", TEncoding::Iso8859_4},
+    {u"Latin-4", TEncoding::Iso8859_4},
+    {u"latin4", TEncoding::Iso8859_4},
+    {u"ISO-8859-5", TEncoding::Iso8859_5},
+    {u"ISO_8859-5", TEncoding::Iso8859_5},
+    {u"Cyrillic", TEncoding::Iso8859_5},
+    {u"ISO-8859-6", TEncoding::Iso8859_6},
+    {u"ISO_8859-6", TEncoding::Iso8859_6},
+    {u"Arabic", TEncoding::Iso8859_6},
+    {u"ISO-8859-7", TEncoding::Iso8859_7},
+    {u"ISO_8859-7", TEncoding::Iso8859_7},
+    {u"Greek", TEncoding::Iso8859_7},
+    {u"ISO-8859-8", TEncoding::Iso8859_8},
+    {u"ISO_8859-8", TEncoding::Iso8859_8},
+    {u"Hebrew", TEncoding::Iso8859_8},
+    {u"ISO-8859-9", TEncoding::Iso8859_9},
+    {u"ISO_8859-9", TEncoding::Iso8859_9},
+    {u"Latin-5", TEncoding::Iso8859_9},
+    {u"latin5", TEncoding::Iso8859_9},
+    {u"ISO-8859-10", TEncoding::Iso8859_10},
+    {u"Latin-6", TEncoding::Iso8859_10},
+    {u"latin6", TEncoding::Iso8859_10},
+    {u"ISO-8859-13", TEncoding::Iso8859_13},
+    {u"Latin-7", TEncoding::Iso8859_13},
+    {u"ISO-8859-14", TEncoding::Iso8859_14},
+    {u"ISO_8859-14", TEncoding::Iso8859_14},
+    {u"Latin-8", TEncoding::Iso8859_14},
+    {u"latin8", TEncoding::Iso8859_14},
+    {u"ISO-8859-15", TEncoding::Iso8859_15},
+    {u"ISO_8859-15", TEncoding::Iso8859_15},
+    {u"Latin-9", TEncoding::Iso8859_15},
+    {u"KOI8-R", TEncoding::Koi8R},
+    {u"cp10000_MacRoman", TEncoding::MacRoman},
+    {u"macintosh", TEncoding::MacRoman},
+    {u"windows-1250", TEncoding::Windows1250},
+    {u"cp1250", TEncoding::Windows1250},
+    {u"windows-1251", TEncoding::Windows1251},
+    {u"cp1251", TEncoding::Windows1251},
+    {u"windows-1252", TEncoding::Windows1252},
+    {u"cp1252", TEncoding::Windows1252},
+    {u"windows-1253", TEncoding::Windows1253},
+    {u"cp1253", TEncoding::Windows1253},
+    {u"windows-1254", TEncoding::Windows1254},
+    {u"cp1254", TEncoding::Windows1254},
+    {u"windows-1255", TEncoding::Windows1255},
+    {u"cp1255", TEncoding::Windows1255},
+    {u"windows-1256", TEncoding::Windows1256},
+    {u"cp1256", TEncoding::Windows1256},
+    {u"windows-1257", TEncoding::Windows1257},
+    {u"cp1257", TEncoding::Windows1257},
+    {u"windows-1258", TEncoding::Windows1258},
+    {u"cp1258", TEncoding::Windows1258},
+};
+
+bool isUtf16(TEncoding encoding) { return encoding == TEncoding::Utf16LE || encoding == TEncoding::Utf16BE; }
 
 char16_t asciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c; }
 
@@ -62,23 +126,32 @@ const char* codePageErrorName(TEncoding encoding)
   case TEncoding::Iso8859_7: return "ISO-8859-7";
   case TEncoding::Iso8859_8: return "ISO-8859-8";
   case TEncoding::MacRoman: return "cp10000_MacRoman";
+  case TEncoding::Windows1250: return "cp1250";
   case TEncoding::Windows1251: return "cp1251";
+  case TEncoding::Windows1252: return "cp1252";
+  case TEncoding::Windows1253: return "cp1253";
+  case TEncoding::Windows1254: return "cp1254";
+  case TEncoding::Windows1255: return "cp1255";
+  case TEncoding::Windows1257: return "cp1257";
+  case TEncoding::Windows1258: return "cp1258";
+  case TEncoding::UsAscii: return "US-ASCII";
   default: return "single-byte";
   }
 }
 
 } // namespace
 
-TEncoding encodingFromName(std::u16string_view name)
+std::optional<TEncoding> encodingFromName(std::u16string_view name)
 {
   for (const TEncodingName& entry : kEncodingNames)
     if (equalsIgnoringAsciiCase(entry.name, name))
       return entry.encoding;
-  return TEncoding::Utf8;
+  return std::nullopt;
 }
 
-TInputSource::TInputSource(std::istream* stream, std::u16string publicId, std::u16string systemId)
-    : stream_(stream), publicId_(std::move(publicId)), systemId_(std::move(systemId))
+TInputSource::TInputSource(std::istream* stream, std::u16string publicId, std::u16string systemId,
+                           TDeclaredEncoding declared)
+    : stream_(stream), publicId_(std::move(publicId)), systemId_(std::move(systemId)), declared_(declared)
 {
   if (stream_ == nullptr)
     throw EStreamError("Stream not specified.");
@@ -146,11 +219,30 @@ void TInputSource::detectEncoding()
     try {
       TPseudoAttributes attributes;
       parseAttributes(fromLatin1(std::string_view(begin, question - begin)), attributes);
-      encoding_ = encodingFromName(attributes.value(u"encoding"));
+      // Bytes that spell "<?xml" are no UTF-16: a document that says so is
+      // read as UTF-8 far enough for the reader to reject its declaration.
+      std::optional<TEncoding> named = encodingFromName(attributes.value(u"encoding"));
+      if (named && !isUtf16(*named))
+        encoding_ = *named;
     } catch (const std::exception&) {
       encoding_ = TEncoding::Utf8;
     }
   }
+}
+
+std::string TInputSource::declaredEncodingProblem(std::u16string_view name) const
+{
+  if (declared_ == TDeclaredEncoding::Ignored)
+    return {};
+  std::optional<TEncoding> named = encodingFromName(name);
+  if (!named)
+    return "Unknown encoding \"" + toUtf8(name) + "\" error.";
+  // Without a mark the declaration chose the decoder; a mark was read first
+  // and the declaration must agree with it.
+  bool markedUtf8 = bodyStart_ != 0 && encoding_ == TEncoding::Utf8;
+  if (isUtf16(*named) != isUtf16(encoding_) || (markedUtf8 && *named != TEncoding::Utf8))
+    return "Encoding \"" + toUtf8(name) + "\" does not match the document error.";
+  return {};
 }
 
 // Skips processing instructions and comments up to the document type

@@ -3,6 +3,7 @@
 #include <exception>
 #include <istream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,11 +32,33 @@ enum class TEncoding : std::uint8_t {
   Koi8R = 16,
   MacRoman = 17,
   Windows1251 = 18,
+  Windows1250 = 19,
+  Windows1252 = 20,
+  Windows1253 = 21,
+  Windows1254 = 22,
+  Windows1255 = 23,
+  Windows1256 = 24,
+  Windows1257 = 25,
+  Windows1258 = 26,
+  UsAscii = 27,
 };
 
 // The encoding named in an encoding declaration (compared without regard to
-// ASCII case); UTF-8 for every name the table does not hold.
-TEncoding encodingFromName(std::u16string_view name);
+// ASCII case); empty for a name we cannot read. The UTF-16 names give the
+// byte order they name, plain "UTF-16" little-endian (its byte-order mark
+// decides).
+std::optional<TEncoding> encodingFromName(std::u16string_view name);
+
+// Whether an encoding declaration decides how the bytes are read: it does
+// for bytes; text that is UTF-16 already (a wide string) has been decoded,
+// so its declaration names nothing.
+enum class TDeclaredEncoding { Binding, Ignored };
+
+// A line and a column, both counted from 1.
+struct TTextPosition {
+  std::uint32_t line = 1;
+  std::uint32_t column = 1;
+};
 
 // Turns a byte stream into UTF-16 code units with CR LF and lone CR
 // delivered as LF. The stream must be seekable; it is not owned.
@@ -43,7 +66,8 @@ class TInputSource {
 public:
   // Raises EStreamError "Stream not specified." for a null stream. Detects
   // the encoding, pre-scans the format name and starts at the first unit.
-  TInputSource(std::istream* stream, std::u16string publicId, std::u16string systemId);
+  TInputSource(std::istream* stream, std::u16string publicId, std::u16string systemId,
+               TDeclaredEncoding declared = TDeclaredEncoding::Binding);
 
   // The next unit; false at the end of the stream. Raises EConvertError for
   // bytes that do not decode and EReadError when the stream fails.
@@ -55,8 +79,16 @@ public:
   void reset();
 
   TEncoding encoding() const { return encoding_; }
+  // Why the encoding declared in the XML declaration cannot be how the
+  // bytes are read: a name we do not know, or one the byte-order mark
+  // contradicts. Empty when it can.
+  std::string declaredEncodingProblem(std::u16string_view name) const;
   const std::u16string& publicId() const { return publicId_; }
   const std::u16string& systemId() const { return systemId_; }
+  // Where the first unit stands in the document the identifiers name: a
+  // text cut out of a document (its internal subset) starts further on.
+  TTextPosition origin() const { return origin_; }
+  void setOrigin(TTextPosition origin) { origin_ = origin; }
   // The name after "<!DOCTYPE" or of the first start tag; empty when it is
   // not a Name or when none is found.
   const std::u16string& formatName() const { return formatName_; }
@@ -79,7 +111,9 @@ private:
   std::istream* stream_;
   std::u16string publicId_;
   std::u16string systemId_;
+  TTextPosition origin_;
   TEncoding encoding_ = TEncoding::Utf8;
+  TDeclaredEncoding declared_;
   std::u16string formatName_;
 
   std::vector<char> raw_;

@@ -2,11 +2,19 @@
 
 #include <algorithm>
 
-#include "xml/input_source.h"
-
 namespace xml {
 
-TLocator::TLocator(const TInputSource& source) : source_(source) {}
+TLocator::TLocator(const TInputSource& source) : source_(source)
+{
+  // Elsewhere than at the very start, count on from the unit before the
+  // origin; at the start keep line 0 until a unit is read.
+  TTextPosition origin = source.origin();
+  if (origin.line != 1 || origin.column != 1) {
+    line_ = origin.line;
+    column_ = origin.column - 1;
+    lastWasLf_ = false;
+  }
+}
 
 const std::u16string& TLocator::publicId() const { return source_.publicId(); }
 
@@ -32,6 +40,19 @@ void TLocator::advance(std::u16string_view run)
     lastWasLf_ = lineFeed != end;
     p = stepEnd;
   }
+}
+
+TTextPosition positionAfter(TTextPosition start, std::u16string_view text)
+{
+  for (char16_t unit : text) {
+    if (unit == u'\n') {
+      ++start.line;
+      start.column = 1;
+    } else {
+      ++start.column;
+    }
+  }
+  return start;
 }
 
 } // namespace xml

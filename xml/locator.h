@@ -3,14 +3,15 @@
 #include <string>
 #include <string_view>
 
-namespace xml {
+#include "xml/input_source.h"
 
-class TInputSource;
+namespace xml {
 
 // Counts lines and columns (both from 1) of the units a reader accepts, and
 // where the current token started.
 class TLocator {
 public:
+  // The first unit is at the source's origin.
   explicit TLocator(const TInputSource& source);
 
   const std::u16string& publicId() const;
@@ -45,6 +46,9 @@ public:
     startColumn_ = column_;
   }
 
+  // Where the current token started.
+  TTextPosition start() const { return {startLine_, startColumn_}; }
+
 private:
   const TInputSource& source_;
   std::uint32_t line_ = 0;
@@ -54,5 +58,8 @@ private:
   bool lastWasLf_ = true;
   bool markPending_ = true;
 };
+
+// The position of the unit after `text`, when `text` starts at `start`.
+TTextPosition positionAfter(TTextPosition start, std::u16string_view text);
 
 } // namespace xml

@@ -11,7 +11,8 @@
 namespace xml {
 
 // Runs one read of a reader and routes its errors the way every reader does:
-// decoding and stream failures become "Invalid character error."; a fatal
+// decoding and stream failures become an invalid character (a decoding
+// failure keeps what did not decode, and in which encoding); a fatal
 // error goes to the error handler with the token being read and ends the read
 // (false; also without a handler). The bare EParserFatalError is what a
 // handler raises once it has recorded the real error of a nested read: it
@@ -23,8 +24,8 @@ bool ReadRoutingErrors(Read&& read, TErrorHandler* errorHandler, TDomParser* sen
   try {
     try {
       read();
-    } catch (const EConvertError&) {
-      throw EParserInvalidCharacterError("Invalid character error.");
+    } catch (const EConvertError& error) {
+      throw EParserInvalidCharacterError(std::string("Invalid character error: ") + error.what() + ".");
     } catch (const EReadError&) {
       throw EParserInvalidCharacterError("Invalid character error.");
     }

@@ -40,7 +40,11 @@ bool readSubset(TDomParser* sender, TDomNode* node, std::u16string_view text, TD
   reader.setErrorHandler(context.errorHandler);
   TMemoryStream stream(wideTextPieces(text));
   TInputSource source(&stream, locator != nullptr ? locator->publicId() : std::u16string(),
-                      locator != nullptr ? locator->systemId() : std::u16string());
+                      locator != nullptr ? locator->systemId() : std::u16string(), TDeclaredEncoding::Ignored);
+  // The text stands nowhere in the file; its errors count on from where the
+  // reference or section that brought it in begins.
+  if (locator != nullptr)
+    source.setOrigin(locator->start());
   try {
     return reader.parse(sender, source);
   } catch (const EParserException&) {
@@ -52,6 +56,16 @@ TDomExternalId storeExternalId(TDomDocument& document, const TExternalIdText& te
 {
   return TDomExternalId(document.storeText(text.publicId), document.storeText(text.systemId), text.hasPublicId,
                         text.hasSystemId);
+}
+
+// "<?xml" and white space: what only the start of a document or of an
+// external entity may hold.
+bool holdsXmlDeclaration(std::u16string_view text)
+{
+  for (std::size_t at = text.find(u"<?xml"); at != std::u16string_view::npos; at = text.find(u"<?xml", at + 1))
+    if (at + 5 < text.size() && isXmlWhiteSpace(text[at + 5]))
+      return true;
+  return false;
 }
 
 // Pops the nesting entry of a parameter entity or section on every exit.
@@ -239,7 +253,7 @@ void TSubsetBuilder::attributeDefinition(TDomParser*, const TLocator*, const TAt
       document->storeText(definition.defaultKind), document->storeText(definition.defaultValue));
   for (std::u16string_view name : definition.names)
     node->appendChild(document->createNode<TDomNametoken>(document->internName(name)));
-  list->appendChild(node);
+  list->addDefinition(node);
 }
 
 void TSubsetBuilder::endAttributeList(TDomParser*, const TLocator*)
@@ -259,7 +273,7 @@ bool TSubsetBuilder::buildReplacementTree(TDomEntity& entity, std::u16string_vie
   builder.setReferenceNode(&entity);
   TMemoryStream stream(wideTextPieces(text));
   try {
-    TInputSource source(&stream, std::u16string(), std::u16string());
+    TInputSource source(&stream, std::u16string(), std::u16string(), TDeclaredEncoding::Ignored);
     if (reader.parse(nullptr, source, TReadMode::Content))
       return true;
   } catch (const std::exception&) {
@@ -286,14 +300,19 @@ void TSubsetBuilder::entityDeclaration(TDomParser* sender, const TLocator* locat
       document->createNode<TDomEntityDeclaration>(name, document->storeText(declaration.value), externalId, notation),
       kMessage);
   TDomNamedNodeMap* entities = context_->doctype->entities();
-  if (entities->find(declaration.name) >= 0) {
+  if (entities->lookup(declaration.name) != nullptr) {
     warn(sender, locator, declaration.name, EParserDoubleEntityDeclWarning("Double_Entity_Decl_Warning"));
     return;
   }
   auto* entity = document->createNode<TDomEntity>(name, externalId, notation);
-  if (declaration.hasValue && !buildReplacementTree(*entity, replacement)) {
-    entity->setUsable(false);
-    warn(sender, locator, declaration.name, EParserUnusableEntityDeclWarning("Unusable_Entity_Decl_Warning"));
+  entity->setDeclaredInInternalSubset(reference_ == context_->doctype->internalSubsetNode());
+  if (declaration.hasValue) {
+    entity->setHasLessThan(replacement.find(u'<') != std::u16string::npos);
+    if (!buildReplacementTree(*entity, replacement)) {
+      entity->setUsable(false);
+      entity->setHasXmlDeclaration(holdsXmlDeclaration(replacement));
+      warn(sender, locator, declaration.name, EParserUnusableEntityDeclWarning("Unusable_Entity_Decl_Warning"));
+    }
   }
   entities->append(entity);
 }
@@ -313,7 +332,7 @@ void TSubsetBuilder::parameterEntityDeclaration(TDomParser* sender, const TLocat
                                                    name, document->storeText(declaration.value), externalId),
                                                kMessage);
   TDomNamedNodeMap* parameterEntities = context_->doctype->parameterEntities();
-  if (parameterEntities->find(declaration.name) >= 0) {
+  if (parameterEntities->lookup(declaration.name) != nullptr) {
     warn(sender, locator, declaration.name,
          EParserDoubleParameterEntityDeclWarning("Double_Parameter_Entity_Decl_Warning"));
     return;
@@ -331,7 +350,7 @@ void TSubsetBuilder::notationDeclaration(TDomParser* sender, const TLocator* loc
   TDomDocument* document = current_->ownerDocument();
   TDomExternalId externalId = storeExternalId(*document, text);
   TDomNamedNodeMap* notations = context_->doctype->notations();
-  if (notations->find(name) >= 0)
+  if (notations->lookup(name) != nullptr)
     warn(sender, locator, name, EParserDoubleNotationDeclWarning("Double_Notation_Decl_Warning"));
   else
     notations->append(document->createNode<TDomNotation>(document->internName(name), externalId));

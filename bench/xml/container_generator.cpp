@@ -145,6 +145,27 @@ std::string containerFileText(std::size_t targetBytes)
   return writer.out;
 }
 
+std::string declarationsFileText(std::size_t count)
+{
+  std::string text = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!DOCTYPE r [\n";
+  std::string attributeList;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string n = std::to_string(i);
+    switch (i % 4) {
+    case 0:
+    case 1: text += "<!ENTITY e" + n + " \"value " + n + "\">\n"; break;
+    case 2: text += "<!NOTATION n" + n + " SYSTEM \"n" + n + ".exe\">\n"; break;
+    default:
+      attributeList += "\n  a" + n + " CDATA #IMPLIED";
+      if (i % 4000 == 3999 || i + 4 >= count) {
+        text += "<!ATTLIST r" + attributeList + ">\n";
+        attributeList.clear();
+      }
+    }
+  }
+  return text + "]>\n<r a0=\"&e0;\">&e1;</r>\n";
+}
+
 long peakResidentKiB()
 {
   rusage usage{};

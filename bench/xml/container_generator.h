@@ -25,6 +25,11 @@ void generateContainer(std::size_t targetBytes, TContainerSink& sink);
 // document type declarations.
 std::string containerFileText(std::size_t targetBytes);
 
+// A document whose internal subset holds `count` declarations: half of them
+// entities, a quarter notations and a quarter attribute definitions (a
+// thousand to an attribute-list declaration), each name used once.
+std::string declarationsFileText(std::size_t count);
+
 // Peak resident memory of this process so far, in KiB.
 long peakResidentKiB();
 // Processor time (user and system) this process used so far, in seconds;

@@ -1,10 +1,12 @@
 // Parses one file into a DOM and reports time and peak memory, one parser
 // per process: ours (parseFile), libxml2 (xmlReadFile) or pugixml
 // (load_file). "ours-twice" parses, frees and parses again, as the program
-// does per send. "make SIZE_MB FILE" writes a generated container.
+// does per send. "make SIZE_MB FILE" writes a generated container,
+// "make-declarations COUNT FILE" a document with COUNT declarations.
 #include <libxml/parser.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <pugixml.hpp>
 #include <string>
@@ -19,8 +21,13 @@ int main(int argc, char** argv)
     std::ofstream(argv[3], std::ios::binary) << bench::containerFileText(std::size_t(std::atof(argv[2]) * 1024 * 1024));
     return 0;
   }
+  if (argc == 4 && std::string(argv[1]) == "make-declarations") {
+    std::ofstream(argv[3], std::ios::binary) << bench::declarationsFileText(std::size_t(std::atol(argv[2])));
+    return 0;
+  }
   if (argc != 3) {
-    std::fprintf(stderr, "usage: xml_parse_bench ours|ours-twice|libxml2|pugixml FILE | make SIZE_MB FILE\n");
+    std::fprintf(stderr, "usage: xml_parse_bench ours|ours-twice|libxml2|pugixml FILE | make SIZE_MB FILE"
+                         " | make-declarations COUNT FILE\n");
     return 2;
   }
   std::string which = argv[1];

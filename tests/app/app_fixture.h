@@ -23,7 +23,8 @@ namespace test {
 // "Error in FTP area", logs kOfflineLine and reads the local target list.
 class AppFixture : public ::testing::Test {
  protected:
-  static constexpr const char* kOfflineLine = "! Error in FTP connection by getting the actual target and check lists\r\n";
+  static constexpr const char* kOfflineLine =
+      "! Error in FTP connection by getting the actual target and check lists: Verbindung fehlgeschlagen\r\n";
 
   AppFixture() {
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
@@ -65,7 +66,8 @@ class AppFixture : public ::testing::Test {
     return form();
   }
   void CreateWindows(std::vector<std::string> arguments = {}) {
-    windows = std::make_unique<app::AppWindows>(app::LaunchInfo{executableFolder(), std::move(arguments), display});
+    windows = std::make_unique<app::AppWindows>(
+        app::LaunchInfo{executableFolder(), std::move(arguments), display, appDirWritable});
   }
   app::TForm1& form() { return *windows->form1; }
   // An activation as the window system delivers it: errors go to the error display.
@@ -89,6 +91,7 @@ class AppFixture : public ::testing::Test {
   }
 
   bool display = true;  // whether the run has a display a user could act on
+  bool appDirWritable = true;  // false: a system-wide install, data per user
   std::filesystem::path startFolder = std::filesystem::current_path();
   TempDir root;
   platform::ScriptedDialogs* dialogs = nullptr;

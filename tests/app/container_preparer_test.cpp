@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/transfer_log.h"
+#include "send_samples.h"
 #include "support/line_end_naming_translator.h"
 #include "support/temp_dir.h"
 
@@ -18,7 +19,7 @@ const std::string kPublic11 = "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvat
 class ContainerPreparerTest : public ::testing::Test {
  protected:
   ContainerPreparerTest() {
-    test::WriteFile(dir / "uml.ini", "\xFC=&uuml;\n\xE4=&auml;\n");
+    test::WriteFile(dir / "uml.ini", "\xFC=&uuml;\n\xE4=&auml;\n\xC4=&Auml;\n\x80=&euro;\n");
     translator.SetDictionaryFile((dir / "uml.ini").string());
   }
 
@@ -29,12 +30,13 @@ class ContainerPreparerTest : public ::testing::Test {
   }
   bool BackupExists() const { return std::filesystem::exists(container.string() + ".bak"); }
   std::string Backup() const { return test::ReadFile(container.string() + ".bak"); }
-  // Nothing but the container, its dictionary and (maybe) its ".bak" in the folder.
+  // Nothing but the container, its dictionary and (maybe) its ".bak" and
+  // the ".bak"s set aside in the folder.
   std::vector<std::string> StrayFiles() const {
     std::vector<std::string> stray;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
       const std::string name = entry.path().filename().string();
-      if (name != "x.cnt" && name != "x.cnt.bak" && name != "uml.ini") stray.push_back(name);
+      if (name != "x.cnt" && !name.starts_with("x.cnt.bak") && name != "uml.ini") stray.push_back(name);
     }
     return stray;
   }
@@ -45,12 +47,42 @@ class ContainerPreparerTest : public ::testing::Test {
   ContainerPreparer preparer{translator};
 };
 
-TEST_F(ContainerPreparerTest, BothIdentifiersPresentKeepTheFirstLineAndMakeNoBak) {
+TEST_F(ContainerPreparerTest, ASystemIdentifierKeepsTheFirstLine) {
   const std::string first = "<!DOCTYPE c PUBLIC \"-//K//DTD C 1.2//EN\" \"ecum0102.dtd\">";
   EXPECT_EQ(Prepare(first + "\r\n<sw-ident>M\xFCller</sw-ident>\r\n"),
             first + "\r\n<sw-ident>M&uuml;ller</sw-ident>\r\n");
-  EXPECT_FALSE(BackupExists());
   EXPECT_TRUE(StrayFiles().empty());
+}
+
+// The original is kept whenever the preparation changes it, and always when
+// the first line has no system identifier; a container that would not
+// change is not rewritten.
+TEST_F(ContainerPreparerTest, TheOriginalIsKeptWhenThePreparationChangesIt) {
+  const std::string withSystemId = "<!DOCTYPE c PUBLIC \"-//K//DTD C 1.2//EN\" \"ecum0102.dtd\">\r\n";
+  const struct {
+    std::string text;
+    bool keepsOriginal;
+  } cases[] = {
+      {withSystemId + "M\xFCller\r\n", true},
+      {withSystemId + "line without end", true},
+      {withSystemId + "nothing to change\r\n", false},
+      {"<?xml version=\"1.0\"?>\r\n<c/>\r\n", true},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(container.string() + ".bak");
+    test::WriteFile(container, c.text);
+    const auto written = std::filesystem::last_write_time(container);
+    std::filesystem::last_write_time(container, written - std::chrono::hours(1));
+    preparer.Prepare(container.string());
+    EXPECT_EQ(BackupExists(), c.keepsOriginal) << c.text;
+    if (c.keepsOriginal) {
+      EXPECT_EQ(Backup(), c.text);
+    }
+    if (test::ReadFile(container) == c.text) {
+      EXPECT_EQ(std::filesystem::last_write_time(container), written - std::chrono::hours(1)) << "rewritten: " << c.text;
+    }
+    EXPECT_TRUE(StrayFiles().empty());
+  }
 }
 
 TEST_F(ContainerPreparerTest, Version12GetsItsSystemIdentifierAndTheOriginalIsKept) {
@@ -120,11 +152,102 @@ TEST_F(ContainerPreparerTest, CtrlZEndsTheReadableText) {
   EXPECT_EQ(Prepare("first\r\nkept\x1A" "lost\r\nlost too\r\n"), "first\r\nkept\r\n");
 }
 
-TEST_F(ContainerPreparerTest, AStaleBakIsReplacedAndTheContainerIsStillPrepared) {
-  test::WriteFile(container.string() + ".bak", "left over from an earlier run");
-  const std::string original = kPublic12 + "\r\n\xFC\r\n";
-  EXPECT_EQ(Prepare(original), kPublic12.substr(0, kPublic12.size() - 1) + " \"ecum0102.dtd\">\r\n&uuml;\r\n");
-  EXPECT_EQ(Backup(), original);
+// Failed sends leave the prepared text in the container and the original in
+// the ".bak"; however often the send is tried again, the ".bak" stays the
+// user's original, also where preparing again would change the text again.
+TEST_F(ContainerPreparerTest, RetriesNeverReplaceTheOriginal) {
+  const std::string withSystemId = "<!DOCTYPE c PUBLIC \"-//K//DTD C 1.2//EN\" \"ecum0102.dtd\">";
+  const std::string originals[] = {"<?xml version=\"1.0\"?>\r\n<c>M\xFCller & Co</c>\r\n",
+                                   kPublic12 + "\r\nM\xFCller & Co\r\n", withSystemId + "\r\nM\xFCller & Co\r\n"};
+  const test::TempDir elsewhere;
+  test::WriteFile(elsewhere / "amp.ini", "&=&amp;\n");
+  entity::TCharToEntityTranslator ampersands;  // would change its own output again at every pass
+  ampersands.SetDictionaryFile((elsewhere / "amp.ini").string());
+  for (const entity::TCharToEntityTranslator* dictionary : {&translator, &ampersands}) {
+    for (const std::string& original : originals) {
+      std::filesystem::remove(container.string() + ".bak");
+      test::WriteFile(container, original);
+      std::string prepared;
+      for (int attempt = 1; attempt <= 3; ++attempt) {
+        ContainerPreparer(*dictionary).Prepare(container.string());
+        EXPECT_EQ(Backup(), original) << "attempt " << attempt;
+        if (attempt == 1) prepared = test::ReadFile(container);
+        EXPECT_EQ(test::ReadFile(container), prepared) << "attempt " << attempt;
+      }
+      EXPECT_NE(prepared, original);
+      EXPECT_TRUE(StrayFiles().empty());
+      EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak.1"));
+    }
+  }
+}
+
+// A ".bak" that is not the original of the container as it is now (left by
+// an earlier version, or the container was edited after a failed send) is
+// set aside under the first free name, and the new original takes its place.
+TEST_F(ContainerPreparerTest, AnOlderBakIsSetAsideUnderAFreeName) {
+  const std::string first = kPublic12 + "\r\nfirst M\xFCller\r\n";
+  Prepare(first);
+  const std::string edited = kPublic12 + "\r\nedited M\xFCller\r\n";
+  Prepare(edited);
+  EXPECT_EQ(test::ReadFile(container.string() + ".bak.1"), first);
+  EXPECT_EQ(Backup(), edited);
+  const std::string third = kPublic12 + "\r\nthird\r\n";
+  Prepare(third);
+  EXPECT_EQ(test::ReadFile(container.string() + ".bak.1"), first);
+  EXPECT_EQ(test::ReadFile(container.string() + ".bak.2"), edited);
+  EXPECT_EQ(Backup(), third);
+  EXPECT_TRUE(StrayFiles().empty());
+}
+
+// UTF-16 text, compressed or other binary data (NUL bytes anywhere, also
+// after a Ctrl-Z), and text in an encoding the preparation cannot read go
+// out exactly as they are; an older ".bak" is still set aside, so the
+// upload's success cannot delete it.
+TEST_F(ContainerPreparerTest, WhatIsNotEightBitTextIsLeftExactlyAsItIs) {
+  const std::string cases[] = {
+      test::Bytes("\xFF\xFE<\0c\0>\0\xE4\0\r\0\n\0"),
+      test::Bytes("\xFE\xFF\0<\0c\0>\0\xE4"),
+      test::Bytes("\x1F\x8B\x08\0\xE4\r\x1A\xFC"),
+      test::Bytes("\x89PNG\r\n\x1A\n\0\0\0\r\xE4"),
+      kPublic12 + "\r\n\xE4" + std::string(3 << 20, 'x') + std::string(1, '\0'),
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-2\"?>\r\n<c>\xE4</c>",
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<c>\xE4</c>",
+  };
+  for (const std::string& bytes : cases) {
+    test::WriteFile(container.string() + ".bak", "an earlier original");
+    EXPECT_EQ(Prepare(bytes), bytes) << bytes.substr(0, 40);
+    EXPECT_FALSE(BackupExists());
+    EXPECT_EQ(test::ReadFile(container.string() + ".bak.1"), "an earlier original");
+    std::filesystem::remove(container.string() + ".bak.1");
+    EXPECT_TRUE(StrayFiles().empty());
+  }
+}
+
+// In UTF-8 text (declared, or marked by its byte-order mark) the dictionary's
+// characters are found as characters; every other character, and every byte
+// that is no well-formed UTF-8, passes unchanged. Windows-1252 is the rest.
+TEST_F(ContainerPreparerTest, Utf8TextIsTranslatedCharacterByCharacter) {
+  const std::string body = "\r\n<c>\xC3\xA4 \xC4\x8C \xE2\x82\xAC \xC3\x84 \xE4 \xC3</c>\r\n";
+  const std::string translated = "\r\n<c>&auml; \xC4\x8C &euro; &Auml; \xE4 \xC3</c>\r\n";
+  for (const std::string& first : std::vector<std::string>{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<?xml version='1.0' encoding = 'utf-8' ?>",
+                                   "\xEF\xBB\xBF<?xml version=\"1.0\"?>", "\xEF\xBB\xBF<!DOCTYPE c SYSTEM \"ecum0102.dtd\">"})
+    EXPECT_EQ(Prepare(first + body), first + translated) << first;
+  EXPECT_EQ(Prepare("<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n\xC4\x8C"),
+            "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n&Auml;\x8C\r\n");
+}
+
+// The file is read in pieces of 1 MiB; a character cut by a piece boundary
+// is translated whole.
+TEST_F(ContainerPreparerTest, AUtf8CharacterCutBetweenTwoPiecesIsTranslatedWhole) {
+  const std::string first = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+  for (const std::string character : {"\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"}) {
+    for (std::size_t before = 1; before < character.size(); ++before) {
+      const std::string filler((1 << 20) - first.size() - before, 'x');
+      const std::string prepared = Prepare(first + filler + character + "y");
+      const std::string expected = character == "\xC3\xA4" ? "&auml;" : character == "\xE2\x82\xAC" ? "&euro;" : character;
+      EXPECT_TRUE(prepared == first + filler + expected + "y\r\n") << before << " of " << character.size();
+    }
+  }
 }
 
 TEST_F(ContainerPreparerTest, PreparingTwiceTranslatesNothingTwice) {

@@ -84,17 +84,25 @@ TEST_F(LocalFault, AnUnreadableContainerIsReportedAndLeftAsItIs) {
   ExpectNextSendSucceeds(kWorking);
 }
 
-// A ".bak" from an earlier run gives way to this send's text as written,
-// which a failed upload then keeps.
-TEST_F(LocalFault, AStaleBakIsReplacedAndKeptAfterAFailedUpload) {
+// A ".bak" from an earlier run is set aside, never overwritten; the
+// original of this send is kept through every failed attempt, until an
+// upload succeeds.
+TEST_F(LocalFault, AnEarlierBakIsSetAsideAndTheOriginalOutlivesEveryFailedUpload) {
   StartWatched();
+  const auto earlier = WorkDir() / "ECU-4711.cnt.bak.1";
   test::WriteFile(WorkDir() / "ECU-4711.cnt.bak", "an earlier container");
   UseContainer();
-  SendTo({kLocked});
-  ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_TRUE(Messages()[0].starts_with("550 ")) << Messages()[0];
-  ExpectPreparedAndKept();
+  for (int attempt = 1; attempt <= 2; ++attempt) {
+    SendTo({kLocked});
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_TRUE(Messages()[0].starts_with("550 ")) << Messages()[0];
+    ExpectNoSuccessClaimed();
+    EXPECT_EQ(test::ReadFile(container), Prepared(written));
+    EXPECT_EQ(test::ReadFile(container.string() + ".bak"), written) << "attempt " << attempt;
+    EXPECT_EQ(test::ReadFile(earlier), "an earlier container");
+  }
   ExpectNextSendSucceeds(kWorking);
+  EXPECT_EQ(test::ReadFile(earlier), "an earlier container");
 }
 
 TEST_F(LocalFault, AStaleBakThatCannotBeReplacedStopsTheSendBeforeTheContainerChanges) {

@@ -61,6 +61,8 @@ class ScriptedTarget : public test::FaultFixture<test::AppFixture> {
   void StartWithContainer(const std::string& name = "ECU-4711.cnt") {
     StartWatched();
     form().FtpClient1.TimeOut = kTimeOutMs;
+    // A final reply may take this long, as a site that checks the file first does.
+    form().FtpClient1.SlowTimeOut = 3 * kTimeOutMs;
     UseContainer(name);
   }
 
@@ -120,6 +122,7 @@ TEST_F(ScriptedTarget, ARefusedTransferTypeStopsTheSendBeforeTheUpload) {
   ExpectNextSendSucceeds(0);
 }
 
+// The final reply (its last line, when a preliminary 1yz one comes first).
 class FinalReply : public ScriptedTarget, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
@@ -130,7 +133,8 @@ TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
   };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{std::string(GetParam()) + "\r\n"});
+  const std::string reply = GetParam();
+  EXPECT_EQ(Messages(), std::vector<std::string>{reply.substr(reply.rfind('\n') + 1) + "\r\n"});
   ExpectUploadFailed("Plant 1", "/in", 2);
   const auto commands = server.Commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUIT"), 1) << "the failed target's connection was not ended";
@@ -140,7 +144,9 @@ TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
 
 INSTANTIATE_TEST_SUITE_P(FaultMatrix, FinalReply,
                          ::testing::Values("451 Requested action aborted: local error in processing",
-                                           "552 Requested file action aborted: exceeded storage allocation"),
+                                           "552 Requested file action aborted: exceeded storage allocation",
+                                           "xyz no code at all",
+                                           "150 still going\r\n451 Requested action aborted: local error in processing"),
                          [](const auto& reply) { return "Reply" + std::string(reply.param).substr(0, 3); });
 
 // The data connection breaks at once; the control connection breaks when the

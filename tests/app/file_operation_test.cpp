@@ -15,8 +15,8 @@ class FileOperationTest : public ::testing::Test {
     dialogs = scripted.get();
     previous = platform::Dialogs::Install(std::move(scripted));
     copy.ProgressTitle = "copy container to backup folder";
-    copy.FilesFrom = (dir / "x.cnt").string();
-    copy.FilesTo = (dir / "backup/x.cnt").string();
+    copy.FilesFrom = {(dir / "x.cnt").string()};
+    copy.FilesTo = {(dir / "backup/x.cnt").string()};
     test::WriteFile(dir / "x.cnt", "new container");
     std::filesystem::create_directories(dir / "backup");
   }
@@ -52,13 +52,13 @@ TEST_F(FileOperationTest, AsksBeforeReplacingAndKeepsTheOldCopyOnNo) {
 }
 
 TEST_F(FileOperationTest, ADestinationFolderTakesTheSourceName) {
-  copy.FilesTo = (dir / "backup").string();
+  copy.FilesTo = {(dir / "backup").string()};
   EXPECT_TRUE(copy.Execute());
   EXPECT_EQ(test::ReadFile(dir / "backup/x.cnt"), "new container");
 }
 
 TEST_F(FileOperationTest, AMissingSourceIsShownAndReportedAsFailure) {
-  copy.FilesFrom = (dir / "gone.cnt").string();
+  copy.FilesFrom = {(dir / "gone.cnt").string()};
   EXPECT_FALSE(copy.Execute());
   ASSERT_EQ(dialogs->shown.size(), 1u);
   EXPECT_EQ(dialogs->shown[0].icon, platform::MessageIcon::kError);
@@ -95,7 +95,7 @@ TEST_F(FileOperationTest, MoveAndDeleteDoWhatTheySay) {
   EXPECT_FALSE(std::filesystem::exists(dir / "x.cnt"));
   EXPECT_EQ(test::ReadFile(dir / "backup/x.cnt"), "new container");
   copy.Operation = foDelete;
-  copy.FilesFrom = (dir / "backup/x.cnt").string();
+  copy.FilesFrom = {(dir / "backup/x.cnt").string()};
   EXPECT_TRUE(copy.Execute());
   EXPECT_FALSE(std::filesystem::exists(dir / "backup/x.cnt"));
 }

@@ -8,22 +8,34 @@
 namespace app {
 namespace {
 
-TEST(MailClient, OpensANewMailWithRecipientsAndSubject) {
+// One mailto URI, percent-encoded in UTF-8: nothing in it can be read as an
+// option of the client or a part of the mail other than address and subject.
+TEST(MailClient, OpensANewMailThroughOneMailtoUri) {
   test::RecordingProgram xdgEmail("xdg-email");
   TMailClient client;
   EXPECT_FALSE(client.Connected());
-  client.DisplayMail("M1;m\xFCller@plant.example;", "container no. E1-S2 was sent to FTP server");
+  client.DisplayMail({"qa@plant.example", "m\xFCller@plant.example"}, "container no. E1-S2 was sent to FTP server");
   EXPECT_TRUE(client.Connected());
   const auto calls = xdgEmail.WaitForCalls(1);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "--subject", "container no. E1-S2 was sent to FTP server",
-                                                "M1", "m\xC3\xBCller@plant.example"}));
+  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "mailto:qa@plant.example,m%C3%BCller@plant.example"
+                                                          "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"}));
+  EXPECT_EQ(MailtoUri({}, "--attach=/x & y?"), "mailto:?subject=--attach%3D%2Fx%20%26%20y%3F");
+}
+
+TEST(MailClient, OnlyEntriesThatLookLikeAnAddressAreAddresses) {
+  for (const char* address : {"qa@plant.example", "m\xFCller@plant.example", "first.last+tag@sub.plant.example"})
+    EXPECT_TRUE(IsMailAddress(address)) << address;
+  for (const char* entry : {"--bcc", "-x@plant.example", "M1", "@plant.example", "qa@", "a@b@c", "qa @plant.example",
+                            "qa@plant.example\r\nBcc: x@y", "mailto:x@y?attach=/home/user/.ssh/id_rsa",
+                            "a&#38;b@x", "a,b@x", "<qa@plant.example>", "\"qa\"@plant.example", "qa@[127.0.0.1]", ""})
+    EXPECT_FALSE(IsMailAddress(entry)) << entry;
 }
 
 TEST(MailClient, WithoutAMailClientTheStepFails) {
   test::RecordingProgram::EmptyPath emptyPath;
   TMailClient client;
-  EXPECT_THROW(client.DisplayMail("M1;", "subject"), EMailClientError);
+  EXPECT_THROW(client.DisplayMail({"qa@plant.example"}, "subject"), EMailClientError);
   EXPECT_FALSE(client.Connected());
 }
 

@@ -91,25 +91,52 @@ TEST_F(Send, OneTargetInTextModeLogsEveryStepAndDeliversThePreparedContainer) {
   EXPECT_FALSE(form().FtpClient1.Connected);
 }
 
-TEST_F(Send, TheMailGetsTheContainerNumberAndEveryAddress) {
+// A line end inside a target list's value cannot forge a record of its own.
+TEST_F(Send, ControlCharactersFromTheTargetListStayInsideTheirLogLine) {
+  PublishSite(TargetList({{"PLANT1", "Plant 1&#13;&#10;connect: forged&#10;"}}));
   Start();
-  UseContainer("c.cnt", Container("E1", "S2", "<EMAIL>M1</EMAIL>\r\n<EMAIL>M2</EMAIL>\r\n"));
+  UseContainer("c.cnt", Container("E1", "S2", ""));
   Select({0});
   form().SendButton->click();
-  const auto calls = mailClient.WaitForCalls(1);
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "--subject", "container no. E1-S2 was sent to FTP server",
-                                                "M1", "M2"}));
+  ASSERT_TRUE(MessageTexts().empty()) << MessageTexts().front();
+  const auto lines = LogLines(Log());
+  ASSERT_GT(lines.size(), 3u) << Log();
+  EXPECT_EQ(lines[3], "target: Plant 1\\r\\nconnect: forged\\n");
+  EXPECT_EQ(test::Count(Log(), "\nconnect: "), 1u) << Log();
 }
 
-TEST_F(Send, AnAddressWithAnAmpersandArrivesAsACharacterReference) {
+TEST_F(Send, TheMailGetsTheContainerNumberAndEveryAddress) {
   Start();
-  UseContainer("c.cnt", Container("E1", "S2", "<EMAIL>a&#38;b@x</EMAIL>\r\n"));
+  UseContainer("c.cnt", Container("E1", "S2", "<EMAIL>m1@plant.example</EMAIL>\r\n<EMAIL>m2@dev.example;m3@dev.example</EMAIL>\r\n"));
   Select({0});
   form().SendButton->click();
   const auto calls = mailClient.WaitForCalls(1);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].back(), "a&#38;b@x");
+  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "mailto:m1@plant.example,m2@dev.example,m3@dev.example"
+                                                          "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"}));
+}
+
+// The EMAIL entries are whatever the container's maker wrote: an entry that
+// is no address (an option of the mail client, a file to attach, a whole
+// mailto URI, a character reference) is left out and named in the log.
+TEST_F(Send, EntriesThatAreNoAddressesAreLeftOutOfTheMailAndLogged) {
+  Start();
+  const std::vector<std::string> smuggled = {"--bcc", "--attach", "/home/user/.ssh/id_rsa",
+                                             "mailto:x@y?attach=/etc/passwd", "a&#38;b@x"};
+  std::string emails = "<EMAIL>qa@plant.example</EMAIL>\r\n<EMAIL>someone@elsewhere.example</EMAIL>\r\n";
+  for (const std::string& entry : smuggled) emails += "<EMAIL>" + entry + "</EMAIL>\r\n";
+  UseContainer("c.cnt", Container("E1", "S2", emails));
+  Select({0});
+  form().SendButton->click();
+  const auto calls = mailClient.WaitForCalls(1);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "mailto:qa@plant.example,someone@elsewhere.example"
+                                                          "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"}));
+  const auto lines = LogLines(Log());
+  ASSERT_GE(lines.size(), smuggled.size());
+  for (std::size_t i = 0; i < smuggled.size(); ++i)
+    EXPECT_EQ(lines[lines.size() - smuggled.size() + i], "Not a mail address, left out of the mail: " + smuggled[i]);
+  EXPECT_EQ(form().StatusText(), "finished");
 }
 
 TEST_F(Send, WithoutTheMailBoxNoMailButStillTheContainerNumber) {

@@ -108,6 +108,28 @@ TEST_F(AppFixture, AValueOfTheWrongTypeEndsTheStartUpStepForGood) {
   EXPECT_EQ(dialogs->shown.size(), 1u);
 }
 
+// A start-up that fails before the target list closes the splash; without a
+// display nobody could act on the window, so the run ends with exit code 1.
+TEST_F(AppFixture, AFailedStartUpWithoutADisplayEndsWithExitCodeOne) {
+  const std::function<void(platform::TRegistry&)> faults[] = {
+      [](auto& registry) { registry.WriteString("Backup", "yes"); },
+      [&](auto& registry) { registry.WriteString("BackupFolder", (root / "nowhere").string()); },
+  };
+  for (const auto& fault : faults) {
+    for (bool withDisplay : {true, false}) {
+      std::filesystem::remove(settingsFile());
+      PresetSettings(fault);
+      display = withDisplay;
+      dialogs->shown.clear();
+      Start({"-t", "PLANT1"});
+      EXPECT_EQ(dialogs->shown.size(), 1u);
+      EXPECT_FALSE(windows->splash->isVisible());
+      EXPECT_EQ(form().TerminationRequested(), !withDisplay);
+      EXPECT_EQ(form().ExitCode(), withDisplay ? 0 : 1);
+    }
+  }
+}
+
 TEST_F(AppFixture, LaterActivationsRepeatNothing) {
   Start();
   std::filesystem::remove(settingsFile());

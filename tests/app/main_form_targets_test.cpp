@@ -32,7 +32,7 @@ TEST_F(SiteFixture, ServerDownWithoutArgumentsReadsTheLocalList) {
   test::WriteFile(appDir() / "lib/ftpsend.xml", TargetList({{"OLD", "Earlier list", false}}));
   Start();
   EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"Error in FTP area"});
-  EXPECT_EQ(Log(), "! Error in FTP connection by getting the actual target and check lists\r\n");
+  EXPECT_EQ(Log(), kOfflineLine);
   EXPECT_EQ(ListLines(), std::vector<std::string>{"Earlier list"});
   EXPECT_FALSE(form().TerminationRequested());
 }
@@ -41,7 +41,7 @@ TEST_F(SiteFixture, ServerDownWithAFileArgumentEndsWithExitCodeOne) {
   StopServer();
   Start({"x.cnt"});
   EXPECT_TRUE(dialogs->MessageTexts().empty());
-  EXPECT_EQ(Log(), "! Error in FTP connection by getting the actual target and check lists\r\n");
+  EXPECT_EQ(Log(), kOfflineLine);
   EXPECT_TRUE(form().TerminationRequested());
   EXPECT_EQ(form().ExitCode(), 1);
   EXPECT_EQ(form().TargetListBox->count(), 0);
@@ -51,7 +51,9 @@ TEST_F(SiteFixture, ARefusedDownloadIsReportedTwiceBeforeTheRefreshGivesUp) {
   std::filesystem::remove(SiteDir() / "checkit.mck");
   Start();
   EXPECT_EQ(test::Count(Log(), " --> Failure: FTP: Download file failed\r\n"), 2u);
-  EXPECT_NE(Log().find("! Error in FTP connection by getting the actual target and check lists"), std::string::npos);
+  // The line says why: the server's reply to the refused download.
+  EXPECT_NE(Log().find("! Error in FTP connection by getting the actual target and check lists: 550 "), std::string::npos)
+      << Log();
   EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"Error in FTP area"});
   EXPECT_EQ(form().StatusText(), "FTP: Download file failed");
   EXPECT_FALSE(form().FtpClient1.Connected) << "the connection to the site server was left open";
@@ -118,6 +120,15 @@ TEST_F(SiteFixture, AFaultyListShowsItsErrorAndKeepsTheRowsReadBefore) {
   EXPECT_EQ(texts[1], "Error by parsing target list");
   EXPECT_TRUE(Log().ends_with("! Error by parsing target list\r\n"));
   EXPECT_EQ(ListLines(), std::vector<std::string>{"First"});
+  EXPECT_FALSE(windows->splash->isVisible());
+}
+
+TEST_F(SiteFixture, AFailedReadmeDownloadClosesTheSplashToo) {
+  PresetSettings([](auto& registry) { registry.WriteString("ReadmeDate", "00.00.0000"); });
+  std::filesystem::remove(SiteDir() / "Readme.html");
+  Start();
+  EXPECT_EQ(dialogs->MessageTexts().back(), "Error by parsing target list");
+  EXPECT_FALSE(windows->splash->isVisible());
 }
 
 TEST_F(SiteFixture, AListThatIsNotWellFormedReportsTheParserError) {

@@ -30,6 +30,19 @@ inline std::string Prepared(std::string container) {
   return container;
 }
 
+// The bytes of a string literal, NUL bytes inside it included.
+template <std::size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
+
+// How often `part` stands in `text`.
+inline std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 // The lines of a log text, without their CR LF.
 inline std::vector<std::string> LogLines(const std::string& log) {
   std::vector<std::string> lines;

@@ -3,17 +3,11 @@
 #include <QDialog>
 
 #include "app_fixture.h"
+#include "send_samples.h"
 #include "support/modal.h"
 #include "support/real_ftp_server.h"
 
 namespace test {
-
-// How often `part` stands in `text`.
-inline std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
 
 // A program run against a real FTP server that serves the site: the files
 // every start fetches in k3/fab/cae (three levels above the login folder) and

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "send_samples.h"
 #include "support/temp_dir.h"
 
 namespace app {
@@ -43,6 +44,18 @@ TEST(TransferLog, EveryLineIsOnDiskAsSoonAsItIsWritten) {
   log.Open(dir.Path().string(), TransferLog::Header::kNone);
   log.WriteLine("target: Werk 1");
   EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"), "target: Werk 1\r\n");
+}
+
+// Values from a target list, a file name or a server's reply: one record
+// stays one line.
+TEST(TransferLog, ControlCharactersInALineAreWrittenAsEscapes) {
+  test::TempDir dir;
+  TransferLog log = MakeLog();
+  log.Open(dir.Path().string(), TransferLog::Header::kNone);
+  log.WriteLine("target path: /in\r\nconnect: forged");
+  log.WriteLine(test::Bytes("target: A\nB\x1B[2J\0C\x7F\tD \xE4\\r"));
+  EXPECT_EQ(test::ReadFile(dir / "ParceloLog.txt"),
+            "target path: /in\\r\\nconnect: forged\r\ntarget: A\\nB\\x1B[2J\\x00C\\x7F\tD \xE4\\r\r\n");
 }
 
 TEST(TransferLog, AFolderThatCannotTakeTheLogRaises) {

@@ -51,25 +51,43 @@ TEST_F(Unattended, TheMailIsSwitchedOffAndStaysOffForTheNextRun) {
   EXPECT_TRUE(SelectedLines().empty());
 }
 
-TEST_F(Unattended, ANameLongerThanTenCharactersNeverMatches) {
-  Start({container.string(), "-t", "ABCDEFGHIJK"});
-  EXPECT_TRUE(SelectedLines().empty());
-  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No target selected"});
-  EXPECT_TRUE(form().TerminationRequested());
-  EXPECT_EQ(form().ExitCode(), 0);
+// A run that sends nothing, or not to every target it names, has failed:
+// it says why, ends with exit code 1 and leaves the container as it is
+// when nothing is sent.
+TEST_F(Unattended, ARunThatSendsNothingSaysWhyAndEndsWithExitCodeOne) {
+  const std::string written = test::ReadFile(container);
+  const struct {
+    std::vector<std::string> arguments;
+    std::vector<std::string> messages;
+  } cases[] = {
+      {{container.string(), "-t", "ABCDEFGHIJK"},
+       {"No target has the short name \"ABCDEFGHIJK\"", "No target selected"}},
+      {{container.string(), "-t", "NOSUCH", "-t", "other"},
+       {"No target has the short name \"NOSUCH\"\rNo target has the short name \"other\"", "No target selected"}},
+      {{container.string(), "-nobackup"}, {"No target selected"}},
+      {{"-nolog"}, {"No file selected"}},
+  };
+  for (const auto& c : cases) {
+    windows.reset();
+    dialogs->shown.clear();
+    Start(c.arguments);
+    EXPECT_TRUE(SelectedLines().empty());
+    EXPECT_EQ(dialogs->MessageTexts(), c.messages);
+    EXPECT_TRUE(form().TerminationRequested());
+    EXPECT_EQ(form().ExitCode(), 1);
+    EXPECT_EQ(test::ReadFile(container), written);
+    EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak"));
+    EXPECT_FALSE(std::filesystem::exists(appDir() / "backup/c.cnt"));
+  }
+  EXPECT_EQ(test::Count(Log(), "Parcelo Version"), 3u) << "-nolog logged";
 }
 
-TEST_F(Unattended, WithoutAContainerTheRunReportsNoFileSelected) {
-  Start({"-nolog"});
-  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No file selected"});
-  EXPECT_FALSE(std::filesystem::exists(appDir() / "backup/ParceloLog.txt"));
-  EXPECT_TRUE(form().TerminationRequested());
-}
-
-TEST_F(Unattended, AFileWithoutTargetsReportsNoTargetSelected) {
-  Start({container.string(), "-nobackup"});
-  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No target selected"});
-  EXPECT_FALSE(std::filesystem::exists(appDir() / "backup/c.cnt"));
+// Sent to the targets that exist, but a name matched none: still a failure.
+TEST_F(Unattended, AnUnknownNameBesideAKnownOneSendsToTheKnownAndEndsWithExitCodeOne) {
+  Start({container.string(), "-t", "DEV", "-t", "NOSUCH"});
+  EXPECT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"No target has the short name \"NOSUCH\""});
+  EXPECT_EQ(Delivered("DEV"), 1u);
+  EXPECT_EQ(form().ExitCode(), 1);
 }
 
 TEST_F(Unattended, AFailedSendStaysOpenForTheUser) {

@@ -258,6 +258,8 @@ TEST(FtpClientCommands, ControlCharactersAreRefusedBeforeSending) {
   for (const std::string& directory :
        {std::string("in\r\nDELE important"), std::string("in\nDELE x"), std::string("in\0x", 4)})
     EXPECT_THROW(probe.client.ChangeDirectory(directory), FTPException);
+  // Refused like a command the server refuses, so the caller's log shows it.
+  EXPECT_EQ(probe.failures, std::vector<TCmdType>(3, ctChangeDir));
   probe.client.SendCommand("NOOP");
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER anna", "PASS secret", "NOOP"}));
 }

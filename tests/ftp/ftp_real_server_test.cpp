@@ -136,5 +136,29 @@ INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest,
                                          ServerMode{test::RealServerKind::Vsftpd, true}),
                          NameOf);
 
+// A site that takes uploads slowly (pyftpdlib throttled to 1 MB/s, in bursts
+// with pauses of up to 2 s) is still reading for seconds after the client has
+// handed the last byte to its socket, and answers only once it has them all:
+// that is a slow site, not a silent one.
+TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
+  test::RealFtpServer server(test::RealServerKind::Pyftpdlib, std::nullopt, 1 << 20);
+  test::ProbedClient probe(server.Port());
+  probe.client.UserID = server.User();
+  probe.client.Password = server.Password();
+  // Above the server's longest pause, below the seconds of reading that
+  // remain after the last send.
+  probe.client.TimeOut = 3000;
+  test::TempDir local;
+  // Well beyond what the socket buffers of both ends hold.
+  const std::string content = test::PatternBytes(8 << 20, 5);
+  test::WriteFile(local / "big.cnt", content);
+  probe.client.Connect();
+  probe.client.SetTransferMode(tmLocal8);
+  probe.client.Upload((local / "big.cnt").string(), "big.cnt");
+  EXPECT_EQ(probe.successes, (std::vector<TCmdType>{ctOther, ctUpload}));
+  EXPECT_TRUE(test::ReadFile(server.LoginDir() / "big.cnt") == content);
+  probe.client.Disconnect();
+}
+
 }  // namespace
 }  // namespace ftp

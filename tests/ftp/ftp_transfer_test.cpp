@@ -17,16 +17,6 @@ using test::ScriptedFtpServer;
 using Connection = ScriptedFtpServer::Connection;
 using DataConnection = ScriptedFtpServer::DataConnection;
 
-// The server side of an active data connection: reads PORT, agrees, and
-// hands back the connection opened once `command` (STOR/RETR) was answered.
-DataConnection AgreeActive(Connection& c, const std::string& reply) {
-  const std::string port = c.Command();
-  c.Reply("200 PORT command successful.");
-  c.Command();
-  c.Reply(reply);
-  return c.ConnectTo(port);
-}
-
 // A local file that must survive every failed download unchanged.
 struct PreviousLocalFile {
   test::TempDir dir;
@@ -61,7 +51,7 @@ TEST(FtpDownload, SizeFromTheOpeningReplyAndBytesReceived) {
   ScriptedFtpServer server([&](Connection& c) {
     c.Login();
     DataConnection data =
-        AgreeActive(c, "150 Opening BINARY mode data connection for x (100000 bytes)");
+        c.AgreeActive("150 Opening BINARY mode data connection for x (100000 bytes)");
     data.Send(content);
     data.Close();
     c.Reply("226 Transfer complete.");
@@ -112,7 +102,7 @@ TEST(FtpDownload, MissingRemoteFileFailsTwiceAndLeavesTheLocalFile) {
 TEST(FtpDownload, FinalFailureReplyIsAFailureAndKeepsTheLocalFile) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
-    DataConnection data = AgreeActive(c, "150 Opening data connection.");
+    DataConnection data = c.AgreeActive("150 Opening data connection.");
     data.Send("half of the new list");
     data.Close();
     c.Reply("451 Requested action aborted: local error in processing.");
@@ -129,7 +119,7 @@ TEST(FtpDownload, FinalFailureReplyIsAFailureAndKeepsTheLocalFile) {
 TEST(FtpDownload, DroppedDataConnectionIsAFailureAndKeepsTheLocalFile) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
-    DataConnection data = AgreeActive(c, "150 Opening data connection.");
+    DataConnection data = c.AgreeActive("150 Opening data connection.");
     data.Send(test::PatternBytes(50000));
     data.Reset();
     c.Reply("426 Connection closed; transfer aborted.");
@@ -172,7 +162,7 @@ TEST(FtpDownload, ResetDataConnectionIsAFailureWhateverTheFinalReplySays) {
 TEST(FtpDownload, StalledTransferEndsAfterTheIdleTimeOut) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
-    DataConnection data = AgreeActive(c, "150 Opening data connection.");
+    DataConnection data = c.AgreeActive("150 Opening data connection.");
     data.Send("a first chunk");
     data.AwaitClose();
     c.AwaitClose();
@@ -254,7 +244,7 @@ TEST(FtpUpload, FinalFailureReplyIsAFailureNotASuccess) {
   std::string stored;
   ScriptedFtpServer server([&](Connection& c) {
     c.Login();
-    DataConnection data = AgreeActive(c, "150 Ok to send data.");
+    DataConnection data = c.AgreeActive("150 Ok to send data.");
     stored = data.ReceiveAll();
     c.Reply("552 Requested file action aborted. Exceeded storage allocation.");
     c.AwaitClose();
@@ -276,7 +266,7 @@ TEST(FtpUpload, FinalFailureReplyIsAFailureNotASuccess) {
 TEST(FtpUpload, ServerLeavingWithoutTheFinalReplyIsAFailure) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
-    DataConnection data = AgreeActive(c, "150 Ok to send data.");
+    DataConnection data = c.AgreeActive("150 Ok to send data.");
     data.ReceiveAll();
     c.Close();
   });

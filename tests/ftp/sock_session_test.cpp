@@ -8,10 +8,12 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
 
+#include "ftp/host_lookup.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -109,6 +111,33 @@ TEST(SockSessionConnect, HostNameIsLookedUpOnceBeforeTheConnect) {
   EXPECT_TRUE(session.Connected);
   EXPECT_EQ(resolved, 1);
   EXPECT_FALSE(connectedWhenResolved);
+}
+
+TEST(SockSessionConnect, OnlyFourDecimalNumbersAreADottedAddress) {
+  EXPECT_EQ(DottedAddress("127.0.0.1"), inet_addr("127.0.0.1"));
+  EXPECT_EQ(DottedAddress("255.255.255.255"), inet_addr("255.255.255.255"));
+  EXPECT_EQ(DottedAddress("010.0.0.1"), inet_addr("10.0.0.1"));  // decimal, not octal
+  for (const char* text : {"127.0.0.1\r\nQUIT", "127.0.0.1 ", " 127.0.0.1", "127.1", "0x7f.0.0.1",
+                           "256.0.0.1", "1234.0.0.1", "1.2.3.4.5", "1.2.3.", "1..2.3", "", "localhost"})
+    EXPECT_EQ(DottedAddress(text), std::nullopt) << text;
+}
+
+TEST(SockSessionConnect, HostWithControlCharactersIsNeitherAddressNorName) {
+  Listener listener;
+  TSockSession session;
+  int resolved = 0;
+  session.OnHostResolved = [&](TSockSession&) { ++resolved; };
+  session.Host = "127.0.0.1\r\nQUIT";
+  session.Port = listener.Port();
+  try {
+    session.ResolveHost();
+    FAIL();
+  } catch (const ESockError& error) {
+    EXPECT_STREQ(error.what(), "Ungültiger Hostname");
+  }
+  EXPECT_THROW(session.Connect(), ESockError);
+  EXPECT_FALSE(session.Connected);
+  EXPECT_EQ(resolved, 0);
 }
 
 TEST(SockSessionConnect, UnresolvableNameWithoutHandlerIsNullExternalAddress) {
@@ -591,6 +620,40 @@ TEST(SockSessionData, SendFileToAPeerThatStopsReadingEndsAfterTheTimeOut) {
   EXPECT_GT(c.session.BytesSent, 0);
   EXPECT_LT(c.session.BytesSent, 32 * 1024 * 1024);
   EXPECT_FALSE(c.session.Cancelled);
+}
+
+// A peer that reads slowly is still taking data long after the last byte went
+// into the socket; that is progress, and delivery ends only once it has all.
+TEST(SockSessionData, AwaitDeliveryLastsUntilASlowPeerHasTakenEveryByte) {
+  ConnectedSession c;
+  c.session.TimeOut = 200;
+  test::TempDir dir;
+  const std::string content = test::PatternBytes(2 << 20);
+  test::WriteFile(dir / "out", content);
+  std::string received;
+  auto receive = [&](std::size_t most) {
+    char chunk[65536];
+    ssize_t n;
+    while (most > 0 && (n = recv(c.peer.fd, chunk, std::min(most, sizeof chunk), 0)) > 0) {
+      received.append(chunk, static_cast<std::size_t>(n));
+      most -= static_cast<std::size_t>(n);
+    }
+  };
+  auto& loop = platform::EventLoop::Current();
+  fcntl(c.peer.fd, F_SETFL, O_NONBLOCK);
+  // 64 KiB every 20 ms: far longer than the time-out in all, never idle for long.
+  const auto reader = loop.StartTimer(20ms, [&] { receive(64 << 10); });
+  c.session.SendFile((dir / "out").string());
+  c.session.AwaitDelivery();
+  loop.StopTimer(reader);
+  // Closing resets the connection and drops whatever the peer has not taken.
+  c.session.CloseSocket();
+  fcntl(c.peer.fd, F_SETFL, 0);
+  const timeval bound{10, 0};
+  setsockopt(c.peer.fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+  receive(content.size());
+  EXPECT_EQ(received.size(), content.size());
+  EXPECT_TRUE(received == content);
 }
 
 TEST(SockSessionData, CaptureFileTimeOutIsAnIdleTime) {

@@ -156,6 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   client.UserID = "anna";
   client.Password = "secret";
   client.TimeOut = 50;
+  client.SlowTimeOut = 300;
   bool uploaded = false;
   bool downloaded = false;
   client.OnSuccess = [&](ftp::TCmdType kind) {

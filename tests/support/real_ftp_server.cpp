@@ -18,13 +18,13 @@ namespace {
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password = sys.argv[1:4]
+root, user, password, read_limit = sys.argv[1:5]
 handler = FTPHandler
-if len(sys.argv) > 4:
+if len(sys.argv) > 5:
     handler = TLS_FTPHandler
-    handler.certfile, handler.keyfile = sys.argv[4:6]
+    handler.certfile, handler.keyfile = sys.argv[5:7]
     handler.tls_control_required = True
     handler.tls_data_required = True
 authorizer = DummyAuthorizer()
@@ -32,6 +32,9 @@ authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0.001
+if int(read_limit):
+    ThrottledDTPHandler.read_limit = int(read_limit)
+    handler.dtp_handler = ThrottledDTPHandler
 logging.basicConfig(level=logging.CRITICAL)
 server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
@@ -55,12 +58,14 @@ struct Pipe {
 
 }  // namespace
 
-RealFtpServer::RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls)
+RealFtpServer::RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls, std::size_t readLimit)
     : kind_(kind), tls_(std::move(tls)) {
   if (kind == RealServerKind::Pyftpdlib)
-    StartPyftpdlib();
-  else
+    StartPyftpdlib(readLimit);
+  else if (readLimit == 0)
     StartVsftpd();
+  else
+    throw std::runtime_error("vsftpd is not throttled here");
 }
 
 RealFtpServer::~RealFtpServer() {
@@ -73,12 +78,12 @@ RealFtpServer::~RealFtpServer() {
   if (stop_ >= 0) ::close(stop_);
 }
 
-void RealFtpServer::StartPyftpdlib() {
+void RealFtpServer::StartPyftpdlib(std::size_t readLimit) {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                                   password_};
+                                   password_, std::to_string(readLimit)};
   if (tls_) command.insert(command.end(), {tls_->certificate.string(), tls_->key.string()});
   Pipe output;
   server_ = std::make_unique<ChildProcess>(command, ChildProcess::Options{-1, output.fds[1]});

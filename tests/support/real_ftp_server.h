@@ -35,8 +35,11 @@ enum class RealServerKind { Pyftpdlib, Vsftpd };
 // "locked" is a plain file there, so that no upload can go below it.
 class RealFtpServer {
  public:
-  // Raises std::runtime_error when the server does not come up.
-  explicit RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls = std::nullopt);
+  // Raises std::runtime_error when the server does not come up. With a
+  // `readLimit` (bytes per second; pyftpdlib only) the server takes uploads
+  // no faster than that, as a busy or distant site does.
+  explicit RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls = std::nullopt,
+                         std::size_t readLimit = 0);
   ~RealFtpServer();
   RealFtpServer(const RealFtpServer&) = delete;
   RealFtpServer& operator=(const RealFtpServer&) = delete;
@@ -53,7 +56,7 @@ class RealFtpServer {
   const std::filesystem::path& Top() const { return tree_.Path(); }
 
  private:
-  void StartPyftpdlib();
+  void StartPyftpdlib(std::size_t readLimit);
   void StartVsftpd();
   std::string VsftpdTlsSettings() const;
   void ServeVsftpd(const std::string& config);

@@ -126,6 +126,25 @@ void ScriptedFtpServer::DataConnection::Await(short events) const {
   AwaitReady(fd_, stop_, events, kStepBoundMs);
 }
 
+void ScriptedFtpServer::DataConnection::Pause(std::chrono::milliseconds gap) const {
+  pollfd stop{stop_, POLLIN, 0};
+  int count;
+  while ((count = ::poll(&stop, 1, static_cast<int>(gap.count()))) < 0 && errno == EINTR) {
+  }
+  if (count > 0) throw std::runtime_error("the server is stopping");
+}
+
+void ScriptedFtpServer::DataConnection::Trickle(const std::string& bytes, std::chrono::milliseconds gap) {
+  for (const char byte : bytes) {
+    Send(std::string(1, byte));
+    Pause(gap);
+  }
+}
+
+void ScriptedFtpServer::DataConnection::Flood(const std::string& bytes) {
+  for (;;) Send(bytes);
+}
+
 void ScriptedFtpServer::DataConnection::Send(const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
@@ -148,6 +167,23 @@ std::string ScriptedFtpServer::DataConnection::ReceiveAll() {
       throw std::system_error(errno, std::generic_category(), "recv");
     }
     received.append(chunk, static_cast<std::size_t>(n));
+  }
+}
+
+std::string ScriptedFtpServer::DataConnection::ReceiveSlowly(std::size_t piece,
+                                                             std::chrono::milliseconds gap) {
+  std::string received;
+  std::string chunk(piece, '\0');
+  for (;;) {
+    Await(POLLIN);
+    const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
+    if (n == 0) return received;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw std::system_error(errno, std::generic_category(), "recv");
+    }
+    received.append(chunk.data(), static_cast<std::size_t>(n));
+    Pause(gap);
   }
 }
 
@@ -197,6 +233,14 @@ void ScriptedFtpServer::Connection::Login() {
   Reply("331 Password required");
   Command();
   Reply("230 Logged in");
+}
+
+ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::AgreeActive(const std::string& reply) {
+  const std::string port = Command();
+  Reply("200 PORT command successful.");
+  Command();
+  Reply(reply);
+  return ConnectTo(port);
 }
 
 ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(

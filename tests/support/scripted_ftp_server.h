@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -72,8 +73,18 @@ class ScriptedFtpServer::DataConnection {
   DataConnection& operator=(const DataConnection&) = delete;
 
   void Send(const std::string& bytes);
+  // Sends `bytes` one byte at a time with `gap` between them.
+  void Trickle(const std::string& bytes, std::chrono::milliseconds gap);
+  // Sends `bytes` again and again until the peer goes away.
+  void Flood(const std::string& bytes);
+  // Lets `gap` pass, as a server busy with something else does; raises when
+  // the server stops meanwhile.
+  void Pause(std::chrono::milliseconds gap) const;
   // Everything until the peer closes.
   std::string ReceiveAll();
+  // The same, taking at most `piece` bytes and then pausing for `gap`, as a
+  // server that reads slowly does.
+  std::string ReceiveSlowly(std::size_t piece, std::chrono::milliseconds gap);
   // Waits until the peer closes, discarding what arrives.
   void AwaitClose();
   // Closes at once, with a reset, as a server that breaks off does.
@@ -101,6 +112,9 @@ class ScriptedFtpServer::Connection : public DataConnection {
   void Reply(const std::string& line);
   // Greeting 220, then USER answered 331 and PASS answered 230.
   void Login();
+  // The server side of an active transfer: reads PORT and agrees, reads the
+  // transfer command and answers `reply`, then opens the data connection.
+  DataConnection AgreeActive(const std::string& reply);
   // Connects to the address of a "PORT h1,h2,h3,h4,p1,p2" command, from
   // the loopback address `from` (another 127.x.y.z plays a stranger).
   DataConnection ConnectTo(const std::string& portCommand, const char* from = "127.0.0.1");

@@ -29,12 +29,37 @@ TEST(DocReader, TokenSyntax)
       {"<a>x & y</a>", "EParserNotInRootError: Not in root error."},
       {"<a/>text", "EParserNotInRootError: Not in root error."},
       {"<a>\x01</a>", "EParserInvalidCharacterError: Invalid character error."},
-      {"<a>\xC3</a>", "EParserInvalidCharacterError: Invalid character error."},
+      {"<a>\xC3</a>", "EParserInvalidCharacterError: Invalid character error: Invalid UTF-8 sequence at position 4."},
       {"<a>&amp <b/>;</a>", "EParserInvalidEntityNameError: Invalid entity name error."},
       {"<a b='1'c='2'/>", "EParserMissingStartTagError: Invalid start tag error."},
   };
   for (const TOutcomeCase& c : cases)
     EXPECT_EQ(parseOutcome(c.input), c.outcome) << c.input;
+}
+
+// An encoding we cannot read, or one the bytes contradict, ends the parse:
+// reading on in another encoding would change the text unseen.
+TEST(DocReader, DeclaredEncodingsMustBeReadableAndMatchTheBytes)
+{
+  std::string utf16("\xFF\xFE", 2);
+  for (char c : std::string("<?xml version='1.0' encoding='UTF-8'?><a/>"))
+    utf16 += std::string{c, '\0'};
+  const std::pair<std::string, std::string> cases[] = {
+      {"<?xml version='1.0' encoding='cp1252'?><a>\x80\x9F</a>", "ok"},
+      {"<?xml version='1.0' encoding='windows-9999'?><a/>",
+       "EParserInvalidXmlDeclarationError: Unknown encoding \"windows-9999\" error."},
+      {"<?xml version='1.0' encoding='US-ASCII'?><a>\xE4</a>",
+       "EParserInvalidCharacterError: Invalid character error: Invalid US-ASCII sequence \"\xC3\xA4\"."},
+      {"<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>",
+       "EParserInvalidCharacterError: Invalid character error: Invalid cp1252 sequence \"\xC2\x81\"."},
+      {"<?xml version='1.0' encoding='UTF-16'?><a/>",
+       "EParserInvalidXmlDeclarationError: Encoding \"UTF-16\" does not match the document error."},
+      {"\xEF\xBB\xBF<?xml version='1.0' encoding='ISO-8859-1'?><a/>",
+       "EParserInvalidXmlDeclarationError: Encoding \"ISO-8859-1\" does not match the document error."},
+      {utf16, "EParserInvalidXmlDeclarationError: Encoding \"UTF-8\" does not match the document error."},
+  };
+  for (const auto& [input, outcome] : cases)
+    EXPECT_EQ(parseOutcome(input), outcome) << input;
 }
 
 TEST(DocReader, XmlDeclarationRules)

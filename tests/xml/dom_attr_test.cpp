@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "xml/dom.h"
+#include "xml/dom_parser.h"
 
 namespace xml {
 namespace {
@@ -98,6 +99,31 @@ TEST_F(AttributeValueTest, RepeatedUseIsFineButExpansionIsBounded)
   }
   EXPECT_EQ(attributeWith({u"&level10"})->value().size(), 1024u * 1024u);
   EXPECT_THROW(attributeWith({u"&level40"})->value(), EInvalidEntityReferenceError);
+}
+
+// e0 is empty, each further entity ten references to the one before: no
+// text ever comes out, so only counting the nodes walked stops the 10^10
+// steps of the expansion.
+TEST(AttributeValueOfAParsedDocument, EntitiesThatExpandToNothingStillHitTheBound)
+{
+  std::string text = "<!DOCTYPE r [\n<!ENTITY e0 \"\">\n";
+  for (int i = 1; i <= 10; ++i) {
+    text += "<!ENTITY e" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k)
+      text += "&e" + std::to_string(i - 1) + ";";
+    text += "\">\n";
+  }
+  text += "]>\n<r a=\"&e10;\"/>\n";
+  ASSERT_EQ(text.size(), 609u);
+  TDomImplementation dom;
+  TDomParser parser(&dom);
+  TDomDocument* doc = parser.parseBuffer(text.data(), text.size());
+  try {
+    doc->documentElement()->getAttribute(u"a");
+    FAIL();
+  } catch (const EInvalidEntityReferenceError& e) {
+    EXPECT_STREQ(e.what(), "Entity expansion limit error.");
+  }
 }
 
 TEST_F(AttributeValueTest, SettingTheValueReplacesTheChildren)

@@ -206,6 +206,28 @@ TEST_F(DomDocumentTest, AttributesThroughTheMap)
   EXPECT_EQ(static_cast<TDomAttr*>(attribute)->ownerElement(), nullptr);
 }
 
+TEST_F(DomDocumentTest, ManyAttributesAreFoundByNameInTheirOrder)
+{
+  auto name = [](int i) {
+    std::string text = "a" + std::to_string(i);
+    return std::u16string(text.begin(), text.end());
+  };
+  TDomNamedNodeMap* map = root_->attributes();
+  for (int i = 0; i < 40; ++i)
+    root_->setAttribute(name(i), u"v");
+  ASSERT_EQ(map->length(), 40);
+  EXPECT_EQ(map->item(39)->nodeName(), u"a39");
+  EXPECT_NE(map->getNamedItem(u"a1"), nullptr);
+  map->removeNamedItem(u"a1");
+  EXPECT_EQ(map->getNamedItem(u"a1"), nullptr);
+  EXPECT_EQ(map->item(1)->nodeName(), u"a2");
+  TDomAttr* replacement = doc_->createAttribute(u"a2");
+  EXPECT_EQ(map->setNamedItem(replacement)->nodeName(), u"a2");
+  EXPECT_EQ(map->getNamedItem(u"a2"), replacement);
+  EXPECT_EQ(map->item(1), replacement);
+  EXPECT_EQ(map->length(), 39);
+}
+
 TEST_F(DomDocumentTest, ClearDropsEverything)
 {
   root_->appendChild(doc_->createElement(u"x"));

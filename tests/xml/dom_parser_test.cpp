@@ -126,6 +126,19 @@ TEST_F(DomParserTest, AFailedParseLeavesNoDocumentAndRecordsWhy)
   EXPECT_TRUE(parser_.errorHandler().errors().empty());
 }
 
+TEST_F(DomParserTest, ErrorsInTheInternalSubsetStandWhereTheyAreInTheFile)
+{
+  std::string file = write("subset.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE a [\n  <!ENTITY e 'x'>\n  <!FOO>\n]>\n<a/>\n");
+  EXPECT_THROW(parser_.parseFile(file), EParserFatalError);
+  const TParserErrorRecord& record = parser_.errorHandler().errors().at(0);
+  EXPECT_EQ(record.errorClassName(), "EParserUnknownDeclarationTypeError");
+  EXPECT_EQ(record.systemId(), std::u16string(file.begin(), file.end()));
+  EXPECT_EQ(record.startLine(), 4u);
+  EXPECT_EQ(record.startColumn(), 3u);
+  EXPECT_EQ(record.endLine(), 4u);
+  EXPECT_EQ(record.endColumn(), 5u);
+}
+
 TEST_F(DomParserTest, AnEmptyFileHasNoRoot)
 {
   std::string file = write("empty.xml", "");
@@ -147,6 +160,17 @@ TEST_F(DomParserTest, EveryInputKindGivesTheSameDocument)
   for (TDomDocument* doc : documents)
     EXPECT_EQ(doc->documentElement()->markup(), u"<r a=\"\u00E4\">t</r>");
   EXPECT_EQ(dom_.documents()->length(), 5);
+}
+
+// The declaration decides how bytes read; a wide string is decoded already,
+// so there it names nothing.
+TEST_F(DomParserTest, AWindows1250ContainerReadsAsWindows1250)
+{
+  std::string text = "<?xml version=\"1.0\" encoding=\"windows-1250\"?><sw-ident>\x8A\x9Akoda-\xB9</sw-ident>";
+  TDomDocument* doc = parser_.parseBuffer(text.data(), text.size());
+  EXPECT_EQ(doc->documentElement()->firstChild()->nodeValue(), u"\u0160\u0161koda-\u0105");
+  TDomDocument* again = parser_.parseWideString(doc->markup());
+  EXPECT_EQ(again->documentElement()->markup(), doc->documentElement()->markup());
 }
 
 TEST_F(DomParserTest, IntoVariantsFillTheGivenNode)

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
+
+#include "support/run_program.h"
 
 #include "xml/stream_exceptions.h"
 
@@ -79,9 +82,13 @@ TEST(InputSource, EncodingDeclarationNamesAreMatchedWithoutCase)
   EXPECT_EQ(encodingFromName(u"koi8-r"), TEncoding::Koi8R);
   EXPECT_EQ(encodingFromName(u"CP10000_MACROMAN"), TEncoding::MacRoman);
   EXPECT_EQ(encodingFromName(u"cp1251"), TEncoding::Windows1251);
+  EXPECT_EQ(encodingFromName(u"windows-1252"), TEncoding::Windows1252);
+  EXPECT_EQ(encodingFromName(u"CP1250"), TEncoding::Windows1250);
+  EXPECT_EQ(encodingFromName(u"us-ascii"), TEncoding::UsAscii);
   EXPECT_EQ(encodingFromName(u"UTF-8"), TEncoding::Utf8);
-  EXPECT_EQ(encodingFromName(u"UTF-16"), TEncoding::Utf8);
-  EXPECT_EQ(encodingFromName(u"Shift_JIS"), TEncoding::Utf8);
+  EXPECT_EQ(encodingFromName(u"UTF-16"), TEncoding::Utf16LE);
+  EXPECT_EQ(encodingFromName(u"Shift_JIS"), std::nullopt);
+  EXPECT_EQ(encodingFromName(u"windows-1250x"), std::nullopt);
 }
 
 TEST(InputSource, DeclaredEncodingDecidesHowBytesDecode)
@@ -117,6 +124,43 @@ TEST(InputSource, SingleByteCodePagesMapThroughTheirTables)
     EXPECT_EQ(units[declaration.size()], c.unit) << c.name;
     EXPECT_EQ(units.back(), u'A') << c.name;
   }
+}
+
+// The Windows pages byte by byte against Python's codecs, which are built
+// from the same published tables: one line per page, "-" for a byte the
+// page leaves undefined.
+TEST(InputSource, WindowsCodePagesDecodeLikePythonsCodecs)
+{
+  const char* const script = "for page in range(1250, 1259):\n"
+                             "    units = []\n"
+                             "    for byte in range(128, 256):\n"
+                             "        try: units.append('%04X' % ord(bytes([byte]).decode('cp%d' % page)))\n"
+                             "        except UnicodeDecodeError: units.append('-')\n"
+                             "    print(page, ' '.join(units))\n";
+  test::ProgramResult python = test::RunProgram({"/usr/bin/python3", "-c", script}, {});
+  ASSERT_EQ(python.exitCode, 0) << python.output;
+  std::istringstream lines(python.output);
+  int pages = 0;
+  for (std::string page; lines >> page; ++pages) {
+    std::string declaration = "<?xml version=\"1.0\" encoding=\"windows-" + page + "\"?>";
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+      std::string expected;
+      lines >> expected;
+      std::string input = declaration + char(byte);
+      std::string decoded;
+      try {
+        char16_t unit = decodeAll(input).back();
+        char hex[5];
+        std::snprintf(hex, sizeof hex, "%04X", unsigned(unit));
+        decoded = hex;
+      } catch (const EConvertError& e) {
+        EXPECT_EQ(std::string(e.what()).substr(0, 14), "Invalid cp" + page);
+        decoded = "-";
+      }
+      EXPECT_EQ(decoded, expected) << "windows-" << page << " byte " << byte;
+    }
+  }
+  EXPECT_EQ(pages, 9);
 }
 
 TEST(InputSource, UndefinedBytesOfACodePageAreConversionErrors)

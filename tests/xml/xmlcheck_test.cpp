@@ -57,6 +57,17 @@ TEST_F(XmlCheckTool, ReportsEachFileAndFailsIfAnyFails)
                         (directory_ / "absent.xml").string() + "\". No such file or directory\n");
 }
 
+TEST_F(XmlCheckTool, TheFatalErrorIsTheReasonAndWarningsFollowIt)
+{
+  std::string file = write("twice.xml", "<!DOCTYPE a [\n<!ENTITY e 'x'>\n<!ENTITY e 'y'>\n]>\n<a>\n");
+  int exitCode = -1;
+  EXPECT_EQ(run(file, exitCode),
+            file + ": FATAL ERROR in local document " + file + " in line 5, position 4 -- M=sing end-tag.\n" + file +
+                ": WARNING: in local document " + file +
+                " in line 3, between position 1 and 15 -- Double entity declaration: e\n");
+  EXPECT_EQ(exitCode, 1);
+}
+
 TEST_F(XmlCheckTool, WithoutFilesItExplainsItsUse)
 {
   int exitCode = -1;

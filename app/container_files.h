@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+
+namespace app {
+
+// The file operations of a container's preparation. Failures raise
+// EInOutError with the path and the system's reason.
+
+[[noreturn]] void RaiseIo(const std::string& what, const std::string& path, int error);
+[[noreturn]] void RaiseIo(const std::string& what, const std::string& path);  // with errno
+
+// Closes a descriptor when it goes.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() { Close(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  int Close();
+
+ private:
+  int fd_;
+};
+
+// A file that is removed again unless it was kept (renamed into its place).
+class TemporaryFile {
+ public:
+  // Creates "<folder>/.<name>.<tag>-XXXXXX" with a unique suffix.
+  TemporaryFile(const std::filesystem::path& beside, const std::string& tag);
+  ~TemporaryFile();
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  // Flushes the file to disk and closes it.
+  void Finish();
+  void Keep() { kept_ = true; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool kept_ = false;
+};
+
+// Reads up to `size` bytes at `offset`; fewer only at the end of the file.
+std::size_t ReadAt(int fd, char* into, std::size_t size, std::size_t offset);
+
+// Whether the two open files hold the same bytes.
+bool SameContent(int a, int b);
+
+// Copies the whole of `from` to `to` (`path` names `from` in errors).
+void CopyFile(int from, int to, const std::string& path);
+
+// Renames `from` to `to` unless `to` exists (false then); raises when it
+// cannot be renamed at all.
+bool RenameWithoutReplacing(const std::string& from, const std::string& to);
+
+// Makes a rename in the file's folder durable.
+void SyncFolder(const std::filesystem::path& file);
+
+}  // namespace app
