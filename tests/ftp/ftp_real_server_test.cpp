@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,20 +15,38 @@ namespace {
 struct ServerMode {
   test::RealServerKind kind;
   bool passive;
+  bool tls;
 };
 
 std::string NameOf(const testing::TestParamInfo<ServerMode>& info) {
   return std::string(info.param.kind == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd") +
-         (info.param.passive ? "Passive" : "Active");
+         (info.param.passive ? "Passive" : "Active") + (info.param.tls ? "Ftps" : "");
 }
 
-// One real server and a client logged in to it, in the mode of the parameter.
+std::vector<ServerMode> EveryMode() {
+  std::vector<ServerMode> modes;
+  for (const auto kind : {test::RealServerKind::Pyftpdlib, test::RealServerKind::Vsftpd})
+    for (const bool tls : {false, true})
+      for (const bool passive : {false, true}) modes.push_back({kind, passive, tls});
+  return modes;
+}
+
+// One real server and a client logged in to it, in the mode of the parameter:
+// with TLS, the server insists on it and its certificate is trusted through
+// the test CA.
 class RealServerTest : public testing::TestWithParam<ServerMode> {
  protected:
-  RealServerTest() : server_(GetParam().kind), probe_(server_.Port()) {
+  RealServerTest() : server_(GetParam().kind, {.tls = ServerCertificate()}), probe_(server_.Port()) {
     probe_.client.UserID = server_.User();
     probe_.client.Password = server_.Password();
     probe_.client.Passive = GetParam().passive;
+    probe_.client.UseTls = GetParam().tls;
+    probe_.client.TlsCaFiles = {certificates_.CaFile().string()};
+  }
+
+  std::optional<test::CertificateFiles> ServerCertificate() const {
+    if (!GetParam().tls) return std::nullopt;
+    return certificates_.Files(test::TestCertificate::Server);
   }
 
   void Login() {
@@ -46,6 +65,7 @@ class RealServerTest : public testing::TestWithParam<ServerMode> {
     EXPECT_EQ(probe_.client.BytesReceived(), static_cast<std::int64_t>(content.size()));
   }
 
+  test::TestCertificates certificates_;
   test::RealFtpServer server_;
   test::ProbedClient probe_;
   test::TempDir local_;
@@ -75,7 +95,7 @@ TEST_P(RealServerTest, SmallFilesTravelByteExact) {
 
 TEST_P(RealServerTest, LargeFileTravelsByteExact) {
   Login();
-  RoundTrip("large.bin", test::PatternBytes(64 * 1024 * 1024, 3), tmLocal8);
+  RoundTrip("large.bin", test::PatternBytes(64 * 1024 * 1024, 3), tmImage);
 }
 
 TEST_P(RealServerTest, BytesReceivedTellsTheLastOfThreeDownloads) {
@@ -129,19 +149,14 @@ TEST_P(RealServerTest, WrongPasswordEndsTheLogin) {
   for (const std::string& status : probe_.statuses) EXPECT_EQ(status.find("wrong"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest,
-                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false},
-                                         ServerMode{test::RealServerKind::Pyftpdlib, true},
-                                         ServerMode{test::RealServerKind::Vsftpd, false},
-                                         ServerMode{test::RealServerKind::Vsftpd, true}),
-                         NameOf);
+INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest, testing::ValuesIn(EveryMode()), NameOf);
 
 // A site that takes uploads slowly (pyftpdlib throttled to 1 MB/s, in bursts
 // with pauses of up to 2 s) is still reading for seconds after the client has
 // handed the last byte to its socket, and answers only once it has them all:
 // that is a slow site, not a silent one.
 TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
-  test::RealFtpServer server(test::RealServerKind::Pyftpdlib, std::nullopt, 1 << 20);
+  test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.readLimit = 1 << 20});
   test::ProbedClient probe(server.Port());
   probe.client.UserID = server.User();
   probe.client.Password = server.Password();

@@ -38,7 +38,7 @@ std::string KindName(const testing::TestParamInfo<test::RealServerKind>& info) {
 class TlsRealServer : public testing::TestWithParam<test::RealServerKind> {
  protected:
   test::TestCertificates certificates_;
-  test::RealFtpServer server_{GetParam(), certificates_.Files(TestCertificate::Server)};
+  test::RealFtpServer server_{GetParam(), {.tls = certificates_.Files(TestCertificate::Server)}};
   TTlsContext context_{{certificates_.CaFile().string()}};
 };
 
@@ -110,7 +110,7 @@ class TlsVerification : public testing::TestWithParam<Verdict> {};
 
 TEST_P(TlsVerification, ChecksTheServersCertificateDuringTheHandshake) {
   const test::TestCertificates certificates;
-  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, certificates.Files(GetParam().certificate));
+  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.tls = certificates.Files(GetParam().certificate)});
   const TTlsContext context({certificates.CaFile().string()});
   HandControl control(server.Port());
   std::string outcome = "accepted";

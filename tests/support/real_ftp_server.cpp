@@ -18,15 +18,17 @@ namespace {
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit = sys.argv[1:5]
+root, user, password, read_limit, data = sys.argv[1:6]
 handler = FTPHandler
-if len(sys.argv) > 5:
+if len(sys.argv) > 6:
     handler = TLS_FTPHandler
-    handler.certfile, handler.keyfile = sys.argv[5:7]
+    handler.certfile, handler.keyfile = sys.argv[6:8]
     handler.tls_control_required = True
     handler.tls_data_required = True
+    if data == "plain-data":
+        handler.dtp_handler = DTPHandler
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
@@ -58,14 +60,14 @@ struct Pipe {
 
 }  // namespace
 
-RealFtpServer::RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls, std::size_t readLimit)
-    : kind_(kind), tls_(std::move(tls)) {
+RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
+    : kind_(kind), options_(std::move(options)) {
   if (kind == RealServerKind::Pyftpdlib)
-    StartPyftpdlib(readLimit);
-  else if (readLimit == 0)
+    StartPyftpdlib();
+  else if (options_.readLimit == 0 && !options_.plainData)
     StartVsftpd();
   else
-    throw std::runtime_error("vsftpd is not throttled here");
+    throw std::runtime_error("vsftpd is neither throttled nor broken here");
 }
 
 RealFtpServer::~RealFtpServer() {
@@ -78,13 +80,15 @@ RealFtpServer::~RealFtpServer() {
   if (stop_ >= 0) ::close(stop_);
 }
 
-void RealFtpServer::StartPyftpdlib(std::size_t readLimit) {
+void RealFtpServer::StartPyftpdlib() {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                                   password_, std::to_string(readLimit)};
-  if (tls_) command.insert(command.end(), {tls_->certificate.string(), tls_->key.string()});
+                                   password_, std::to_string(options_.readLimit),
+                                   options_.plainData ? "plain-data" : "tls-data"};
+  if (options_.tls)
+    command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;
   server_ = std::make_unique<ChildProcess>(command, ChildProcess::Options{-1, output.fds[1]});
   output.CloseWriteEnd();
@@ -138,7 +142,7 @@ void RealFtpServer::StartVsftpd() {
 // The force_local_* settings bind local users only; the launcher's account
 // is anonymous, which the force_anon_* settings bind.
 std::string RealFtpServer::VsftpdTlsSettings() const {
-  if (!tls_) return {};
+  if (!options_.tls) return {};
   return "ssl_enable=YES\n"
          "allow_anon_ssl=YES\n"
          "force_anon_logins_ssl=YES\n"
@@ -147,8 +151,8 @@ std::string RealFtpServer::VsftpdTlsSettings() const {
          "force_local_data_ssl=YES\n"
          "require_ssl_reuse=YES\n"
          "ssl_ciphers=HIGH\n"
-         "rsa_cert_file=" + tls_->certificate.string() + "\n"
-         "rsa_private_key_file=" + tls_->key.string() + "\n";
+         "rsa_cert_file=" + options_.tls->certificate.string() + "\n"
+         "rsa_private_key_file=" + options_.tls->key.string() + "\n";
 }
 
 void RealFtpServer::ServeVsftpd(const std::string& config) {

@@ -18,14 +18,24 @@ namespace test {
 
 enum class RealServerKind { Pyftpdlib, Vsftpd };
 
+// How a RealFtpServer behaves beyond the plain defaults.
+struct RealServerOptions {
+  // Given a certificate, the server speaks explicit FTPS (AUTH TLS) and
+  // insists on it: no login and no data connection without TLS, and (vsftpd)
+  // every data connection must resume the control connection's TLS session.
+  std::optional<CertificateFiles> tls;
+  // Bytes per second (pyftpdlib only): the server takes uploads no faster,
+  // as a busy or distant site does.
+  std::size_t readLimit = 0;
+  // pyftpdlib with TLS only: the data connections stay plain whatever PROT
+  // says, as a broken server's do.
+  bool plainData = false;
+};
+
 // A real FTP server that nobody here wrote, serving a temporary tree on
 // 127.0.0.1 at a free port, with one account (User(), Password()) that may
 // read and write below LoginDir(); an upload into "locked/" is refused. It is
 // stopped by PID when the object goes away.
-//
-// Given a certificate, the server speaks explicit FTPS (AUTH TLS) and insists
-// on it: no login and no data connection without TLS, and (vsftpd) every data
-// connection must resume the control connection's TLS session.
 //
 // pyftpdlib runs under /usr/bin/python3 and tells its port when it listens.
 // vsftpd runs in its inetd mode: the launcher listens itself and starts one
@@ -35,11 +45,9 @@ enum class RealServerKind { Pyftpdlib, Vsftpd };
 // "locked" is a plain file there, so that no upload can go below it.
 class RealFtpServer {
  public:
-  // Raises std::runtime_error when the server does not come up. With a
-  // `readLimit` (bytes per second; pyftpdlib only) the server takes uploads
-  // no faster than that, as a busy or distant site does.
-  explicit RealFtpServer(RealServerKind kind, std::optional<CertificateFiles> tls = std::nullopt,
-                         std::size_t readLimit = 0);
+  // Raises std::runtime_error when the server does not come up or cannot
+  // behave as `options` ask.
+  explicit RealFtpServer(RealServerKind kind, RealServerOptions options = {});
   ~RealFtpServer();
   RealFtpServer(const RealFtpServer&) = delete;
   RealFtpServer& operator=(const RealFtpServer&) = delete;
@@ -56,13 +64,13 @@ class RealFtpServer {
   const std::filesystem::path& Top() const { return tree_.Path(); }
 
  private:
-  void StartPyftpdlib(std::size_t readLimit);
+  void StartPyftpdlib();
   void StartVsftpd();
   std::string VsftpdTlsSettings() const;
   void ServeVsftpd(const std::string& config);
 
   RealServerKind kind_;
-  std::optional<CertificateFiles> tls_;
+  RealServerOptions options_;
   TempDir tree_;
   TempDir state_;  // configuration, outside the served tree
   std::filesystem::path loginDir_;
