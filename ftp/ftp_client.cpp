@@ -123,13 +123,17 @@ void TFtpClient::ReadGreeting() {
 }
 
 void TFtpClient::SecureControlConnection() {
-  // Made for each connection, so that a changed list of CA files counts.
-  tlsContext_ = std::make_unique<TTlsContext>(TlsCaFiles);
-  Status(1, "AUTH TLS");
-  const std::string reply = Transaction("AUTH TLS");
-  if (ReplyCode != 234)
-    throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
-  StartTls(*tlsContext_);
+  try {
+    // Made for each connection, so that a changed list of CA files counts.
+    tlsContext_ = std::make_unique<TTlsContext>(TlsCaFiles);
+    Status(1, "AUTH TLS");
+    const std::string reply = Transaction("AUTH TLS");
+    if (ReplyCode != 234) throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
+    StartTls(*tlsContext_);
+  } catch (const ETlsError&) {
+    if (OnConnectionFailed) OnConnectionFailed(*this);
+    throw;
+  }
 }
 
 void TFtpClient::ProtectDataConnections() {

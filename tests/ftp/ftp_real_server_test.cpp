@@ -8,6 +8,7 @@
 #include "ftp_client_probe.h"
 #include "support/real_ftp_server.h"
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 namespace ftp {
 namespace {
@@ -173,6 +174,27 @@ TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
   EXPECT_EQ(probe.successes, (std::vector<TCmdType>{ctOther, ctUpload}));
   EXPECT_TRUE(test::ReadFile(server.LoginDir() / "big.cnt") == content);
   probe.client.Disconnect();
+}
+
+// Under PROT P a data connection that is not TLS is not data: the client's
+// handshake fails on the plain bytes, and the old local copy stays.
+TEST(BrokenFtpsServer, APlainDataConnectionUnderProtPFailsTheDownload) {
+  const test::TestCertificates certificates;
+  test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
+                             {.tls = certificates.Files(test::TestCertificate::Server), .plainData = true});
+  test::WriteFile(server.LoginDir() / "ftpsend.xml", std::string(50000, 'n'));
+  test::ProbedClient probe(server.Port());
+  probe.client.UserID = server.User();
+  probe.client.Password = server.Password();
+  probe.client.UseTls = true;
+  probe.client.TlsCaFiles = {certificates.CaFile().string()};
+  probe.client.Passive = true;
+  test::TempDir local;
+  test::WriteFile(local / "ftpsend.xml", "last good list");
+  probe.client.Connect();
+  EXPECT_THROW(probe.client.Download("ftpsend.xml", (local / "ftpsend.xml").string()), ETlsError);
+  EXPECT_EQ(probe.failures, (std::vector<TCmdType>{ctDownload}));
+  EXPECT_EQ(test::ReadFile(local / "ftpsend.xml"), "last good list");
 }
 
 }  // namespace

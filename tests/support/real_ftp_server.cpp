@@ -25,8 +25,8 @@ handler = FTPHandler
 if len(sys.argv) > 6:
     handler = TLS_FTPHandler
     handler.certfile, handler.keyfile = sys.argv[6:8]
-    handler.tls_control_required = True
-    handler.tls_data_required = True
+    handler.tls_control_required = data != "plain-allowed"
+    handler.tls_data_required = data != "plain-allowed"
     if data == "plain-data":
         handler.dtp_handler = DTPHandler
 authorizer = DummyAuthorizer()
@@ -64,7 +64,7 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
     : kind_(kind), options_(std::move(options)) {
   if (kind == RealServerKind::Pyftpdlib)
     StartPyftpdlib();
-  else if (options_.readLimit == 0 && !options_.plainData)
+  else if (options_.readLimit == 0 && !options_.plainData && !options_.plainAllowed)
     StartVsftpd();
   else
     throw std::runtime_error("vsftpd is neither throttled nor broken here");
@@ -86,7 +86,9 @@ void RealFtpServer::StartPyftpdlib() {
   std::filesystem::create_directories(loginDir_ / "locked");
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
                                    password_, std::to_string(options_.readLimit),
-                                   options_.plainData ? "plain-data" : "tls-data"};
+                                   options_.plainData      ? "plain-data"
+                                   : options_.plainAllowed ? "plain-allowed"
+                                                           : "tls-data"};
   if (options_.tls)
     command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;

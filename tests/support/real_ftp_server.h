@@ -30,6 +30,8 @@ struct RealServerOptions {
   // pyftpdlib with TLS only: the data connections stay plain whatever PROT
   // says, as a broken server's do.
   bool plainData = false;
+  // pyftpdlib with TLS only: clients may also stay plain throughout.
+  bool plainAllowed = false;
 };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
