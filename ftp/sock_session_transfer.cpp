@@ -224,7 +224,8 @@ void TSockSession::CaptureFile(const std::string& file) {
   // Through TLS only the peer's close_notify says the data is complete; an
   // end without it may be an attacker's or a crash's cut.
   if (tls_ && !tls_->CloseNotifyReceived())
-    throw ETlsError("TLS: the data connection from " + Host + " ended without close_notify; the download may be incomplete");
+    throw ETlsError("TLS: the data connection from " + Host +
+                    " ended without close_notify; the download may be incomplete");
 }
 
 }  // namespace ftp

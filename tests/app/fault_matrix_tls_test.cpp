@@ -18,6 +18,11 @@ const test::TestCertificates& Certificates() {
   return made;
 }
 
+// A server that presents `certificate` to FTPS clients and lets plain ones in too.
+RealServerOptions Presenting(TestCertificate certificate) {
+  return {.tls = Certificates().Files(certificate), .quirk = test::FtpsQuirk::PlainClientsToo};
+}
+
 // A site whose server trusts the test CA's certificates; the program trusts
 // that CA through PARCELO_TLS_CA_FILE.
 class FtpsSite : public test::FaultFixture<test::SiteFixture> {
@@ -39,7 +44,7 @@ class FtpsSite : public test::FaultFixture<test::SiteFixture> {
 // which each target gets.
 class MixedSite : public FtpsSite {
  protected:
-  MixedSite() : FtpsSite({.tls = Certificates().Files(TestCertificate::Server), .plainAllowed = true}) {
+  MixedSite() : FtpsSite(Presenting(TestCertificate::Server)) {
     PublishSite(TargetList({{"PLANT1", "Plant 1"}, {"PLANT2", "Plant 2", false, "", "localhost", true}}));
   }
   void SetUp() override {
@@ -120,10 +125,6 @@ TEST_P(RefusedFtps, EndsBeforeTheLoginWithTheReasonShownAndLogged) {
   EXPECT_EQ(SendLog(), expected);
   ExpectPreparedAndKept();
   EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
-}
-
-RealServerOptions Presenting(TestCertificate certificate) {
-  return {.tls = Certificates().Files(certificate), .plainAllowed = true};
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -15,8 +15,8 @@ namespace {
 class SiteConfigTest : public ::testing::Test {
  protected:
   ~SiteConfigTest() override {
-    for (auto name : {"PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER", "PARCELO_FTP_PASSWORD", "PARCELO_FTP_TLS",
-                      "PARCELO_TLS_CA_FILE", "STOWA_ITS_URL"})
+    for (auto name : {"PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER", "PARCELO_FTP_PASSWORD",
+                      "PARCELO_FTP_TLS", "PARCELO_TLS_CA_FILE", "STOWA_ITS_URL"})
       unsetenv(name);
   }
 };
@@ -50,7 +50,8 @@ TEST_F(SiteConfigTest, TrustedCasAreTheSitesBundlesThenTheNamedFile) {
   EXPECT_TRUE(TrustedCaFiles(paths).empty());
   test::WriteFile(appDir.Path() / "lib/ca.pem", "");
   setenv("PARCELO_TLS_CA_FILE", "/etc/site-ca.pem", 1);
-  EXPECT_EQ(TrustedCaFiles(paths), (std::vector<std::string>{(appDir.Path() / "lib/ca.pem").string(), "/etc/site-ca.pem"}));
+  EXPECT_EQ(TrustedCaFiles(paths),
+            (std::vector<std::string>{(appDir.Path() / "lib/ca.pem").string(), "/etc/site-ca.pem"}));
 }
 
 TEST_F(SiteConfigTest, AnUnusablePortFallsBackToTheFtpPort) {

@@ -1,6 +1,8 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -176,12 +178,23 @@ TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
   probe.client.Disconnect();
 }
 
-// Under PROT P a data connection that is not TLS is not data: the client's
-// handshake fails on the plain bytes, and the old local copy stays.
-TEST(BrokenFtpsServer, APlainDataConnectionUnderProtPFailsTheDownload) {
+struct BrokenFtps {
+  const char* name;
+  test::FtpsQuirk quirk;
+  std::string message;
+};
+
+void PrintTo(const BrokenFtps& broken, std::ostream* out) { *out << broken.name; }
+
+class BrokenFtpsServer : public testing::TestWithParam<BrokenFtps> {};
+
+// Under PROT P a data connection that is not TLS is not data, and a TLS
+// stream that ends without the server's close_notify may have been cut
+// short: either download fails, and the old local copy stays.
+TEST_P(BrokenFtpsServer, FailsTheDownloadAndKeepsTheLocalCopy) {
   const test::TestCertificates certificates;
   test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
-                             {.tls = certificates.Files(test::TestCertificate::Server), .plainData = true});
+                             {.tls = certificates.Files(test::TestCertificate::Server), .quirk = GetParam().quirk});
   test::WriteFile(server.LoginDir() / "ftpsend.xml", std::string(50000, 'n'));
   test::ProbedClient probe(server.Port());
   probe.client.UserID = server.User();
@@ -192,10 +205,19 @@ TEST(BrokenFtpsServer, APlainDataConnectionUnderProtPFailsTheDownload) {
   test::TempDir local;
   test::WriteFile(local / "ftpsend.xml", "last good list");
   probe.client.Connect();
-  EXPECT_THROW(probe.client.Download("ftpsend.xml", (local / "ftpsend.xml").string()), ETlsError);
+  EXPECT_THAT([&] { probe.client.Download("ftpsend.xml", (local / "ftpsend.xml").string()); },
+              testing::ThrowsMessage<ETlsError>(testing::StartsWith(GetParam().message)));
   EXPECT_EQ(probe.failures, (std::vector<TCmdType>{ctDownload}));
   EXPECT_EQ(test::ReadFile(local / "ftpsend.xml"), "last good list");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Quirks, BrokenFtpsServer,
+    testing::Values(BrokenFtps{"PlainDataUnderProtP", test::FtpsQuirk::PlainDataConnections,
+                               "TLS: the handshake with 127.0.0.1 failed: "},
+                    BrokenFtps{"NoCloseNotify", test::FtpsQuirk::DataWithoutCloseNotify,
+                               "TLS: the data connection from 127.0.0.1 ended without close_notify"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace ftp

@@ -110,7 +110,8 @@ class TlsVerification : public testing::TestWithParam<Verdict> {};
 
 TEST_P(TlsVerification, ChecksTheServersCertificateDuringTheHandshake) {
   const test::TestCertificates certificates;
-  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.tls = certificates.Files(GetParam().certificate)});
+  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
+                                   {.tls = certificates.Files(GetParam().certificate)});
   const TTlsContext context({certificates.CaFile().string()});
   HandControl control(server.Port());
   std::string outcome = "accepted";

@@ -18,17 +18,23 @@ namespace {
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit, data = sys.argv[1:6]
+root, user, password, read_limit, quirk = sys.argv[1:6]
+class CutDTPHandler(TLS_DTPHandler):
+    def close(self):
+        self._error = True  # closes the socket without the TLS shutdown
+        super().close()
 handler = FTPHandler
 if len(sys.argv) > 6:
     handler = TLS_FTPHandler
     handler.certfile, handler.keyfile = sys.argv[6:8]
-    handler.tls_control_required = data != "plain-allowed"
-    handler.tls_data_required = data != "plain-allowed"
-    if data == "plain-data":
+    handler.tls_control_required = quirk != "PlainClientsToo"
+    handler.tls_data_required = quirk != "PlainClientsToo"
+    if quirk == "PlainDataConnections":
         handler.dtp_handler = DTPHandler
+    if quirk == "DataWithoutCloseNotify":
+        handler.dtp_handler = CutDTPHandler
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
@@ -42,6 +48,16 @@ server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
+
+const char* QuirkName(FtpsQuirk quirk) {
+  switch (quirk) {
+    case FtpsQuirk::None: return "None";
+    case FtpsQuirk::PlainClientsToo: return "PlainClientsToo";
+    case FtpsQuirk::PlainDataConnections: return "PlainDataConnections";
+    case FtpsQuirk::DataWithoutCloseNotify: return "DataWithoutCloseNotify";
+  }
+  return "None";
+}
 
 struct Pipe {
   int fds[2] = {-1, -1};
@@ -64,7 +80,7 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
     : kind_(kind), options_(std::move(options)) {
   if (kind == RealServerKind::Pyftpdlib)
     StartPyftpdlib();
-  else if (options_.readLimit == 0 && !options_.plainData && !options_.plainAllowed)
+  else if (options_.readLimit == 0 && options_.quirk == FtpsQuirk::None)
     StartVsftpd();
   else
     throw std::runtime_error("vsftpd is neither throttled nor broken here");
@@ -85,10 +101,7 @@ void RealFtpServer::StartPyftpdlib() {
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                                   password_, std::to_string(options_.readLimit),
-                                   options_.plainData      ? "plain-data"
-                                   : options_.plainAllowed ? "plain-allowed"
-                                                           : "tls-data"};
+                                   password_, std::to_string(options_.readLimit), QuirkName(options_.quirk)};
   if (options_.tls)
     command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;

@@ -18,6 +18,14 @@ namespace test {
 
 enum class RealServerKind { Pyftpdlib, Vsftpd };
 
+// How an FTPS server (pyftpdlib only) departs from a strict, correct one.
+enum class FtpsQuirk {
+  None,
+  PlainClientsToo,         // clients may also stay on plain FTP throughout
+  PlainDataConnections,    // data connections stay plain whatever PROT says
+  DataWithoutCloseNotify,  // a download's data connection ends without close_notify
+};
+
 // How a RealFtpServer behaves beyond the plain defaults.
 struct RealServerOptions {
   // Given a certificate, the server speaks explicit FTPS (AUTH TLS) and
@@ -27,11 +35,7 @@ struct RealServerOptions {
   // Bytes per second (pyftpdlib only): the server takes uploads no faster,
   // as a busy or distant site does.
   std::size_t readLimit = 0;
-  // pyftpdlib with TLS only: the data connections stay plain whatever PROT
-  // says, as a broken server's do.
-  bool plainData = false;
-  // pyftpdlib with TLS only: clients may also stay plain throughout.
-  bool plainAllowed = false;
+  FtpsQuirk quirk = FtpsQuirk::None;
 };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
