@@ -114,7 +114,8 @@ class TFtpClient : public TSockSession {
   void SecureControlConnection();
   // PBSZ 0 and PROT P; raises ETlsError when the server refuses either.
   void ProtectDataConnections();
-  // Secures the data connection once the server has answered its STOR or RETR.
+  // Secures the data connection, when the control connection is, once the
+  // server has answered its STOR or RETR.
   void SecureDataConnection();
   void DiscardInput();
   // Runs the steps of one transfer with its end step and the overall failure handler.

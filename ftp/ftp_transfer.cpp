@@ -95,8 +95,9 @@ bool TFtpClient::OpenDataConnection(TCmdType kind) {
 
 void TFtpClient::SecureDataConnection() {
   // RFC 4217: the handshake follows the server's 1yz reply; some servers
-  // drop a data connection whose handshake comes earlier.
-  if (UseTls) dataConnection_->StartTls(*tlsContext_, this);
+  // drop a data connection whose handshake comes earlier. The data is
+  // protected whenever the control connection is (PROT P followed its login).
+  if (TlsActive()) dataConnection_->StartTls(*tlsContext_, this);
 }
 
 void TFtpClient::RaiseIfCommandPhaseStopped() {
