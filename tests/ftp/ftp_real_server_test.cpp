@@ -1,12 +1,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_client.h"
+#include "platform/event_loop.h"
 #include "ftp_client_probe.h"
 #include "support/real_ftp_server.h"
 #include "support/temp_dir.h"
@@ -176,6 +179,31 @@ TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
   EXPECT_EQ(probe.successes, (std::vector<TCmdType>{ctOther, ctUpload}));
   EXPECT_TRUE(test::ReadFile(server.LoginDir() / "big.cnt") == content);
   probe.client.Disconnect();
+}
+
+// TLS adds no loop of its own: while a download's records are decrypted the
+// window still gets its turn every few milliseconds.
+TEST(FtpsWindow, KeepsTickingDuringADownload) {
+  using namespace std::chrono_literals;
+  const test::TestCertificates certificates;
+  test::RealFtpServer server(test::RealServerKind::Vsftpd, {.tls = certificates.Files(test::TestCertificate::Server)});
+  test::WriteFile(server.LoginDir() / "big.bin", test::PatternBytes(64 << 20, 9));
+  test::ProbedClient probe(server.Port());
+  probe.client.UserID = server.User();
+  probe.client.Password = server.Password();
+  probe.client.UseTls = true;
+  probe.client.TlsCaFiles = {certificates.CaFile().string()};
+  probe.client.Connect();
+  test::TempDir local;
+  auto& loop = platform::EventLoop::Current();
+  int ticks = 0;
+  const auto timer = loop.StartTimer(10ms, [&] { ++ticks; });
+  const auto start = std::chrono::steady_clock::now();
+  probe.client.Download("big.bin", (local / "big.bin").string());
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  loop.StopTimer(timer);
+  EXPECT_EQ(std::filesystem::file_size(local / "big.bin"), 64u << 20);
+  EXPECT_GE(ticks, elapsed / 20ms - 1) << "the window froze while the data came in";
 }
 
 struct BrokenFtps {
