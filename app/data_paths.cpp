@@ -33,6 +33,14 @@ DataPaths::DataPaths(std::filesystem::path appDir, bool appDirWritable)
 
 std::string DataPaths::Writable(const std::string& relative) const { return (writable_ / relative).string(); }
 
+std::vector<std::string> DataPaths::Copies(const std::string& relative) const {
+  std::vector<std::string> copies;
+  std::error_code ignored;
+  if (std::filesystem::is_regular_file(appDir_ / relative, ignored)) copies.push_back((appDir_ / relative).string());
+  if (HasOwnCopy(relative)) copies.push_back((writable_ / relative).string());
+  return copies;
+}
+
 bool DataPaths::HasOwnCopy(const std::string& relative) const {
   return perUser_ && std::filesystem::exists(writable_ / relative);
 }

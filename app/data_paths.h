@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace app {
 
@@ -31,6 +32,8 @@ class DataPaths {
   std::string Writable(const std::string& relative) const;
   // `relative` below the per-user data folder when the file is there, else below AppDir.
   std::string Resolve(const std::string& relative) const;
+  // Every copy of `relative` there is: below AppDir, then below the per-user data folder.
+  std::vector<std::string> Copies(const std::string& relative) const;
   // Whether the per-user data folder has its own copy of `relative`.
   bool HasOwnCopy(const std::string& relative) const;
   // `relative` as a program working in the writable folder names it: as it

@@ -159,6 +159,8 @@ void TForm1::CreateComponents() {
   FtpClient1.Passive = false;
   FtpClient1.FirewallType = ftp::FTUser;
   FtpClient1.FWAuthenticate = false;
+  FtpClient1.UseTls = site.tls;
+  FtpClient1.TlsCaFiles = TrustedCaFiles(dataPaths_);
   FtpClient1.OnError = [this](ftp::TSockSession& sender, std::uint16_t number, const std::string& text) {
     FtpClient1Error(sender, number, text);
   };

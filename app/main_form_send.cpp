@@ -140,7 +140,9 @@ void TForm1::HandOverToStowa(const std::string& container) {
 void TForm1::UploadToTarget(const rTargetList& row, const std::string& container) {
   try {
     FtpClient1.Host = row.FtpAddress;
+    FtpClient1.UseTls = row.Tls;
     FtpClient1.Connect();
+    if (FtpClient1.TlsActive()) WriteLogLine(FtpClient1.TlsDescription());
     FtpClient1.ChangeDirectory(row.Path);
     if (IsTextContainer(container)) {
       FtpClient1.SetTransferMode(ftp::tmAscii);
@@ -162,6 +164,12 @@ void TForm1::UploadToTarget(const rTargetList& row, const std::string& container
     const ScopeExit hideProgress([this] { uploadProgress_->hide(); });
     FtpClient1.Upload(container, remote);
     FtpClient1.Disconnect();
+  } catch (const ftp::ETlsError& error) {
+    // The socket layer reports its own errors to the log; the TLS layer's
+    // reach it here.
+    WriteLogLine(std::string("--> Error: ") + error.what());
+    CloseFtpAfterError();
+    throw;
   } catch (...) {
     CloseFtpAfterError();
     throw;

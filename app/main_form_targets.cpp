@@ -34,11 +34,13 @@ void TForm1::DownloadSiteFiles() {
 
 bool TForm1::RefreshFromServer() {
   std::string reason;  // the server's reply or the socket error
+  bool tlsRefused = false;
   try {
     DownloadSiteFiles();
     return true;
   } catch (const std::exception& error) {
     reason = error.what();
+    tlsRefused = dynamic_cast<const ftp::ETlsError*>(&error) != nullptr;
     CloseFtpAfterError();
   }
   const std::string failure = "Error in FTP connection by getting the actual target and check lists: " + reason;
@@ -49,6 +51,8 @@ bool TForm1::RefreshFromServer() {
     RequestTermination(1);
     return false;
   }
+  // A refused certificate or server is for the user to see, not only the log.
+  if (tlsRefused) ShowError(reason);
   ShowError("Error in FTP area");
   return true;
 }

@@ -19,6 +19,7 @@ struct rTargetList {
   std::string ShortName;  // at most 10 characters
   std::string Path;
   std::string FtpAddress;
+  bool Tls = false;  // explicit FTPS required (tls="yes")
 };
 
 // Reads the "Werk" elements below the document element into `rows`: the

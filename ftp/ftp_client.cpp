@@ -71,6 +71,7 @@ void TFtpClient::Connect() {
   TSockSession::Connect();
   try {
     ReadGreeting();
+    if (UseTls) SecureControlConnection();
     if (FWAuthenticate) {
       CheckLoginReply(Transaction("USER " + FWUserID));
       if (ReplyCode == 331) {
@@ -98,6 +99,7 @@ void TFtpClient::Connect() {
       Status(1, "PASS ");
       CheckLoginReply(Transaction("PASS " + Password));
     }
+    if (UseTls) ProtectDataConnections();
   } catch (...) {
     try {
       Disconnect();
@@ -118,6 +120,29 @@ void TFtpClient::ReadGreeting() {
   Status(1, greeting);
   ReadContinuation(greeting);
   CheckLoginReply(greeting);
+}
+
+void TFtpClient::SecureControlConnection() {
+  try {
+    // Made for each connection, so that a changed list of CA files counts.
+    tlsContext_ = std::make_unique<TTlsContext>(TlsCaFiles);
+    Status(1, "AUTH TLS");
+    const std::string reply = Transaction("AUTH TLS");
+    if (ReplyCode != 234) throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
+    StartTls(*tlsContext_);
+  } catch (const ETlsError&) {
+    if (OnConnectionFailed) OnConnectionFailed(*this);
+    throw;
+  }
+}
+
+void TFtpClient::ProtectDataConnections() {
+  for (const char* command : {"PBSZ 0", "PROT P"}) {
+    Status(1, command);
+    const std::string reply = Transaction(command);
+    if (ReplyCode < 200 || ReplyCode >= 300)
+      throw ETlsError("TLS: " + Host + " refused " + command + ": " + QuotedReply(reply));
+  }
 }
 
 void TFtpClient::SendCommand(const std::string& command) {

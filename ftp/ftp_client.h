@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ftp/sock_session.h"
 
@@ -54,6 +55,11 @@ class TFtpClient : public TSockSession {
   std::string FWUserID;
   std::string FWPassword;
   bool FWAuthenticate = false;
+  // Explicit FTPS: AUTH TLS before the login, PBSZ 0 and PROT P after it,
+  // and every data connection through TLS. Never falls back to plain FTP.
+  bool UseTls = false;
+  // PEM files of authorities trusted beside the system's store.
+  std::vector<std::string> TlsCaFiles;
 
   // Raised after a successful login (the socket-level OnConnect stays unused).
   TNotifyEvent OnConnect;
@@ -104,6 +110,13 @@ class TFtpClient : public TSockSession {
   void CheckLoginReply(const std::string& reply);
   // The greeting with its continuation lines; raises as CheckLoginReply.
   void ReadGreeting();
+  // AUTH TLS and the handshake; raises ETlsError when either fails.
+  void SecureControlConnection();
+  // PBSZ 0 and PROT P; raises ETlsError when the server refuses either.
+  void ProtectDataConnections();
+  // Secures the data connection, when the control connection is, once the
+  // server has answered its STOR or RETR.
+  void SecureDataConnection();
   void DiscardInput();
   // Runs the steps of one transfer with its end step and the overall failure handler.
   void RunTransfer(TCmdType kind, const std::function<bool()>& steps);
@@ -127,6 +140,7 @@ class TFtpClient : public TSockSession {
   static std::exception_ptr Refusal(const std::string& reply);
 
   std::recursive_mutex transferLock_;
+  std::unique_ptr<TTlsContext> tlsContext_;
   std::unique_ptr<TSockSession> dataConnection_;
   std::int64_t lastReceived_ = 0;
 };

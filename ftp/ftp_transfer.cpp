@@ -69,6 +69,9 @@ TSockSession& TFtpClient::CreateDataConnection() {
   dataConnection_ = std::make_unique<TSockSession>();
   dataConnection_->TimeOut = TimeOut;
   dataConnection_->SlowTimeOut = SlowTimeOut;
+  // The data comes from the server we talk to: its certificate is checked
+  // against the same name.
+  dataConnection_->Host = Host;
   return *dataConnection_;
 }
 
@@ -79,7 +82,6 @@ bool TFtpClient::OpenDataConnection(TCmdType kind) {
     if (RefusesTransfer(reply)) return FailureReply(kind, reply);
     // The data connection goes to the server we talk to, whatever address the reply names.
     data.Port = PassivePort(reply);
-    data.Host = Host;
     data.Connect();
     return true;
   }
@@ -89,6 +91,13 @@ bool TFtpClient::OpenDataConnection(TCmdType kind) {
   const std::string reply = Transaction("PORT " + LocalAddressText() + data.LocalPortText());
   if (RefusesTransfer(reply)) return FailureReply(kind, reply);
   return true;
+}
+
+void TFtpClient::SecureDataConnection() {
+  // RFC 4217: the handshake follows the server's 1yz reply; some servers
+  // drop a data connection whose handshake comes earlier. The data is
+  // protected whenever the control connection is (PROT P followed its login).
+  if (TlsActive()) dataConnection_->StartTls(*tlsContext_, this);
 }
 
 void TFtpClient::RaiseIfCommandPhaseStopped() {
@@ -137,6 +146,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   }
   if (!Passive) data.Accept();
   RaiseIfCommandPhaseStopped();
+  SecureDataConnection();
 
   Notify(OnTransactionStart, *this);
   data.SendFile(localFile);
@@ -144,6 +154,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   // A server still taking the data is slow, not silent: its final reply can
   // only come once it has all of it.
   data.AwaitDelivery();
+  data.EndTls();
   // The end of the file is the end of the connection, after everything queued.
   data.KeepUnsentDataOnClose();
   data.CloseSocket();
@@ -175,11 +186,13 @@ bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string&
   if (!Passive) data.Accept();
   TransferSize = ParseByteCount(line);
   RaiseIfCommandPhaseStopped();
+  SecureDataConnection();
 
   TReplacementFile target(localFile.empty() ? remoteName : localFile);
   Notify(OnTransactionStart, *this);
   data.CaptureFile(target.Path());
   Notify(OnTransactionStop, *this);
+  data.EndTls();
   data.CloseSocket();
   TransferSize = data.BytesReceived;
   Status(1, "Empfangen " + std::to_string(TransferSize) + " Byte");

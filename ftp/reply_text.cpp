@@ -27,6 +27,11 @@ std::string WithoutBlanks(const std::string& text) {
 
 }  // namespace
 
+std::string QuotedReply(const std::string& line) {
+  const std::size_t end = line.find_last_not_of("\r\n");
+  return end == std::string::npos ? "no reply" : line.substr(0, end + 1);
+}
+
 std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t maxChars) {
   const std::size_t limit = std::min(text.size(), maxChars);
   std::size_t end = 0;

@@ -24,6 +24,10 @@ bool ContinuesReply(const std::string& line);
 // for an empty text or an n beyond the last field.
 std::string Field(const std::string& text, char delimiter, int n);
 
+// The reply line without its CR LF, for a message that quotes it; "no reply"
+// for the empty line of a closed connection.
+std::string QuotedReply(const std::string& line);
+
 // The size a transfer reply announces: the run of digits nearest before the
 // first "BYTE" (any case); 0 when there is none or it does not fit.
 std::int64_t ParseByteCount(const std::string& line);

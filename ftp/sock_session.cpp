@@ -117,8 +117,10 @@ void TSockSession::OnSocketNotification(unsigned event, int error) {
         break;
       case platform::kSocketClose:
         peerCloseError_ = error;
-        // With unread data left, the reader meets the end of the stream later.
-        if (!DataAvailable()) CloseSocket();
+        // With unread data left, the reader meets the end of the stream later;
+        // so it always does through TLS, which may hold data read ahead and
+        // must see how the stream ended.
+        if (!tls_ && !DataAvailable()) CloseSocket();
         break;
       default:
         break;
@@ -300,6 +302,7 @@ void TSockSession::CheckConnected() {
 void TSockSession::CloseSocket() {
   Status(4, "Schließen des Socket anfordern");
   Connected = false;
+  tls_.reset();
   if (socket_ < 0) return;
   loop_.UnwatchSocket(socket_);
   const int closed = ::close(socket_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <sys/types.h>
 
 #include <array>
 #include <chrono>
@@ -14,6 +15,7 @@
 #include "ftp/ftp_errors.h"
 #include "ftp/reply_bounds.h"
 #include "ftp/session_timer.h"
+#include "ftp/tls_connection.h"
 #include "platform/event_loop.h"
 
 namespace ftp {
@@ -166,6 +168,19 @@ class TSockSession {
   // came for TimeOut, "Übertragung zu langsam: ..." below the minimum rate.
   void CaptureFile(const std::string& file);
 
+  // TLS over the connected socket: the handshake, with the peer's certificate
+  // checked against Host, offering the TLS session of `resumed` (a control
+  // connection) when given. From then on every byte goes through TLS. Raises
+  // ETlsError (the connection is closed then) when the peer is refused or
+  // speaks no TLS, or does not finish the handshake within TimeOut.
+  void StartTls(const TTlsContext& context, const TSockSession* resumed = nullptr);
+  // Sends close_notify and waits, within TimeOut, for the peer's (or the end
+  // of its stream), so that the close loses nothing. Raises ETlsError.
+  void EndTls();
+  bool TlsActive() const { return tls_ != nullptr; }
+  // "TLS: TLSv1.3 TLS_AES_256_GCM_SHA384, certificate CN=..."; empty without TLS.
+  std::string TlsDescription() const;
+
   // The address the session connected to or accepted from (network order).
   in_addr_t PeerAddress() const { return peer_.sin_addr.s_addr; }
   int SocketHandle() const { return socket_; }
@@ -241,6 +256,14 @@ class TSockSession {
   // Raises the error of the peer's close when it was a reset: a stream that
   // ended so did not deliver everything.
   void RaiseIfPeerReset();
+  // The session's byte I/O, through TLS once it is started. They return as
+  // recv and send do: bytes, 0 at the end of the stream, -1 with errno; for
+  // EAGAIN, ioWait_ says what to wait for before the same call is repeated.
+  ssize_t Receive(char* buffer, std::size_t size, bool peek);
+  ssize_t SendSome(const char* bytes, std::size_t size);
+  // Repeats one TLS step, waiting as it asks, until it no longer asks to wait
+  // or the session was cancelled or timed out (then WantRead or WantWrite).
+  TlsStatus DriveTls(const std::function<TlsStatus()>& step);
 
   std::array<char, kBufferSize> buffer_;
   int socket_ = -1;
@@ -256,6 +279,8 @@ class TSockSession {
   bool progressed_ = false;  // data moved since the last pump
   ReplyBounds replyBounds_;
   Patience replyPatience_ = Patience::TimeOut;
+  std::unique_ptr<TTlsConnection> tls_;
+  WaitOn ioWait_ = WaitOn::Readable;
 };
 
 }  // namespace ftp

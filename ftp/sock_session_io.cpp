@@ -31,7 +31,7 @@ void TSockSession::RaiseIfStopped(const char* cancelText, const char* timeoutTex
 void TSockSession::SendAll(const char* bytes, std::size_t length, MinimumRate* rate) {
   std::size_t remaining = length;
   while (remaining > 0 && !Cancelled && !TimedOut) {
-    const ssize_t sent = ::send(socket_, bytes + (length - remaining), remaining, MSG_NOSIGNAL);
+    const ssize_t sent = SendSome(bytes + (length - remaining), remaining);
     if (sent == 0) return;
     if (sent < 0) {
       if (!WouldBlock(errno)) {
@@ -39,7 +39,7 @@ void TSockSession::SendAll(const char* bytes, std::size_t length, MinimumRate* r
         continue;
       }
       if (rate) rate->Check(BytesTaken());
-      WaitPass(WaitOn::Writable, Pumping::WhenDue);
+      WaitPass(ioWait_, Pumping::WhenDue);
       continue;
     }
     remaining -= static_cast<std::size_t>(sent);
@@ -84,14 +84,18 @@ std::string TSockSession::ReadLn() {
     replyBounds_.CheckTime();
     const std::size_t room = kBufferSize - line.size();
     if (room == 0) throw ESockError("Zeile zu lang bei Socket-readln");
-    const ssize_t peeked = ::recv(socket_, buffer_.data(), room, MSG_PEEK);
-    if (peeked == 0) return {};
+    const ssize_t peeked = Receive(buffer_.data(), room, true);
+    if (peeked == 0) {
+      // The peer ended the stream: through TLS nothing more can come either.
+      if (tls_) CloseSocket();
+      return {};
+    }
     if (peeked < 0) {
       const int error = errno;
       LastError = platform::WinsockError(error);
       if (LastError == 10057) return {};
       if (!WouldBlock(error)) CheckError(10035);
-      WaitPass(WaitOn::Readable);
+      WaitPass(ioWait_);
       continue;
     }
     const char* begin = buffer_.data();
@@ -101,7 +105,7 @@ std::string TSockSession::ReadLn() {
     // Take exactly the bytes up to the LF; what follows stays for the next read.
     const std::size_t take = lf != end ? static_cast<std::size_t>(lf - begin) + 1
                                        : static_cast<std::size_t>(peeked);
-    const ssize_t got = ::recv(socket_, buffer_.data(), take, 0);
+    const ssize_t got = Receive(buffer_.data(), take, false);
     if (got > 0) {
       line.append(buffer_.data(), static_cast<std::size_t>(got));
       replyBounds_.CountBytes(static_cast<std::size_t>(got));
@@ -123,7 +127,7 @@ std::string TSockSession::Read(std::uint16_t count) {
   std::size_t wanted = count;
   if (count > 0) {
     while (!Cancelled) {
-      const ssize_t peeked = ::recv(socket_, buffer_.data(), kBufferSize, MSG_PEEK | MSG_DONTWAIT);
+      const ssize_t peeked = Receive(buffer_.data(), kBufferSize, true);
       if (peeked >= static_cast<ssize_t>(count)) break;
       if (peeked == 0) return {};
       if (peeked < 0) CheckError(10035);
@@ -131,7 +135,7 @@ std::string TSockSession::Read(std::uint16_t count) {
       WaitPass(WaitOn::Messages);
     }
   } else {
-    const ssize_t peeked = ::recv(socket_, buffer_.data(), kBufferSize, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t peeked = Receive(buffer_.data(), kBufferSize, true);
     if (peeked < 0) {
       CheckError(10035);
       return {};
@@ -139,20 +143,19 @@ std::string TSockSession::Read(std::uint16_t count) {
     wanted = static_cast<std::size_t>(peeked);
   }
   RaiseIfStopped("Socket-send abgebrochen", nullptr);
-  const ssize_t got = ::recv(socket_, buffer_.data(), wanted, MSG_DONTWAIT);
+  const ssize_t got = Receive(buffer_.data(), wanted, false);
   return got > 0 ? std::string(buffer_.data(), static_cast<std::size_t>(got)) : std::string();
 }
 
 bool TSockSession::DataAvailable() {
   Status(8, "Daten verfügbar");
   char byte;
-  return ::recv(socket_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0;
+  return Receive(&byte, 1, true) > 0;
 }
 
 void TSockSession::ClearInput() {
   Status(8, "Löschen der Eingabe");
-  [[maybe_unused]] const ssize_t dropped =
-      ::recv(socket_, buffer_.data(), kBufferSize, MSG_DONTWAIT);
+  [[maybe_unused]] const ssize_t dropped = Receive(buffer_.data(), kBufferSize, false);
 }
 
 std::string TSockSession::Transaction(const std::string& command) {

@@ -197,7 +197,7 @@ void TSockSession::CaptureFile(const std::string& file) {
   std::vector<char> chunk(kCaptureChunk);
   MinimumRate rate(SlowBound());
   while (!Cancelled && !TimedOut) {
-    const ssize_t got = ::recv(socket_, chunk.data(), chunk.size(), 0);
+    const ssize_t got = Receive(chunk.data(), chunk.size(), false);
     if (got > 0) {
       WriteAll(output.get(), chunk.data(), static_cast<std::size_t>(got), file);
       BytesReceived += got;
@@ -211,7 +211,7 @@ void TSockSession::CaptureFile(const std::string& file) {
     LastError = platform::WinsockError(error);
     if (error == EAGAIN || error == EWOULDBLOCK || error == EINTR) {
       rate.Check(BytesReceived);
-      WaitPass(WaitOn::Readable, Pumping::WhenDue);
+      WaitPass(ioWait_, Pumping::WhenDue);
       continue;
     }
     // The fresh socket that replaced one the peer closed.
@@ -221,6 +221,11 @@ void TSockSession::CaptureFile(const std::string& file) {
   if (TimedOut) Cancelled = true;
   RaiseIfStopped("Socket-send abgebrochen", nullptr);
   RaiseIfPeerReset();
+  // Through TLS only the peer's close_notify says the data is complete; an
+  // end without it may be an attacker's or a crash's cut.
+  if (tls_ && !tls_->CloseNotifyReceived())
+    throw ETlsError("TLS: the data connection from " + Host +
+                    " ended without close_notify; the download may be incomplete");
 }
 
 }  // namespace ftp

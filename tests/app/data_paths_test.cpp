@@ -45,6 +45,9 @@ TEST(DataPaths, PerUserTheUsersCopyComesFirstThenAppDir) {
   EXPECT_EQ(paths.Resolve("doc/help/index.html"), (appDir / "doc/help/index.html").string());
   EXPECT_EQ(paths.FromWritableFolder("lib/uml.ini"), "lib/uml.ini");
   EXPECT_EQ(paths.FromWritableFolder("lib/checkit.mmx"), (appDir / "lib/checkit.mmx").string());
+  test::WriteFile(appDir / "lib/uml.ini", "shipped");
+  EXPECT_EQ(paths.Copies("lib/uml.ini"),
+            (std::vector<std::string>{(appDir / "lib/uml.ini").string(), (own / "lib/uml.ini").string()}));
 }
 
 TEST(DataPaths, WithoutXdgDataHomeTheFolderIsBelowHome) {

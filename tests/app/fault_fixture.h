@@ -18,7 +18,9 @@ namespace test {
 template <typename World>
 class FaultFixture : public World {
  protected:
-  FaultFixture() : mailClient("xdg-email") {}
+  template <typename... WorldArguments>
+  explicit FaultFixture(WorldArguments&&... arguments)
+      : World(std::forward<WorldArguments>(arguments)...), mailClient("xdg-email") {}
 
   // Starts the program and watches it from its first activation on.
   void StartWatched(std::vector<std::string> arguments = {}, bool withDisplay = true) {

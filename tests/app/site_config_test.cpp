@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/temp_dir.h"
 
 namespace app {
 namespace {
@@ -10,7 +15,8 @@ namespace {
 class SiteConfigTest : public ::testing::Test {
  protected:
   ~SiteConfigTest() override {
-    for (auto name : {"PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER", "PARCELO_FTP_PASSWORD", "STOWA_ITS_URL"})
+    for (auto name : {"PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER", "PARCELO_FTP_PASSWORD",
+                      "PARCELO_FTP_TLS", "PARCELO_TLS_CA_FILE", "STOWA_ITS_URL"})
       unsetenv(name);
   }
 };
@@ -28,6 +34,24 @@ TEST_F(SiteConfigTest, TheEnvironmentOverridesTheBuiltInSite) {
   EXPECT_EQ(server.port, 2121);
   EXPECT_EQ(server.user, "demo");
   EXPECT_EQ(server.password, "secret");
+}
+
+TEST_F(SiteConfigTest, FtpsIsRequiredByYesAndAnythingButYesOrNoKeepsTheBuiltInChoice) {
+  EXPECT_FALSE(SiteServerFromEnvironment().tls);
+  for (const auto& [value, tls] : {std::pair{"yes", true}, {"YES", true}, {"no", false}, {"maybe", false}}) {
+    setenv("PARCELO_FTP_TLS", value, 1);
+    EXPECT_EQ(SiteServerFromEnvironment().tls, tls) << value;
+  }
+}
+
+TEST_F(SiteConfigTest, TrustedCasAreTheSitesBundlesThenTheNamedFile) {
+  test::TempDir appDir;
+  const DataPaths paths(appDir.Path(), true);
+  EXPECT_TRUE(TrustedCaFiles(paths).empty());
+  test::WriteFile(appDir.Path() / "lib/ca.pem", "");
+  setenv("PARCELO_TLS_CA_FILE", "/etc/site-ca.pem", 1);
+  EXPECT_EQ(TrustedCaFiles(paths),
+            (std::vector<std::string>{(appDir.Path() / "lib/ca.pem").string(), "/etc/site-ca.pem"}));
 }
 
 TEST_F(SiteConfigTest, AnUnusablePortFallsBackToTheFtpPort) {

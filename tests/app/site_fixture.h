@@ -14,7 +14,8 @@ namespace test {
 // the targets' mailboxes. AppDir holds the site's local files.
 class SiteFixture : public AppFixture {
  protected:
-  explicit SiteFixture(RealServerKind kind = RealServerKind::Pyftpdlib) : server(kind) {
+  explicit SiteFixture(RealServerKind kind = RealServerKind::Pyftpdlib, RealServerOptions options = {})
+      : server(kind, std::move(options)) {
     setenv("PARCELO_FTP_HOST", "127.0.0.1", 1);
     setenv("PARCELO_FTP_PORT", std::to_string(server.Port()).c_str(), 1);
     setenv("PARCELO_FTP_USER", server.User().c_str(), 1);
@@ -30,6 +31,7 @@ class SiteFixture : public AppFixture {
     bool stowa = false;
     std::string path = {};  // the mailbox of the short name when empty
     std::string address = "127.0.0.1";
+    bool tls = false;
   };
   static constexpr const char* kListReadmeDate = "01.12.2026";
 
@@ -38,7 +40,8 @@ class SiteFixture : public AppFixture {
     std::string list = "<?xml version=\"1.0\"?>\n<FTPSEND>\n  <IntranetUrl>http://intranet.example/ecu/</IntranetUrl>\n"
                        "  <ReadmeDate>" + readmeDate + "</ReadmeDate>\n";
     for (const auto& target : targets)
-      list += "  <Werk compress=\"no\"" + std::string(target.stowa ? " stowa=\"yes\"" : "") + "><NAME>" + target.name +
+      list += "  <Werk compress=\"no\"" + std::string(target.stowa ? " stowa=\"yes\"" : "") +
+              (target.tls ? " tls=\"yes\"" : "") + "><NAME>" + target.name +
               "</NAME>" + (target.shortName.empty() ? std::string() : "<SHORTNAME>" + target.shortName + "</SHORTNAME>") + "<PFAD>" +
               (target.path.empty() ? "../../../mailbox/" + target.shortName : target.path) +
               "</PFAD><FTPADRESS>" + target.address + "</FTPADRESS></Werk>\n";

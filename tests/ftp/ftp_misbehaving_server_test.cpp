@@ -38,6 +38,7 @@ struct Scenario {
   std::string raised;  // empty: the step succeeds
   std::vector<std::string> events;
   std::size_t uploadSize = 3000;
+  bool tls = false;  // the client requires FTPS
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -205,6 +206,32 @@ const Scenario kScenarios[] = {
        SayGoodbye(c);
      },
      Step::Upload, "", {"start", "stop", "success 9"}, 6 << 20},
+    // A client that requires TLS never falls back to plain text.
+    {"AuthTlsRefused",
+     [](Connection& c) {
+       c.Reply("220 Welcome");
+       c.Command();
+       c.Reply("534 Policy forbids TLS");
+       c.AwaitClose();
+     },
+     Step::Login, "TLS: 127.0.0.1 refused AUTH TLS: 534 Policy forbids TLS", {}, 3000, true},
+    {"PlainTextAfterAuthTlsAgreed",
+     [](Connection& c) {
+       c.Reply("220 Welcome");
+       c.Command();
+       c.Reply("234 Proceed with negotiation.");
+       c.Reply("220 Still plain text here");
+       c.AwaitClose();
+     },
+     Step::Login, "TLS: the handshake with 127.0.0.1 failed: wrong version number", {}, 3000, true},
+    {"SilenceAfterAuthTlsAgreed",
+     [](Connection& c) {
+       c.Reply("220 Welcome");
+       c.Command();
+       c.Reply("234 Proceed with negotiation.");
+       c.AwaitClose();
+     },
+     Step::Login, "TLS: the handshake with 127.0.0.1 timed out", {}, 3000, true},
 };
 
 class MisbehavingServer : public testing::TestWithParam<Scenario> {};
@@ -215,6 +242,7 @@ TEST_P(MisbehavingServer, EndsWithTheTruthWithinBounds) {
   test::ProbedClient probe(server.Port());
   probe.client.TimeOut = kTimeOutMs;
   probe.client.SlowTimeOut = kSlowTimeOutMs;
+  probe.client.UseTls = scenario.tls;
   test::TempDir dir;
   const std::string upload = dir.Write("c.cnt", test::PatternBytes(scenario.uploadSize)).string();
   std::string raised;
@@ -243,6 +271,8 @@ TEST_P(MisbehavingServer, EndsWithTheTruthWithinBounds) {
   EXPECT_EQ(raised, scenario.raised);
   EXPECT_EQ(probe.events, scenario.events);
   EXPECT_EQ(probe.connectionFailed, scenario.step == Step::Login && !raised.empty() ? 1 : 0);
+  for (const std::string& command : server.Commands())
+    EXPECT_FALSE(raised.starts_with("TLS") && command.starts_with("USER")) << "the login went out in plain text";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, MisbehavingServer, testing::ValuesIn(kScenarios),

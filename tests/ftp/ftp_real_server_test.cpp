@@ -1,12 +1,19 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_client.h"
+#include "platform/event_loop.h"
 #include "ftp_client_probe.h"
 #include "support/real_ftp_server.h"
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 namespace ftp {
 namespace {
@@ -14,20 +21,38 @@ namespace {
 struct ServerMode {
   test::RealServerKind kind;
   bool passive;
+  bool tls;
 };
 
 std::string NameOf(const testing::TestParamInfo<ServerMode>& info) {
   return std::string(info.param.kind == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd") +
-         (info.param.passive ? "Passive" : "Active");
+         (info.param.passive ? "Passive" : "Active") + (info.param.tls ? "Ftps" : "");
 }
 
-// One real server and a client logged in to it, in the mode of the parameter.
+std::vector<ServerMode> EveryMode() {
+  std::vector<ServerMode> modes;
+  for (const auto kind : {test::RealServerKind::Pyftpdlib, test::RealServerKind::Vsftpd})
+    for (const bool tls : {false, true})
+      for (const bool passive : {false, true}) modes.push_back({kind, passive, tls});
+  return modes;
+}
+
+// One real server and a client logged in to it, in the mode of the parameter:
+// with TLS, the server insists on it and its certificate is trusted through
+// the test CA.
 class RealServerTest : public testing::TestWithParam<ServerMode> {
  protected:
-  RealServerTest() : server_(GetParam().kind), probe_(server_.Port()) {
+  RealServerTest() : server_(GetParam().kind, {.tls = ServerCertificate()}), probe_(server_.Port()) {
     probe_.client.UserID = server_.User();
     probe_.client.Password = server_.Password();
     probe_.client.Passive = GetParam().passive;
+    probe_.client.UseTls = GetParam().tls;
+    probe_.client.TlsCaFiles = {certificates_.CaFile().string()};
+  }
+
+  std::optional<test::CertificateFiles> ServerCertificate() const {
+    if (!GetParam().tls) return std::nullopt;
+    return certificates_.Files(test::TestCertificate::Server);
   }
 
   void Login() {
@@ -46,6 +71,7 @@ class RealServerTest : public testing::TestWithParam<ServerMode> {
     EXPECT_EQ(probe_.client.BytesReceived(), static_cast<std::int64_t>(content.size()));
   }
 
+  test::TestCertificates certificates_;
   test::RealFtpServer server_;
   test::ProbedClient probe_;
   test::TempDir local_;
@@ -75,7 +101,7 @@ TEST_P(RealServerTest, SmallFilesTravelByteExact) {
 
 TEST_P(RealServerTest, LargeFileTravelsByteExact) {
   Login();
-  RoundTrip("large.bin", test::PatternBytes(64 * 1024 * 1024, 3), tmLocal8);
+  RoundTrip("large.bin", test::PatternBytes(64 * 1024 * 1024, 3), tmImage);
 }
 
 TEST_P(RealServerTest, BytesReceivedTellsTheLastOfThreeDownloads) {
@@ -129,19 +155,14 @@ TEST_P(RealServerTest, WrongPasswordEndsTheLogin) {
   for (const std::string& status : probe_.statuses) EXPECT_EQ(status.find("wrong"), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest,
-                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false},
-                                         ServerMode{test::RealServerKind::Pyftpdlib, true},
-                                         ServerMode{test::RealServerKind::Vsftpd, false},
-                                         ServerMode{test::RealServerKind::Vsftpd, true}),
-                         NameOf);
+INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest, testing::ValuesIn(EveryMode()), NameOf);
 
 // A site that takes uploads slowly (pyftpdlib throttled to 1 MB/s, in bursts
 // with pauses of up to 2 s) is still reading for seconds after the client has
 // handed the last byte to its socket, and answers only once it has them all:
 // that is a slow site, not a silent one.
 TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
-  test::RealFtpServer server(test::RealServerKind::Pyftpdlib, 1 << 20);
+  test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.readLimit = 1 << 20});
   test::ProbedClient probe(server.Port());
   probe.client.UserID = server.User();
   probe.client.Password = server.Password();
@@ -159,6 +180,72 @@ TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
   EXPECT_TRUE(test::ReadFile(server.LoginDir() / "big.cnt") == content);
   probe.client.Disconnect();
 }
+
+// TLS adds no loop of its own: while a download's records are decrypted the
+// window still gets its turn every few milliseconds.
+TEST(FtpsWindow, KeepsTickingDuringADownload) {
+  using namespace std::chrono_literals;
+  const test::TestCertificates certificates;
+  test::RealFtpServer server(test::RealServerKind::Vsftpd, {.tls = certificates.Files(test::TestCertificate::Server)});
+  test::WriteFile(server.LoginDir() / "big.bin", test::PatternBytes(64 << 20, 9));
+  test::ProbedClient probe(server.Port());
+  probe.client.UserID = server.User();
+  probe.client.Password = server.Password();
+  probe.client.UseTls = true;
+  probe.client.TlsCaFiles = {certificates.CaFile().string()};
+  probe.client.Connect();
+  test::TempDir local;
+  auto& loop = platform::EventLoop::Current();
+  int ticks = 0;
+  const auto timer = loop.StartTimer(10ms, [&] { ++ticks; });
+  const auto start = std::chrono::steady_clock::now();
+  probe.client.Download("big.bin", (local / "big.bin").string());
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  loop.StopTimer(timer);
+  EXPECT_EQ(std::filesystem::file_size(local / "big.bin"), 64u << 20);
+  EXPECT_GE(ticks, elapsed / 20ms - 1) << "the window froze while the data came in";
+}
+
+struct BrokenFtps {
+  const char* name;
+  test::FtpsQuirk quirk;
+  std::string message;
+};
+
+void PrintTo(const BrokenFtps& broken, std::ostream* out) { *out << broken.name; }
+
+class BrokenFtpsServer : public testing::TestWithParam<BrokenFtps> {};
+
+// Under PROT P a data connection that is not TLS is not data, and a TLS
+// stream that ends without the server's close_notify may have been cut
+// short: either download fails, and the old local copy stays.
+TEST_P(BrokenFtpsServer, FailsTheDownloadAndKeepsTheLocalCopy) {
+  const test::TestCertificates certificates;
+  test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
+                             {.tls = certificates.Files(test::TestCertificate::Server), .quirk = GetParam().quirk});
+  test::WriteFile(server.LoginDir() / "ftpsend.xml", std::string(50000, 'n'));
+  test::ProbedClient probe(server.Port());
+  probe.client.UserID = server.User();
+  probe.client.Password = server.Password();
+  probe.client.UseTls = true;
+  probe.client.TlsCaFiles = {certificates.CaFile().string()};
+  probe.client.Passive = true;
+  test::TempDir local;
+  test::WriteFile(local / "ftpsend.xml", "last good list");
+  probe.client.Connect();
+  EXPECT_THAT([&] { probe.client.Download("ftpsend.xml", (local / "ftpsend.xml").string()); },
+              testing::ThrowsMessage<ETlsError>(testing::StartsWith(GetParam().message)));
+  EXPECT_EQ(probe.failures, (std::vector<TCmdType>{ctDownload}));
+  EXPECT_EQ(test::ReadFile(local / "ftpsend.xml"), "last good list");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Quirks, BrokenFtpsServer,
+    testing::Values(BrokenFtps{"PlainDataUnderProtP", test::FtpsQuirk::PlainDataConnections,
+                               "TLS: the handshake with 127.0.0.1 failed: "},
+                    BrokenFtps{"NoCloseNotify", test::FtpsQuirk::DataWithoutCloseNotify,
+                               "TLS: the data connection from 127.0.0.1 ended without close_notify"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace ftp

@@ -18,22 +18,46 @@ namespace {
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit = sys.argv[1:5]
+root, user, password, read_limit, quirk = sys.argv[1:6]
+class CutDTPHandler(TLS_DTPHandler):
+    def close(self):
+        self._error = True  # closes the socket without the TLS shutdown
+        super().close()
+handler = FTPHandler
+if len(sys.argv) > 6:
+    handler = TLS_FTPHandler
+    handler.certfile, handler.keyfile = sys.argv[6:8]
+    handler.tls_control_required = quirk != "PlainClientsToo"
+    handler.tls_data_required = quirk != "PlainClientsToo"
+    if quirk == "PlainDataConnections":
+        handler.dtp_handler = DTPHandler
+    if quirk == "DataWithoutCloseNotify":
+        handler.dtp_handler = CutDTPHandler
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
-FTPHandler.authorizer = authorizer
-FTPHandler.auth_failed_timeout = 0.001
+handler.authorizer = authorizer
+handler.auth_failed_timeout = 0.001
 if int(read_limit):
     ThrottledDTPHandler.read_limit = int(read_limit)
-    FTPHandler.dtp_handler = ThrottledDTPHandler
+    handler.dtp_handler = ThrottledDTPHandler
 logging.basicConfig(level=logging.CRITICAL)
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
+server = FTPServer(("127.0.0.1", 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
+
+const char* QuirkName(FtpsQuirk quirk) {
+  switch (quirk) {
+    case FtpsQuirk::None: return "None";
+    case FtpsQuirk::PlainClientsToo: return "PlainClientsToo";
+    case FtpsQuirk::PlainDataConnections: return "PlainDataConnections";
+    case FtpsQuirk::DataWithoutCloseNotify: return "DataWithoutCloseNotify";
+  }
+  return "None";
+}
 
 struct Pipe {
   int fds[2] = {-1, -1};
@@ -52,13 +76,14 @@ struct Pipe {
 
 }  // namespace
 
-RealFtpServer::RealFtpServer(RealServerKind kind, std::size_t readLimit) : kind_(kind) {
+RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
+    : kind_(kind), options_(std::move(options)) {
   if (kind == RealServerKind::Pyftpdlib)
-    StartPyftpdlib(readLimit);
-  else if (readLimit == 0)
+    StartPyftpdlib();
+  else if (options_.readLimit == 0 && options_.quirk == FtpsQuirk::None)
     StartVsftpd();
   else
-    throw std::runtime_error("vsftpd is not throttled here");
+    throw std::runtime_error("vsftpd is neither throttled nor broken here");
 }
 
 RealFtpServer::~RealFtpServer() {
@@ -71,15 +96,16 @@ RealFtpServer::~RealFtpServer() {
   if (stop_ >= 0) ::close(stop_);
 }
 
-void RealFtpServer::StartPyftpdlib(std::size_t readLimit) {
+void RealFtpServer::StartPyftpdlib() {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
+  std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
+                                   password_, std::to_string(options_.readLimit), QuirkName(options_.quirk)};
+  if (options_.tls)
+    command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;
-  server_ = std::make_unique<ChildProcess>(
-      std::vector<std::string>{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                               password_, std::to_string(readLimit)},
-      ChildProcess::Options{-1, output.fds[1]});
+  server_ = std::make_unique<ChildProcess>(command, ChildProcess::Options{-1, output.fds[1]});
   output.CloseWriteEnd();
   port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
 }
@@ -112,7 +138,8 @@ void RealFtpServer::StartVsftpd() {
             "seccomp_sandbox=NO\n"
             "delay_failed_login=0\n"
             "dirmessage_enable=NO\n"
-            "xferlog_enable=NO\n");
+            "xferlog_enable=NO\n" +
+            VsftpdTlsSettings());
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -125,6 +152,22 @@ void RealFtpServer::StartVsftpd() {
   port_ = ntohs(address.sin_port);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
+}
+
+// The force_local_* settings bind local users only; the launcher's account
+// is anonymous, which the force_anon_* settings bind.
+std::string RealFtpServer::VsftpdTlsSettings() const {
+  if (!options_.tls) return {};
+  return "ssl_enable=YES\n"
+         "allow_anon_ssl=YES\n"
+         "force_anon_logins_ssl=YES\n"
+         "force_anon_data_ssl=YES\n"
+         "force_local_logins_ssl=YES\n"
+         "force_local_data_ssl=YES\n"
+         "require_ssl_reuse=YES\n"
+         "ssl_ciphers=HIGH\n"
+         "rsa_cert_file=" + options_.tls->certificate.string() + "\n"
+         "rsa_private_key_file=" + options_.tls->key.string() + "\n";
 }
 
 void RealFtpServer::ServeVsftpd(const std::string& config) {

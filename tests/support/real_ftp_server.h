@@ -5,16 +5,38 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 namespace test {
 
 enum class RealServerKind { Pyftpdlib, Vsftpd };
+
+// How an FTPS server (pyftpdlib only) departs from a strict, correct one.
+enum class FtpsQuirk {
+  None,
+  PlainClientsToo,         // clients may also stay on plain FTP throughout
+  PlainDataConnections,    // data connections stay plain whatever PROT says
+  DataWithoutCloseNotify,  // a download's data connection ends without close_notify
+};
+
+// How a RealFtpServer behaves beyond the plain defaults.
+struct RealServerOptions {
+  // Given a certificate, the server speaks explicit FTPS (AUTH TLS) and
+  // insists on it: no login and no data connection without TLS, and (vsftpd)
+  // every data connection must resume the control connection's TLS session.
+  std::optional<CertificateFiles> tls;
+  // Bytes per second (pyftpdlib only): the server takes uploads no faster,
+  // as a busy or distant site does.
+  std::size_t readLimit = 0;
+  FtpsQuirk quirk = FtpsQuirk::None;
+};
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
 // 127.0.0.1 at a free port, with one account (User(), Password()) that may
@@ -29,10 +51,9 @@ enum class RealServerKind { Pyftpdlib, Vsftpd };
 // "locked" is a plain file there, so that no upload can go below it.
 class RealFtpServer {
  public:
-  // Raises std::runtime_error when the server does not come up. With a
-  // `readLimit` (bytes per second; pyftpdlib only) the server takes uploads
-  // no faster than that, as a busy or distant site does.
-  explicit RealFtpServer(RealServerKind kind, std::size_t readLimit = 0);
+  // Raises std::runtime_error when the server does not come up or cannot
+  // behave as `options` ask.
+  explicit RealFtpServer(RealServerKind kind, RealServerOptions options = {});
   ~RealFtpServer();
   RealFtpServer(const RealFtpServer&) = delete;
   RealFtpServer& operator=(const RealFtpServer&) = delete;
@@ -49,11 +70,13 @@ class RealFtpServer {
   const std::filesystem::path& Top() const { return tree_.Path(); }
 
  private:
-  void StartPyftpdlib(std::size_t readLimit);
+  void StartPyftpdlib();
   void StartVsftpd();
+  std::string VsftpdTlsSettings() const;
   void ServeVsftpd(const std::string& config);
 
   RealServerKind kind_;
+  RealServerOptions options_;
   TempDir tree_;
   TempDir state_;  // configuration, outside the served tree
   std::filesystem::path loginDir_;

@@ -1,0 +1,79 @@
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "ftp/armed_timer.h"
+#include "ftp/sock_session.h"
+
+namespace ftp {
+
+ssize_t TSockSession::Receive(char* buffer, std::size_t size, bool peek) {
+  ioWait_ = WaitOn::Readable;
+  if (!tls_) return ::recv(socket_, buffer, size, peek ? MSG_PEEK : 0);
+  const TlsTransfer got = peek ? tls_->Peek(buffer, size) : tls_->Read(buffer, size);
+  switch (got.status) {
+    case TlsStatus::Done: return static_cast<ssize_t>(got.bytes);
+    case TlsStatus::Closed: return 0;
+    case TlsStatus::SocketError: return -1;
+    case TlsStatus::WantWrite: ioWait_ = WaitOn::Writable; [[fallthrough]];
+    case TlsStatus::WantRead: errno = EAGAIN; return -1;
+  }
+  return -1;
+}
+
+ssize_t TSockSession::SendSome(const char* bytes, std::size_t size) {
+  ioWait_ = WaitOn::Writable;
+  if (!tls_) return ::send(socket_, bytes, size, MSG_NOSIGNAL);
+  const TlsTransfer sent = tls_->Write(bytes, size);
+  switch (sent.status) {
+    case TlsStatus::Done: return static_cast<ssize_t>(sent.bytes);
+    case TlsStatus::Closed: errno = EPIPE; return -1;
+    case TlsStatus::SocketError: return -1;
+    case TlsStatus::WantRead: ioWait_ = WaitOn::Readable; [[fallthrough]];
+    case TlsStatus::WantWrite: errno = EAGAIN; return -1;
+  }
+  return -1;
+}
+
+TlsStatus TSockSession::DriveTls(const std::function<TlsStatus()>& step) {
+  for (;;) {
+    const TlsStatus status = step();
+    if ((status != TlsStatus::WantRead && status != TlsStatus::WantWrite) || Cancelled || TimedOut)
+      return status;
+    WaitPass(status == TlsStatus::WantRead ? WaitOn::Readable : WaitOn::Writable);
+  }
+}
+
+void TSockSession::StartTls(const TTlsContext& context, const TSockSession* resumed) {
+  Status(8, "TLS-Handshake");
+  try {
+    tls_ = std::make_unique<TTlsConnection>(context, socket_, Host);
+    if (resumed && resumed->tls_) tls_->ResumeSessionOf(*resumed->tls_);
+    const ArmedTimer timer(*this);
+    const TlsStatus status = DriveTls([this] { return tls_->Handshake(); });
+    if (status == TlsStatus::SocketError) CheckError(10035);
+    if (status != TlsStatus::Done) {
+      Cancelled = false;
+      throw ETlsError("TLS: the handshake with " + Host + (TimedOut ? " timed out" : " was cancelled"));
+    }
+  } catch (...) {
+    // Half a handshake leaves nothing the connection could still be used for.
+    CloseSocket();
+    throw;
+  }
+}
+
+void TSockSession::EndTls() {
+  if (!tls_) return;
+  Status(8, "TLS-Abschluss");
+  const ArmedTimer timer(*this);
+  const TlsStatus status = DriveTls([this] { return tls_->Shutdown(); });
+  if (status == TlsStatus::Done) return;
+  if (status == TlsStatus::SocketError) CheckError(10035);
+  Cancelled = false;
+  throw ETlsError("TLS: the closing of the connection to " + Host + (TimedOut ? " timed out" : " was cancelled"));
+}
+
+std::string TSockSession::TlsDescription() const { return tls_ ? tls_->Description() : std::string(); }
+
+}  // namespace ftp

@@ -1,0 +1,84 @@
+#include "ftp/tls_certificate_text.h"
+
+#include <openssl/asn1.h>
+#include <openssl/bio.h>
+#include <openssl/x509v3.h>
+
+#include <ctime>
+
+namespace ftp {
+namespace {
+
+std::string NameText(const X509_NAME* name) {
+  if (!name) return "no name";
+  BIO* text = BIO_new(BIO_s_mem());
+  if (!text) return "no name";
+  // RFC 2253 order, but UTF-8 kept as it is rather than escaped.
+  X509_NAME_print_ex(text, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
+  char* bytes = nullptr;
+  const long length = BIO_get_mem_data(text, &bytes);
+  std::string result(bytes, static_cast<std::size_t>(length));
+  BIO_free(text);
+  return result.empty() ? "no name" : result;
+}
+
+std::string TimeText(const ASN1_TIME* time) {
+  std::tm parts{};
+  if (!time || ASN1_TIME_to_tm(time, &parts) != 1) return "an unreadable date";
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M UTC", &parts);
+  return text;
+}
+
+// The DNS names and addresses the certificate is made out to ("DNS:a, IP
+// Address:127.0.0.1"), or its subject when it lists none.
+std::string NamesText(const X509* certificate) {
+  auto* names = static_cast<GENERAL_NAMES*>(
+      X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+  if (!names) return SubjectText(certificate);
+  std::string result;
+  BIO* text = BIO_new(BIO_s_mem());
+  if (text) {
+    for (int i = 0; i < sk_GENERAL_NAME_num(names); ++i) {
+      if (i > 0) BIO_puts(text, ", ");
+      GENERAL_NAME_print(text, sk_GENERAL_NAME_value(names, i));
+    }
+    char* bytes = nullptr;
+    const long length = BIO_get_mem_data(text, &bytes);
+    result.assign(bytes, static_cast<std::size_t>(length));
+    BIO_free(text);
+  }
+  GENERAL_NAMES_free(names);
+  return result;
+}
+
+}  // namespace
+
+std::string SubjectText(const X509* certificate) {
+  return certificate ? NameText(X509_get_subject_name(certificate)) : "none";
+}
+
+std::string RefusalReason(int verifyError, const X509* certificate) {
+  if (!certificate) return X509_verify_cert_error_string(verifyError);
+  switch (verifyError) {
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+      return "self-signed (" + SubjectText(certificate) + ")";
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+    case X509_V_ERR_CERT_UNTRUSTED:
+      return "untrusted issuer (" + NameText(X509_get_issuer_name(certificate)) + ")";
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH:
+      return "name mismatch (the certificate is for " + NamesText(certificate) + ")";
+    case X509_V_ERR_CERT_HAS_EXPIRED:
+      return "expired on " + TimeText(X509_get0_notAfter(certificate));
+    case X509_V_ERR_CERT_NOT_YET_VALID:
+      return "not valid before " + TimeText(X509_get0_notBefore(certificate));
+    default:
+      return X509_verify_cert_error_string(verifyError);
+  }
+}
+
+}  // namespace ftp

@@ -1,0 +1,208 @@
+#include "ftp/tls_connection.h"
+
+#include <arpa/inet.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "ftp/tls_certificate_text.h"
+#include "ftp/tls_socket_bio.h"
+
+namespace ftp {
+namespace {
+
+// The library's reason for the failure on this thread, in its words: the
+// first error queued, as the later ones tell how it travelled up.
+std::string LibraryReason() {
+  const unsigned long error = ERR_peek_error();
+  if (ERR_SYSTEM_ERROR(error)) return std::strerror(ERR_GET_REASON(error));
+  const char* reason = error ? ERR_reason_error_string(error) : nullptr;
+  return reason ? reason : "unknown reason";
+}
+
+bool IsAddress(const std::string& host) {
+  std::array<unsigned char, 16> address;
+  return inet_pton(AF_INET, host.c_str(), address.data()) == 1 ||
+         inet_pton(AF_INET6, host.c_str(), address.data()) == 1;
+}
+
+// Verification callback: keeps the reason of the first refusal where the
+// connection's message will find it (the SSL object's application data).
+int RecordRefusal(int preverified, X509_STORE_CTX* store) {
+  if (preverified) return 1;
+  auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+  auto* refusal = ssl ? static_cast<std::string*>(SSL_get_app_data(ssl)) : nullptr;
+  if (refusal && refusal->empty())
+    *refusal = RefusalReason(X509_STORE_CTX_get_error(store), X509_STORE_CTX_get_current_cert(store));
+  return 0;
+}
+
+}  // namespace
+
+struct TTlsContext::Impl {
+  SSL_CTX* ctx = nullptr;
+  ~Impl() { SSL_CTX_free(ctx); }
+};
+
+TTlsContext::TTlsContext(const std::vector<std::string>& caFiles) : impl_(std::make_unique<Impl>()) {
+  ERR_clear_error();
+  SSL_CTX* ctx = impl_->ctx = SSL_CTX_new(TLS_client_method());
+  if (!ctx) throw ETlsError("TLS: the TLS library cannot be set up: " + LibraryReason());
+  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, RecordRefusal);
+  // Partial writes let Write hand over one record at a time; a write repeated
+  // after WantWrite may come from a buffer that has moved.
+  SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+  // Reading ahead saves a system call per record. It is safe because a read
+  // reports WantRead only once what it holds is used up, so a caller that
+  // waits for the socket then never waits while data sits here.
+  SSL_CTX_set_read_ahead(ctx, 1);
+  // A machine without a system store still trusts the bundles given here.
+  SSL_CTX_set_default_verify_paths(ctx);
+  for (const std::string& file : caFiles) {
+    ERR_clear_error();
+    if (SSL_CTX_load_verify_locations(ctx, file.c_str(), nullptr) != 1)
+      throw ETlsError("TLS: the CA file " + file + " cannot be read: " + LibraryReason());
+  }
+  ERR_clear_error();
+}
+
+TTlsContext::~TTlsContext() = default;
+
+struct TTlsConnection::Impl {
+  SSL* ssl = nullptr;
+  std::string host;
+  std::string refusal;  // why the certificate check failed, filled by RecordRefusal
+  bool closeNotifySent = false;
+
+  ~Impl() { SSL_free(ssl); }
+
+  // What a failed call (result <= 0) means. Raises ETlsError for a broken
+  // connection; `duringHandshake` words the message for that step.
+  TlsStatus Failure(int result, bool duringHandshake) {
+    const int savedErrno = errno;
+    const int error = SSL_get_error(ssl, result);
+    switch (error) {
+      case SSL_ERROR_WANT_READ:
+        return TlsStatus::WantRead;
+      case SSL_ERROR_WANT_WRITE:
+        return TlsStatus::WantWrite;
+      case SSL_ERROR_ZERO_RETURN:
+        return Ended(duringHandshake);
+      case SSL_ERROR_SYSCALL:
+        if (ERR_peek_error() == 0 && savedErrno != 0) {
+          errno = savedErrno;
+          return TlsStatus::SocketError;
+        }
+        return Ended(duringHandshake);
+      default:
+        if (!refusal.empty()) throw ETlsError("TLS: the certificate of " + host + " was refused: " + refusal);
+        if (ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING)
+          return Ended(duringHandshake);
+        throw ETlsError((duringHandshake ? "TLS: the handshake with " : "TLS: the connection to ") + host +
+                        " failed: " + LibraryReason());
+    }
+  }
+
+  TlsStatus Ended(bool duringHandshake) {
+    if (duringHandshake) throw ETlsError("TLS: " + host + " closed the connection during the handshake");
+    return TlsStatus::Closed;
+  }
+
+  template <typename Call>
+  TlsTransfer Transfer(Call call) {
+    ERR_clear_error();
+    std::size_t moved = 0;
+    const int result = call(&moved);
+    if (result == 1) return {TlsStatus::Done, moved};
+    return {Failure(result, false), 0};
+  }
+};
+
+TTlsConnection::TTlsConnection(const TTlsContext& context, int socket, const std::string& host)
+    : impl_(std::make_unique<Impl>()) {
+  if (host.empty()) throw ETlsError("TLS: no host name to check the certificate against");
+  impl_->host = host;
+  ERR_clear_error();
+  SSL* ssl = impl_->ssl = SSL_new(context.impl_->ctx);
+  if (!ssl) throw ETlsError("TLS: the connection to " + host + " cannot be set up: " + LibraryReason());
+  BIO* bio = NewSocketBio(socket);
+  SSL_set_bio(ssl, bio, bio);
+  SSL_set_app_data(ssl, &impl_->refusal);
+  X509_VERIFY_PARAM* check = SSL_get0_param(ssl);
+  if (IsAddress(host)) {
+    X509_VERIFY_PARAM_set1_ip_asc(check, host.c_str());
+  } else {
+    SSL_set_tlsext_host_name(ssl, host.c_str());
+    X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    X509_VERIFY_PARAM_set1_host(check, host.c_str(), host.size());
+  }
+  SSL_set_connect_state(ssl);
+}
+
+TTlsConnection::~TTlsConnection() = default;
+
+void TTlsConnection::ResumeSessionOf(const TTlsConnection& control) {
+  SSL_SESSION* session = SSL_get1_session(control.impl_->ssl);
+  if (!session) return;
+  SSL_set_session(impl_->ssl, session);
+  SSL_SESSION_free(session);
+}
+
+TlsStatus TTlsConnection::Handshake() {
+  ERR_clear_error();
+  const int result = SSL_do_handshake(impl_->ssl);
+  return result == 1 ? TlsStatus::Done : impl_->Failure(result, true);
+}
+
+TlsTransfer TTlsConnection::Read(char* buffer, std::size_t size) {
+  return impl_->Transfer([&](std::size_t* got) { return SSL_read_ex(impl_->ssl, buffer, size, got); });
+}
+
+TlsTransfer TTlsConnection::Peek(char* buffer, std::size_t size) {
+  return impl_->Transfer([&](std::size_t* got) { return SSL_peek_ex(impl_->ssl, buffer, size, got); });
+}
+
+TlsTransfer TTlsConnection::Write(const char* bytes, std::size_t size) {
+  if (size == 0) return {TlsStatus::Done, 0};
+  return impl_->Transfer([&](std::size_t* sent) { return SSL_write_ex(impl_->ssl, bytes, size, sent); });
+}
+
+TlsStatus TTlsConnection::Shutdown() {
+  if (!impl_->closeNotifySent) {
+    ERR_clear_error();
+    const int result = SSL_shutdown(impl_->ssl);
+    if (result < 0) {
+      const TlsStatus status = impl_->Failure(result, false);
+      return status == TlsStatus::Closed ? TlsStatus::Done : status;
+    }
+    impl_->closeNotifySent = true;
+    if (result == 1) return TlsStatus::Done;
+  }
+  std::array<char, 16384> dropped;
+  for (;;) {
+    const TlsTransfer got = Read(dropped.data(), dropped.size());
+    if (got.status == TlsStatus::Closed) return TlsStatus::Done;
+    if (got.status != TlsStatus::Done) return got.status;
+    // A peer that keeps sending must not keep us here: once what is buffered
+    // is dropped, the caller waits for the socket (and its time-out) first.
+    if (!SSL_has_pending(impl_->ssl)) return TlsStatus::WantRead;
+  }
+}
+
+bool TTlsConnection::SessionReused() const { return SSL_session_reused(impl_->ssl) == 1; }
+
+bool TTlsConnection::CloseNotifyReceived() const {
+  return (SSL_get_shutdown(impl_->ssl) & SSL_RECEIVED_SHUTDOWN) != 0;
+}
+
+std::string TTlsConnection::Description() const {
+  return std::string("TLS: ") + SSL_get_version(impl_->ssl) + " " + SSL_get_cipher_name(impl_->ssl) +
+         ", certificate " + SubjectText(SSL_get0_peer_certificate(impl_->ssl));
+}
+
+}  // namespace ftp

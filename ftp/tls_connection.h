@@ -1,0 +1,100 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ftp/ftp_errors.h"
+
+namespace ftp {
+
+// A TLS failure: the handshake, the peer's certificate or a broken record.
+// The message names the host and the reason in plain English.
+class ETlsError : public ESockError {
+ public:
+  using ESockError::ESockError;
+};
+
+// The client side's TLS settings, shared by a control connection and its data
+// connections: TLS 1.2 at least, and peers verified against the system's trust
+// store plus the given CA bundles.
+class TTlsContext {
+ public:
+  // `caFiles`: PEM files of further trusted authorities. Raises ETlsError when
+  // one of them cannot be read; an empty list trusts the system store alone.
+  explicit TTlsContext(const std::vector<std::string>& caFiles = {});
+  ~TTlsContext();
+  TTlsContext(const TTlsContext&) = delete;
+  TTlsContext& operator=(const TTlsContext&) = delete;
+
+ private:
+  friend class TTlsConnection;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Where a TLS step stands. The connection never waits: WantRead and WantWrite
+// ask the caller to wait until the socket is readable or writable and then to
+// repeat the same call (a Write with the same bytes).
+enum class TlsStatus {
+  Done,         // the step is complete
+  WantRead,     // wait for the socket to become readable, then call again
+  WantWrite,    // wait for the socket to become writable, then call again
+  Closed,       // Read, Peek: the peer ended its stream (see CloseNotifyReceived)
+  SocketError,  // the socket failed; errno holds the system's reason
+};
+
+// The outcome of Read, Peek and Write: `bytes` moved when Done.
+struct TlsTransfer {
+  TlsStatus status;
+  std::size_t bytes;
+};
+
+// The TLS layer of one connection over a connected, non-blocking socket that
+// the caller owns and keeps open for the connection's lifetime. It speaks the
+// client side and checks that the peer's certificate is trusted, valid and
+// made out to `host`.
+class TTlsConnection {
+ public:
+  // `host`: the DNS name or IP address the certificate must name. Raises
+  // ETlsError for an empty host.
+  TTlsConnection(const TTlsContext& context, int socket, const std::string& host);
+  ~TTlsConnection();
+  TTlsConnection(const TTlsConnection&) = delete;
+  TTlsConnection& operator=(const TTlsConnection&) = delete;
+
+  // Offers the server the TLS session of `control`, so that a data connection
+  // resumes its control connection's session. Call before the handshake.
+  void ResumeSessionOf(const TTlsConnection& control);
+
+  // One step of the handshake and the certificate check. Raises ETlsError when
+  // the peer is refused, speaks no TLS or closes during the handshake.
+  TlsStatus Handshake();
+  // Decrypted bytes into `buffer` (at most `size`); Closed when the peer ended
+  // its stream. Raises ETlsError for a broken or forged record.
+  TlsTransfer Read(char* buffer, std::size_t size);
+  // As Read, but the bytes stay for the next Read or Peek.
+  TlsTransfer Peek(char* buffer, std::size_t size);
+  // Encrypts and sends up to `size` bytes; Done tells how many were taken.
+  TlsTransfer Write(const char* bytes, std::size_t size);
+  // One step of the closing: sends our close_notify, then reads (and drops
+  // what still comes) until the peer's close_notify or its end of stream, so
+  // that closing the socket afterwards loses nothing the peer still reads.
+  TlsStatus Shutdown();
+
+  // Whether the handshake resumed the offered session.
+  bool SessionReused() const;
+  // Whether the peer ended its stream with a close_notify (an end of stream
+  // without one may have cut the data short).
+  bool CloseNotifyReceived() const;
+  // For the log, once the handshake is done: "TLS: TLSv1.3
+  // TLS_AES_256_GCM_SHA384, certificate CN=ftp.plant1.example".
+  std::string Description() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ftp

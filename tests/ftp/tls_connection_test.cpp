@@ -1,0 +1,248 @@
+#include "ftp/tls_connection.h"
+
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ftp/unique_fd.h"
+#include "hand_ftps_client.h"
+#include "support/child_process.h"
+#include "support/real_ftp_server.h"
+#include "support/temp_dir.h"
+#include "support/test_certificates.h"
+
+namespace ftp {
+namespace {
+
+using test::HandControl;
+using test::HandData;
+using test::TestCertificate;
+using testing::StartsWith;
+
+std::string KindName(const testing::TestParamInfo<test::RealServerKind>& info) {
+  return info.param == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd";
+}
+
+// A real FTPS server with the test CA's certificate for 127.0.0.1, and a
+// context that trusts that CA.
+class TlsRealServer : public testing::TestWithParam<test::RealServerKind> {
+ protected:
+  test::TestCertificates certificates_;
+  test::RealFtpServer server_{GetParam(), {.tls = certificates_.Files(TestCertificate::Server)}};
+  TTlsContext context_{{certificates_.CaFile().string()}};
+};
+
+TEST_P(TlsRealServer, TheHandshakeOverANonBlockingSocketIsDescribedForTheLog) {
+  HandControl control(server_.Port());
+  control.StartTls(context_, "127.0.0.1");
+  EXPECT_THAT(control.Tls().Description(),
+              testing::MatchesRegex("TLS: TLSv1\\.[23] [A-Z0-9_-]+, certificate CN=localhost"));
+  control.Login(server_);
+}
+
+TEST_P(TlsRealServer, DataConnectionsResumeTheControlSessionBothWays) {
+  const std::string content = test::PatternBytes(100000, 5);
+  test::WriteFile(server_.LoginDir() / "down.bin", content);
+  HandControl control(server_.Port());
+  control.StartTls(context_, "127.0.0.1");
+  control.Login(server_);
+  for (const char* command : {"PBSZ 0", "PROT P", "TYPE I"})
+    EXPECT_THAT(control.Command(command), StartsWith("200"));
+  {
+    HandData download(control, context_, "RETR down.bin");
+    EXPECT_TRUE(download.Tls().SessionReused());
+    EXPECT_TRUE(download.ReadAll() == content) << "the download came back changed";
+    EXPECT_TRUE(download.Tls().CloseNotifyReceived());
+    EXPECT_EQ(download.Shutdown(), TlsStatus::Done);
+  }
+  EXPECT_THAT(control.Reply(), StartsWith("226"));
+  {
+    HandData upload(control, context_, "STOR up.bin");
+    EXPECT_TRUE(upload.Tls().SessionReused());
+    upload.Send(content);
+    EXPECT_EQ(upload.Shutdown(), TlsStatus::Done);
+  }
+  EXPECT_THAT(control.Reply(), StartsWith("226"));
+  EXPECT_TRUE(test::ReadFile(server_.LoginDir() / "up.bin") == content) << "the upload arrived changed";
+}
+
+// What makes the tests above worth something: the servers insist on TLS.
+TEST_P(TlsRealServer, InsistsOnTlsForTheLoginAndTheData) {
+  HandControl plain(server_.Port());
+  EXPECT_THAT(plain.Command("USER " + server_.User()), StartsWith("5"));
+
+  test::WriteFile(server_.LoginDir() / "plain.bin", "data");
+  HandControl control(server_.Port());
+  control.StartTls(context_, "127.0.0.1");
+  control.Login(server_);
+  EXPECT_THAT(control.Command("PBSZ 0"), StartsWith("200"));
+  EXPECT_THAT(control.Command("PROT C"), StartsWith("200"));
+  // pyftpdlib refuses the passive port already, vsftpd the transfer.
+  std::string refusal = control.Command("PASV");
+  if (refusal.rfind("227", 0) == 0) refusal = control.Command("RETR plain.bin");
+  EXPECT_THAT(refusal, StartsWith("5"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, TlsRealServer,
+                         testing::Values(test::RealServerKind::Pyftpdlib, test::RealServerKind::Vsftpd),
+                         KindName);
+
+struct Verdict {
+  const char* name;
+  TestCertificate certificate;
+  const char* host;     // what the client expects the certificate to name
+  const char* outcome;  // "accepted", or the message of the refusal
+};
+
+void PrintTo(const Verdict& verdict, std::ostream* out) { *out << verdict.name; }
+
+class TlsVerification : public testing::TestWithParam<Verdict> {};
+
+TEST_P(TlsVerification, ChecksTheServersCertificateDuringTheHandshake) {
+  const test::TestCertificates certificates;
+  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
+                                   {.tls = certificates.Files(GetParam().certificate)});
+  const TTlsContext context({certificates.CaFile().string()});
+  HandControl control(server.Port());
+  std::string outcome = "accepted";
+  try {
+    control.StartTls(context, GetParam().host);
+  } catch (const ETlsError& error) {
+    outcome = error.what();
+  }
+  EXPECT_EQ(outcome, GetParam().outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Certificates, TlsVerification,
+    testing::Values(
+        Verdict{"TrustedForTheAddress", TestCertificate::Server, "127.0.0.1", "accepted"},
+        Verdict{"TrustedForTheName", TestCertificate::Server, "localhost", "accepted"},
+        Verdict{"ForAnotherName", TestCertificate::Server, "ftp.elsewhere.example",
+                "TLS: the certificate of ftp.elsewhere.example was refused: name mismatch (the certificate is "
+                "for IP Address:127.0.0.1, DNS:localhost)"},
+        Verdict{"ForAnotherAddress", TestCertificate::OtherName, "127.0.0.1",
+                "TLS: the certificate of 127.0.0.1 was refused: name mismatch (the certificate is for "
+                "DNS:other.example)"},
+        Verdict{"FromAnUntrustedIssuer", TestCertificate::Untrusted, "127.0.0.1",
+                "TLS: the certificate of 127.0.0.1 was refused: untrusted issuer (CN=Parcelo Test Other CA)"},
+        Verdict{"Expired", TestCertificate::Expired, "127.0.0.1",
+                "TLS: the certificate of 127.0.0.1 was refused: expired on 2020-01-01 00:00 UTC"},
+        Verdict{"SelfSigned", TestCertificate::SelfSigned, "127.0.0.1",
+                "TLS: the certificate of 127.0.0.1 was refused: self-signed (CN=localhost)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// `openssl s_server` on 127.0.0.1 at a free port, for a peer that no FTP
+// server here can play.
+class OpensslServer {
+ public:
+  OpensslServer(const test::CertificateFiles& files, const std::vector<std::string>& options) {
+    std::vector<std::string> command{"openssl", "s_server", "-accept", "127.0.0.1:0", "-naccept", "1",
+                                     "-cert", files.certificate.string(), "-key", files.key.string()};
+    command.insert(command.end(), options.begin(), options.end());
+    int input[2], output[2];
+    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    keepOpen_ = std::make_unique<UniqueFd>(input[1]);  // it ends when its input does
+    const UniqueFd inputEnd(input[0]), outputEnd(output[1]), announcement(output[0]);
+    server_ = std::make_unique<test::ChildProcess>(command, test::ChildProcess::Options{input[0], output[1]});
+    for (std::string line; port_ == 0;) {
+      line = test::ReadLineFrom(output[0], std::chrono::seconds(10));
+      if (line.rfind("ACCEPT ", 0) == 0) port_ = std::stoi(line.substr(line.rfind(':') + 1));
+    }
+  }
+
+  int Port() const { return port_; }
+
+ private:
+  std::unique_ptr<UniqueFd> keepOpen_;
+  std::unique_ptr<test::ChildProcess> server_;
+  int port_ = 0;
+};
+
+TEST(TlsVersion, AServerThatOffersLessThanTls12IsRefused) {
+  const test::TestCertificates certificates;
+  const OpensslServer server(certificates.Files(TestCertificate::Server),
+                             {"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"});
+  const TTlsContext context({certificates.CaFile().string()});
+  test::HandConnection connection(server.Port());
+  EXPECT_THAT([&] { connection.Secure(context, "127.0.0.1"); },
+              testing::ThrowsMessage<ETlsError>(
+                  "TLS: the handshake with 127.0.0.1 failed: tlsv1 alert protocol version"));
+}
+
+// A peer at the other end of a socket pair, driven by the test.
+class TlsHandshake : public testing::Test {
+ protected:
+  TlsHandshake() {
+    int ends[2];
+    socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends);
+    client_ = std::make_unique<UniqueFd>(ends[0]);
+    peer_ = std::make_unique<UniqueFd>(ends[1]);
+  }
+
+  TTlsContext context_;
+  std::unique_ptr<UniqueFd> client_;
+  std::unique_ptr<UniqueFd> peer_;
+};
+
+TEST_F(TlsHandshake, NeverWaitsForASilentPeer) {
+  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  EXPECT_EQ(tls.Handshake(), TlsStatus::WantRead);
+  EXPECT_EQ(tls.Handshake(), TlsStatus::WantRead);
+}
+
+TEST_F(TlsHandshake, APeerThatSpeaksPlainTextIsAFailure) {
+  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  ASSERT_EQ(tls.Handshake(), TlsStatus::WantRead);
+  const std::string plain = "220 Service ready\r\n";
+  ASSERT_EQ(send(peer_->get(), plain.data(), plain.size(), MSG_NOSIGNAL), static_cast<ssize_t>(plain.size()));
+  EXPECT_THAT([&] { test::Drive(client_->get(), [&] { return tls.Handshake(); }); },
+              testing::ThrowsMessage<ETlsError>("TLS: the handshake with 127.0.0.1 failed: wrong version number"));
+}
+
+TEST_F(TlsHandshake, APeerThatHangsUpIsAFailure) {
+  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  ASSERT_EQ(tls.Handshake(), TlsStatus::WantRead);
+  char hello[4096];
+  ASSERT_GT(recv(peer_->get(), hello, sizeof hello, 0), 0);
+  peer_.reset();
+  EXPECT_THAT([&] { tls.Handshake(); },
+              testing::ThrowsMessage<ETlsError>("TLS: 127.0.0.1 closed the connection during the handshake"));
+}
+
+// A reset is a socket failure like any other, for the session to report.
+TEST_F(TlsHandshake, APeerThatResetsLeavesTheErrorInErrno) {
+  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  ASSERT_EQ(tls.Handshake(), TlsStatus::WantRead);
+  peer_.reset();  // with the client's hello unread
+  EXPECT_EQ(tls.Handshake(), TlsStatus::SocketError);
+  EXPECT_EQ(errno, ECONNRESET);
+}
+
+TEST(TlsContext, NamesACaFileThatCannotBeReadAndWhy) {
+  const test::TempDir dir;
+  const struct {
+    std::filesystem::path file;
+    const char* why;
+  } cases[] = {
+      {dir / "missing.pem", "No such file or directory"},
+      {dir.Write("garbage.pem", "no certificate"), "no certificate or crl found"},
+  };
+  for (const auto& [file, why] : cases) {
+    EXPECT_THAT([&] { TTlsContext context({file.string()}); },
+                testing::ThrowsMessage<ETlsError>("TLS: the CA file " + file.string() + " cannot be read: " + why));
+  }
+}
+
+}  // namespace
+}  // namespace ftp

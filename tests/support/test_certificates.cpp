@@ -1,0 +1,131 @@
+#include "support/test_certificates.h"
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace test {
+namespace {
+
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+using Certificate = std::unique_ptr<X509, decltype(&X509_free)>;
+
+constexpr long kDay = 24 * 60 * 60;
+
+void Check(bool ok, const char* step) {
+  if (!ok) throw std::runtime_error(std::string("test certificates: ") + step + " failed");
+}
+
+Key NewKey() {
+  Key key(EVP_EC_gen("P-256"), EVP_PKEY_free);
+  Check(key != nullptr, "key generation");
+  return key;
+}
+
+// Who signs a certificate: a CA's certificate and key, or nobody (self-signed).
+struct Issuer {
+  const X509* certificate = nullptr;
+  EVP_PKEY* key = nullptr;
+};
+
+// Current: from yesterday for 30 days. Expired: through 2019 only.
+enum class Validity { Current, Expired };
+
+struct Request {
+  const char* commonName;
+  const char* altNames;  // subjectAltName value; null for a CA
+  Validity validity;
+};
+
+void AddExtension(X509* certificate, X509V3_CTX& context, int nid, const char* value) {
+  X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
+  Check(extension && X509_add_ext(certificate, extension, -1) == 1, "extension");
+  X509_EXTENSION_free(extension);
+}
+
+Certificate Make(const Request& request, EVP_PKEY* key, Issuer issuer) {
+  static long serial = 1;
+  Certificate certificate(X509_new(), X509_free);
+  X509* made = certificate.get();
+  Check(made && X509_set_version(made, 2) == 1, "version");
+  ASN1_INTEGER_set(X509_get_serialNumber(made), serial++);
+  if (request.validity == Validity::Expired) {
+    ASN1_TIME_set_string(X509_getm_notBefore(made), "20190101000000Z");
+    ASN1_TIME_set_string(X509_getm_notAfter(made), "20200101000000Z");
+  } else {
+    X509_gmtime_adj(X509_getm_notBefore(made), -kDay);
+    X509_gmtime_adj(X509_getm_notAfter(made), 30 * kDay);
+  }
+  X509_NAME* subject = X509_get_subject_name(made);
+  X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8,
+                             reinterpret_cast<const unsigned char*>(request.commonName), -1, -1, 0);
+  const bool selfSigned = issuer.certificate == nullptr;
+  X509_set_issuer_name(made, selfSigned ? subject : X509_get_subject_name(issuer.certificate));
+  Check(X509_set_pubkey(made, key) == 1, "public key");
+
+  X509V3_CTX context;
+  X509V3_set_ctx_nodb(&context);
+  X509V3_set_ctx(&context, selfSigned ? made : const_cast<X509*>(issuer.certificate), made, nullptr,
+                 nullptr, 0);
+  const bool authority = request.altNames == nullptr;
+  AddExtension(made, context, NID_basic_constraints, authority ? "critical,CA:TRUE" : "CA:FALSE");
+  AddExtension(made, context, NID_key_usage,
+               authority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature");
+  AddExtension(made, context, NID_subject_key_identifier, "hash");
+  if (!authority) AddExtension(made, context, NID_subject_alt_name, request.altNames);
+  Check(X509_sign(made, selfSigned ? key : issuer.key, EVP_sha256()) > 0, "signing");
+  return certificate;
+}
+
+void WriteCertificate(const std::filesystem::path& file, const X509* certificate) {
+  BIO* out = BIO_new_file(file.c_str(), "w");
+  Check(out && PEM_write_bio_X509(out, certificate) == 1, "writing a certificate");
+  BIO_free(out);
+}
+
+void WriteKey(const std::filesystem::path& file, EVP_PKEY* key) {
+  BIO* out = BIO_new_file(file.c_str(), "w");
+  Check(out && PEM_write_bio_PrivateKey(out, key, nullptr, nullptr, 0, nullptr, nullptr) == 1,
+        "writing a key");
+  BIO_free(out);
+}
+
+}  // namespace
+
+TestCertificates::TestCertificates() {
+  const Key caKey = NewKey();
+  const Certificate ca = Make({"Parcelo Test CA", nullptr, Validity::Current}, caKey.get(), {});
+  const Key otherCaKey = NewKey();
+  const Certificate otherCa = Make({"Parcelo Test Other CA", nullptr, Validity::Current}, otherCaKey.get(), {});
+  caFile_ = dir_ / "ca.pem";
+  WriteCertificate(caFile_, ca.get());
+
+  constexpr const char* kLoopback = "IP:127.0.0.1,DNS:localhost";
+  const Issuer testCa{ca.get(), caKey.get()};
+  const struct {
+    TestCertificate which;
+    const char* name;
+    Request request;
+    Issuer issuer;
+  } made[] = {
+      {TestCertificate::Server, "server", {"localhost", kLoopback, Validity::Current}, testCa},
+      {TestCertificate::OtherName, "other-name", {"other.example", "DNS:other.example", Validity::Current}, testCa},
+      {TestCertificate::Expired, "expired", {"localhost", kLoopback, Validity::Expired}, testCa},
+      {TestCertificate::SelfSigned, "self-signed", {"localhost", kLoopback, Validity::Current}, {}},
+      {TestCertificate::Untrusted, "untrusted", {"localhost", kLoopback, Validity::Current},
+       {otherCa.get(), otherCaKey.get()}},
+  };
+  for (const auto& [which, name, request, issuer] : made) {
+    const Key key = NewKey();
+    const CertificateFiles files{dir_ / (std::string(name) + ".pem"), dir_ / (std::string(name) + ".key")};
+    WriteCertificate(files.certificate, Make(request, key.get(), issuer).get());
+    WriteKey(files.key, key.get());
+    files_[which] = files;
+  }
+}
+
+}  // namespace test

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+
+#include "support/temp_dir.h"
+
+namespace test {
+
+// A certificate and its private key, as PEM files.
+struct CertificateFiles {
+  std::filesystem::path certificate;
+  std::filesystem::path key;
+};
+
+// The server certificates a test can hand to a TLS server on 127.0.0.1.
+enum class TestCertificate {
+  Server,      // CN=localhost for IP 127.0.0.1 and DNS localhost, issued by the test CA
+  OtherName,   // CN=other.example for DNS other.example only, issued by the test CA
+  Expired,     // as Server, but valid only until 2020-01-01 00:00 UTC
+  SelfSigned,  // as Server, but signed by its own key
+  Untrusted,   // as Server, but issued by "Parcelo Test Other CA", which nobody trusts
+};
+
+// A test CA and the certificates above, made afresh with new keys into a
+// temporary folder that goes away with the object.
+class TestCertificates {
+ public:
+  // Raises std::runtime_error when the crypto library fails.
+  TestCertificates();
+
+  // The CA to trust: "CN=Parcelo Test CA".
+  const std::filesystem::path& CaFile() const { return caFile_; }
+  const CertificateFiles& Files(TestCertificate which) const { return files_.at(which); }
+
+ private:
+  TempDir dir_;
+  std::filesystem::path caFile_;
+  std::map<TestCertificate, CertificateFiles> files_;
+};
+
+}  // namespace test
