@@ -19,6 +19,8 @@ SiteServer SiteServerFromEnvironment() {
   if (server.port <= 0 || server.port > 65535) server.port = 21;
   server.user = Environment("PARCELO_FTP_USER", PARCELO_DEFAULT_FTP_USER);
   server.password = Environment("PARCELO_FTP_PASSWORD", PARCELO_DEFAULT_FTP_PASSWORD);
+  const std::string passive = Environment("PARCELO_FTP_PASSIVE", PARCELO_DEFAULT_FTP_PASSIVE);
+  server.passive = passive == "yes" || passive == "YES" || passive == "Yes";
   return server;
 }
 

@@ -5,13 +5,15 @@
 namespace app {
 
 // The site's FTP server and the account of the start-up refresh: build-time
-// defaults that PARCELO_FTP_HOST, PARCELO_FTP_PORT, PARCELO_FTP_USER and
-// PARCELO_FTP_PASSWORD override. Every target is reached on the same port.
+// defaults that PARCELO_FTP_HOST, PARCELO_FTP_PORT, PARCELO_FTP_USER,
+// PARCELO_FTP_PASSWORD and PARCELO_FTP_PASSIVE (yes or no) override. The
+// port is also that of every target whose address names none.
 struct SiteServer {
   std::string host;
   int port = 21;
   std::string user;
   std::string password;
+  bool passive = false;
 };
 
 SiteServer SiteServerFromEnvironment();

@@ -32,6 +32,8 @@ rTargetList ReadWerk(xml::TDomElement& werk, int number) {
   row.Compress = IsYes(FirstChildValue(*compress, "the attribute compress of " + where));
   if (const xml::TDomNode* stowa = attributes->getNamedItem(u"stowa"))
     row.Stowa = IsYes(FirstChildValue(*stowa, "the attribute stowa of " + where));
+  if (const xml::TDomNode* passive = attributes->getNamedItem(u"passive"))
+    row.Passive = IsYes(FirstChildValue(*passive, "the attribute passive of " + where));
   for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
     if (child->nodeType() != xml::ELEMENT_NODE) continue;
     const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));

@@ -144,7 +144,7 @@ TEST(FtpDownload, ResetDataConnectionIsAFailureWhateverTheFinalReplySays) {
     c.Command();
     {
       auto listener = c.Listen();
-      c.Reply("227 Entering Passive Mode (" + listener.Tuple() + ").");
+      c.Reply("229 Entering Extended Passive Mode " + listener.ExtendedTuple());
       c.Command();
     }  // closing the listener resets the connection it has not accepted
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -203,33 +203,49 @@ TEST(FtpDownload, ActiveModeTurnsAwayStrangers) {
   EXPECT_EQ(test::ReadFile(dir / "x"), "genuine");
 }
 
-TEST(FtpDownload, PassiveConnectsToTheHostWhateverTheReplyNames) {
+// A server behind NAT names its private address, a hostile one a third
+// host (the FTP bounce): either way the data goes to the server we talk to.
+// An IPv4 server that does not know EPSV gets PASV, for the rest of the connection.
+TEST(FtpDownload, PassiveConnectsToTheServerWhateverTheReplyNames) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
     c.Command();
-    auto listener = c.Listen();
-    const std::string tuple = listener.Tuple();
-    c.Reply("227 Entering Passive Mode (10,1,2,3" + tuple.substr(tuple.find(',', 9)) + ").");
-    c.Command();
-    c.Reply("150 Here it comes.");
-    DataConnection data = listener.Accept();
-    data.Send("passive bytes");
-    data.Close();
-    c.Reply("226 Transfer complete.");
+    c.Reply("500 'EPSV': command not understood.");
+    for (const char* content : {"passive bytes", "more bytes"}) {
+      c.Command();
+      auto listener = c.Listen();
+      const std::string tuple = listener.Tuple();
+      c.Reply("227 Entering Passive Mode (10,1,2,3" + tuple.substr(tuple.find(',', 9)) + ").");
+      c.Command();
+      c.Reply("150 Here it comes.");
+      DataConnection data = listener.Accept();
+      data.Send(content);
+      data.Close();
+      c.Reply("226 Transfer complete.");
+    }
     c.AwaitClose();
   });
   test::ProbedClient probe(server.Port());
   probe.client.Passive = true;
+  std::vector<std::string> notes;
+  probe.client.OnTransferNote = [&](const std::string& note) { notes.push_back(note); };
   test::TempDir dir;
   probe.client.Connect();
   probe.client.Download("x", (dir / "x").string());
+  probe.client.Download("y", (dir / "y").string());
   EXPECT_EQ(test::ReadFile(dir / "x"), "passive bytes");
-  EXPECT_EQ(server.Commands()[2], "PASV");
+  EXPECT_EQ(test::ReadFile(dir / "y"), "more bytes");
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER anna", "PASS secret", "EPSV", "PASV", "RETR x",
+                                                         "PASV", "RETR y"}));
+  EXPECT_EQ(notes, std::vector<std::string>(
+                       2, "passive mode: the server named 10.1.2.3, connecting to 127.0.0.1 instead"));
 }
 
 TEST(FtpDownload, PassiveReplyWithoutClosingParenthesisIsRefused) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
+    c.Command();
+    c.Reply("502 EPSV not implemented.");
     c.Command();
     c.Reply("227 Entering Passive Mode (127,0,0,1,200,10");
     c.AwaitClose();
