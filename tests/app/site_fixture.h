@@ -30,6 +30,7 @@ class SiteFixture : public AppFixture {
     bool stowa = false;
     std::string path = {};  // the mailbox of the short name when empty
     std::string address = "127.0.0.1";
+    bool passive = false;
   };
   static constexpr const char* kListReadmeDate = "01.12.2026";
 
@@ -38,7 +39,8 @@ class SiteFixture : public AppFixture {
     std::string list = "<?xml version=\"1.0\"?>\n<FTPSEND>\n  <IntranetUrl>http://intranet.example/ecu/</IntranetUrl>\n"
                        "  <ReadmeDate>" + readmeDate + "</ReadmeDate>\n";
     for (const auto& target : targets)
-      list += "  <Werk compress=\"no\"" + std::string(target.stowa ? " stowa=\"yes\"" : "") + "><NAME>" + target.name +
+      list += "  <Werk compress=\"no\"" + std::string(target.stowa ? " stowa=\"yes\"" : "") +
+              (target.passive ? " passive=\"yes\"" : "") + "><NAME>" + target.name +
               "</NAME>" + (target.shortName.empty() ? std::string() : "<SHORTNAME>" + target.shortName + "</SHORTNAME>") + "<PFAD>" +
               (target.path.empty() ? "../../../mailbox/" + target.shortName : target.path) +
               "</PFAD><FTPADRESS>" + target.address + "</FTPADRESS></Werk>\n";

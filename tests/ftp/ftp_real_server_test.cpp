@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "ftp/ftp_client.h"
 #include "ftp_client_probe.h"
+#include "support/private_hosts.h"
 #include "support/real_ftp_server.h"
 #include "support/temp_dir.h"
 
@@ -14,20 +16,24 @@ namespace {
 struct ServerMode {
   test::RealServerKind kind;
   bool passive;
+  const char* address = "127.0.0.1";
 };
 
 std::string NameOf(const testing::TestParamInfo<ServerMode>& info) {
   return std::string(info.param.kind == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd") +
-         (info.param.passive ? "Passive" : "Active");
+         (info.param.passive ? "Passive" : "Active") +
+         (std::string(info.param.address) == "::1" ? "Ipv6" : "");
 }
 
 // One real server and a client logged in to it, in the mode of the parameter.
 class RealServerTest : public testing::TestWithParam<ServerMode> {
  protected:
-  RealServerTest() : server_(GetParam().kind), probe_(server_.Port()) {
+  RealServerTest() : server_(GetParam().kind, 0, GetParam().address), probe_(server_.Port()) {
+    probe_.client.Host = GetParam().address;
     probe_.client.UserID = server_.User();
     probe_.client.Password = server_.Password();
     probe_.client.Passive = GetParam().passive;
+    probe_.client.OnTransferNote = [this](const std::string& note) { notes_.push_back(note); };
   }
 
   void Login() {
@@ -49,7 +55,39 @@ class RealServerTest : public testing::TestWithParam<ServerMode> {
   test::RealFtpServer server_;
   test::ProbedClient probe_;
   test::TempDir local_;
+  std::vector<std::string> notes_;
 };
+
+using RealServerIpv6Test = RealServerTest;
+
+// Passive transfers ask EPSV first (229); every binary upload is confirmed
+// by the server's SIZE.
+TEST_P(RealServerTest, PassiveTakesEpsvAndSizeConfirmsTheUpload) {
+  probe_.client.ReportLevel = 1;
+  Login();
+  RoundTrip("c.bin", test::PatternBytes(300000, 9), tmLocal8);
+  EXPECT_EQ(notes_, std::vector<std::string>{"verified: 300000 bytes"});
+  const bool extended = std::any_of(probe_.statuses.begin(), probe_.statuses.end(),
+                                    [](const std::string& line) { return line.starts_with("229 "); });
+  EXPECT_EQ(extended, GetParam().passive);
+}
+
+// Over IPv6 the data goes by EPSV (passive) or EPRT (active).
+TEST_P(RealServerIpv6Test, FilesTravelByteExactAndAreConfirmed) {
+  Login();
+  EXPECT_EQ(probe_.client.PeerAddress().Text(), "::1");
+  RoundTrip("empty.cnt", "", tmLocal8);
+  RoundTrip("container.cnt", test::PatternBytes(1 << 20, 7), tmLocal8);
+  EXPECT_EQ(notes_, (std::vector<std::string>{"verified: 0 bytes", "verified: 1048576 bytes"}));
+  probe_.client.Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, RealServerIpv6Test,
+                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false, "::1"},
+                                         ServerMode{test::RealServerKind::Pyftpdlib, true, "::1"},
+                                         ServerMode{test::RealServerKind::Vsftpd, false, "::1"},
+                                         ServerMode{test::RealServerKind::Vsftpd, true, "::1"}),
+                         NameOf);
 
 TEST_P(RealServerTest, LogsInClimbsThreeLevelsAndSetsTheTypes) {
   std::filesystem::create_directories(server_.Top() / "k3" / "fab" / "cae");
@@ -158,6 +196,45 @@ TEST(ThrottledRealServer, SlowReaderGetsTheWholeUpload) {
   EXPECT_EQ(probe.successes, (std::vector<TCmdType>{ctOther, ctUpload}));
   EXPECT_TRUE(test::ReadFile(server.LoginDir() / "big.cnt") == content);
   probe.client.Disconnect();
+}
+
+// A name with an IPv6 and an IPv4 address: the client tries them in the
+// resolver's order until one answers. The name lives in the test's own
+// /etc/hosts (a child process in a private mount namespace).
+TEST(DualStackName, TheAddressesAreTriedInTurn) {
+  const std::string name = "dual.parcelo.test";
+  if (!test::InPrivateHosts()) {
+    const auto child = test::RunWithHosts("::1 " + name + "\n127.0.0.1 " + name + "\n",
+                                          "DualStackName.TheAddressesAreTriedInTurn");
+    if (!child) GTEST_SKIP() << "this system allows no private /etc/hosts";
+    EXPECT_EQ(child->exitCode, 0) << child->output;
+    EXPECT_NE(child->output.find("[  PASSED  ] 1 test."), std::string::npos) << child->output;
+    return;
+  }
+  // Only IPv4 answers: ::1 refuses, 127.0.0.1 takes the login.
+  test::RealFtpServer ipv4(test::RealServerKind::Pyftpdlib);
+  test::ProbedClient first(ipv4.Port());
+  first.client.Host = name;
+  first.client.UserID = ipv4.User();
+  first.client.Password = ipv4.Password();
+  first.client.Connect();
+  EXPECT_EQ(first.client.PeerAddress().Text(), "127.0.0.1");
+  first.client.Disconnect();
+
+  // IPv6 answers first and carries a passive upload.
+  test::RealFtpServer ipv6(test::RealServerKind::Pyftpdlib, 0, "::1");
+  test::ProbedClient second(ipv6.Port());
+  second.client.Host = name;
+  second.client.UserID = ipv6.User();
+  second.client.Password = ipv6.Password();
+  second.client.Passive = true;
+  test::TempDir local;
+  test::WriteFile(local / "c.cnt", "container over IPv6");
+  second.client.Connect();
+  EXPECT_EQ(second.client.PeerAddress().Text(), "::1");
+  second.client.Upload((local / "c.cnt").string(), "c.cnt");
+  EXPECT_EQ(test::ReadFile(ipv6.LoginDir() / "c.cnt"), "container over IPv6");
+  second.client.Disconnect();
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit = sys.argv[1:5]
+root, user, password, read_limit, address = sys.argv[1:6]
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
@@ -30,7 +30,7 @@ if int(read_limit):
     ThrottledDTPHandler.read_limit = int(read_limit)
     FTPHandler.dtp_handler = ThrottledDTPHandler
 logging.basicConfig(level=logging.CRITICAL)
-server = FTPServer(("127.0.0.1", 0), FTPHandler)
+server = FTPServer((address, 0), FTPHandler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
@@ -52,11 +52,12 @@ struct Pipe {
 
 }  // namespace
 
-RealFtpServer::RealFtpServer(RealServerKind kind, std::size_t readLimit) : kind_(kind) {
+RealFtpServer::RealFtpServer(RealServerKind kind, std::size_t readLimit, const std::string& address)
+    : kind_(kind) {
   if (kind == RealServerKind::Pyftpdlib)
-    StartPyftpdlib(readLimit);
+    StartPyftpdlib(readLimit, address);
   else if (readLimit == 0)
-    StartVsftpd();
+    StartVsftpd(address);
   else
     throw std::runtime_error("vsftpd is not throttled here");
 }
@@ -71,20 +72,20 @@ RealFtpServer::~RealFtpServer() {
   if (stop_ >= 0) ::close(stop_);
 }
 
-void RealFtpServer::StartPyftpdlib(std::size_t readLimit) {
+void RealFtpServer::StartPyftpdlib(std::size_t readLimit, const std::string& address) {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   Pipe output;
   server_ = std::make_unique<ChildProcess>(
       std::vector<std::string>{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                               password_, std::to_string(readLimit)},
+                               password_, std::to_string(readLimit), address},
       ChildProcess::Options{-1, output.fds[1]});
   output.CloseWriteEnd();
   port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
 }
 
-void RealFtpServer::StartVsftpd() {
+void RealFtpServer::StartVsftpd(const std::string& address) {
   user_ = "anonymous";
   loginDir_ = tree_.Path() / "srv" / "ftp" / "pub";
   WriteFile(loginDir_ / "locked", "");
@@ -113,16 +114,22 @@ void RealFtpServer::StartVsftpd() {
             "delay_failed_login=0\n"
             "dirmessage_enable=NO\n"
             "xferlog_enable=NO\n");
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener_, 8) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+  // In this inetd mode vsftpd serves whatever connection it is given, so an
+  // IPv6 listener here is what listen_ipv6=YES would be in its own.
+  const bool ipv6 = address == "::1";
+  listener_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 v6{};
+  v6.sin6_family = AF_INET6;
+  v6.sin6_addr = in6addr_loopback;
+  sockaddr_in v4{};
+  v4.sin_family = AF_INET;
+  v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr* local = ipv6 ? reinterpret_cast<sockaddr*>(&v6) : reinterpret_cast<sockaddr*>(&v4);
+  socklen_t length = ipv6 ? sizeof v6 : sizeof v4;
+  if (::bind(listener_, local, length) != 0 || ::listen(listener_, 8) != 0 ||
+      ::getsockname(listener_, local, &length) != 0)
     throw std::system_error(errno, std::generic_category(), "vsftpd launcher listen");
-  port_ = ntohs(address.sin_port);
+  port_ = ntohs(ipv6 ? v6.sin6_port : v4.sin_port);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
 }

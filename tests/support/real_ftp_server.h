@@ -17,7 +17,7 @@ namespace test {
 enum class RealServerKind { Pyftpdlib, Vsftpd };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
-// 127.0.0.1 at a free port, with one account (User(), Password()) that may
+// 127.0.0.1 (or ::1) at a free port, with one account (User(), Password()) that may
 // read and write below LoginDir(); an upload into "locked/" is refused. It is
 // stopped by PID when the object goes away.
 //
@@ -31,8 +31,10 @@ class RealFtpServer {
  public:
   // Raises std::runtime_error when the server does not come up. With a
   // `readLimit` (bytes per second; pyftpdlib only) the server takes uploads
-  // no faster than that, as a busy or distant site does.
-  explicit RealFtpServer(RealServerKind kind, std::size_t readLimit = 0);
+  // no faster than that, as a busy or distant site does. With `address`
+  // "::1" it listens on IPv6 (vsftpd: its launcher does).
+  explicit RealFtpServer(RealServerKind kind, std::size_t readLimit = 0,
+                         const std::string& address = "127.0.0.1");
   ~RealFtpServer();
   RealFtpServer(const RealFtpServer&) = delete;
   RealFtpServer& operator=(const RealFtpServer&) = delete;
@@ -49,8 +51,8 @@ class RealFtpServer {
   const std::filesystem::path& Top() const { return tree_.Path(); }
 
  private:
-  void StartPyftpdlib(std::size_t readLimit);
-  void StartVsftpd();
+  void StartPyftpdlib(std::size_t readLimit, const std::string& address);
+  void StartVsftpd(const std::string& address);
   void ServeVsftpd(const std::string& config);
 
   RealServerKind kind_;
