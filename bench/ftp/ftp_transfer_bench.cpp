@@ -1,6 +1,7 @@
 // Moves one large file up and down through vsftpd on loopback, once with
-// TFtpClient and once with curl, in active and in passive mode, and prints
-// throughput and CPU time of each side with the ratio to curl.
+// TFtpClient and once with curl, in active and in passive mode, over IPv4
+// (PORT, EPSV) and IPv6 (EPRT, EPSV), and prints throughput and CPU time of
+// each side with the ratio to curl. Our uploads include their check by SIZE.
 //   ftp_transfer_bench [megabytes]   (default 512)
 
 #include <sys/resource.h>
@@ -93,26 +94,30 @@ void WriteLargeFile(const std::filesystem::path& file, std::size_t megabytes) {
 int main(int argc, char** argv) {
   const std::size_t megabytes = argc > 1 ? std::stoul(argv[1]) : 512;
   constexpr int kRuns = 5;
-  test::RealFtpServer server(test::RealServerKind::Vsftpd);
   test::TempDir local;
   const auto source = local / "source.bin";
   WriteLargeFile(source, megabytes);
-  const std::string url = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
-  const std::string account = server.User() + ":" + server.Password();
 
+  for (const std::string address : {"127.0.0.1", "::1"})
   for (const bool passive : {false, true}) {
-    const std::string mode = passive ? "passive" : "active";
+    const bool ipv6 = address == "::1";
+    test::RealFtpServer server(test::RealServerKind::Vsftpd, 0, address);
+    const std::string url =
+        "ftp://" + (ipv6 ? "[" + address + "]" : address) + ":" + std::to_string(server.Port()) + "/";
+    const std::string account = server.User() + ":" + server.Password();
+    const std::string mode = std::string(ipv6 ? "ipv6 " : "") +
+                             (passive ? "passive (EPSV)" : ipv6 ? "active (EPRT)" : "active (PORT)");
     const std::vector<std::string> curlMode =
         passive ? std::vector<std::string>{"--ftp-pasv"} : std::vector<std::string>{"--ftp-port", "-"};
     auto curl = [&](std::vector<std::string> args) {
-      std::vector<std::string> argv{"curl", "-s", "-S", "--user", account};
+      std::vector<std::string> argv{"curl", "-g", "-s", "-S", "--user", account};
       argv.insert(argv.end(), curlMode.begin(), curlMode.end());
       argv.insert(argv.end(), args.begin(), args.end());
       return argv;
     };
 
     ftp::TFtpClient client;
-    client.Host = "127.0.0.1";
+    client.Host = address;
     client.Port = server.Port();
     client.UserID = server.User();
     client.Password = server.Password();
