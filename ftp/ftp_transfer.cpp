@@ -176,7 +176,8 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   RaiseIfCommandPhaseStopped();
 
   // A digest is compared only for bytes the server stores as they are.
-  TSentBytes sent(binaryType_ ? features.Hash : THashKind::None);
+  TSentBytes sent(binaryType_ ? features.Hash : THashKind::None,
+                  binaryType_ ? TSentBytes::LineEnds::Ignore : TSentBytes::LineEnds::Count);
   Notify(OnTransactionStart, *this);
   data.SendFile(localFile, &sent);
   Notify(OnTransactionStop, *this);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "ftp/ftp_errors.h"
 
@@ -61,7 +62,8 @@ const char* HashName(THashKind kind) {
   }
 }
 
-TSentBytes::TSentBytes(THashKind kind) : kind_(kind), hash_(std::make_unique<Hash>()) {
+TSentBytes::TSentBytes(THashKind kind, LineEnds lineEnds)
+    : kind_(kind), hash_(std::make_unique<Hash>()), countLineEnds_(lineEnds == LineEnds::Count) {
   const EVP_MD* algorithm = Algorithm(kind);
   if (!algorithm) return;
   hash_->context = EVP_MD_CTX_new();
@@ -71,13 +73,20 @@ TSentBytes::TSentBytes(THashKind kind) : kind_(kind), hash_(std::make_unique<Has
 
 TSentBytes::~TSentBytes() = default;
 
+void TSentBytes::CountCrLf(const char* bytes, std::size_t count) {
+  // memchr runs far faster than a loop over every byte.
+  const char* end = bytes + count;
+  for (const char* lf = static_cast<const char*>(std::memchr(bytes, '\n', count)); lf;
+       lf = static_cast<const char*>(std::memchr(lf + 1, '\n', static_cast<std::size_t>(end - lf - 1)))) {
+    if (lf == bytes ? endsWithCr_ : lf[-1] == '\r') ++crLfPairs_;
+  }
+  endsWithCr_ = end[-1] == '\r';
+}
+
 void TSentBytes::Add(const char* bytes, std::size_t count) {
   if (count == 0) return;
   size_ += static_cast<std::int64_t>(count);
-  if (endsWithCr_ && bytes[0] == '\n') ++crLfPairs_;
-  for (std::size_t i = 1; i < count; ++i)
-    if (bytes[i] == '\n' && bytes[i - 1] == '\r') ++crLfPairs_;
-  endsWithCr_ = bytes[count - 1] == '\r';
+  if (countLineEnds_) CountCrLf(bytes, count);
   if (hash_->context) {
     EVP_DigestUpdate(hash_->context, bytes, count);
   } else if (kind_ == THashKind::Crc32) {

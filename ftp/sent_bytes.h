@@ -19,13 +19,16 @@ const char* HashName(THashKind kind);
 // own line ends keeps), and their digest of `kind`.
 class TSentBytes {
  public:
-  explicit TSentBytes(THashKind kind = THashKind::None);
+  // Whether SizeWithLfLineEnds is wanted (text); counting costs a scan.
+  enum class LineEnds { Ignore, Count };
+  explicit TSentBytes(THashKind kind = THashKind::None, LineEnds lineEnds = LineEnds::Count);
   ~TSentBytes();
   TSentBytes(const TSentBytes&) = delete;
   TSentBytes& operator=(const TSentBytes&) = delete;
 
   void Add(const char* bytes, std::size_t count);
   std::int64_t Size() const { return size_; }
+  // Size() when the line ends are ignored.
   std::int64_t SizeWithLfLineEnds() const { return size_ - crLfPairs_; }
   THashKind Kind() const { return kind_; }
   // The digest of everything added, in lower-case hexadecimal; empty for None.
@@ -34,8 +37,11 @@ class TSentBytes {
 
  private:
   struct Hash;
+  void CountCrLf(const char* bytes, std::size_t count);
+
   THashKind kind_;
   std::unique_ptr<Hash> hash_;
+  bool countLineEnds_;
   std::int64_t size_ = 0;
   std::int64_t crLfPairs_ = 0;
   bool endsWithCr_ = false;

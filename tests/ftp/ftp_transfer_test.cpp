@@ -479,6 +479,10 @@ INSTANTIATE_TEST_SUITE_P(
                          {"not verified (SIZE answered 550 Could not get file size.)"}, ""},
         VerificationCase{"TextStoredWithItsOwnLineEnds", std::vector<std::string>{"SIZE", "XSHA256"}, tmAscii,
                          {{"SIZE c.bin", "213 4"}}, {"verified: 4 bytes"}, "", "a\r\nb\r\n"},
+        // The CR ends the first 64 KiB the client reads, the LF begins the next.
+        VerificationCase{"LineEndAcrossChunks", std::vector<std::string>{"SIZE"}, tmAscii,
+                         {{"SIZE c.bin", "213 65536"}}, {"verified: 65536 bytes"}, "",
+                         std::string(65535, 'x') + "\r\n"},
         VerificationCase{"TextStoredShorterStill", std::vector<std::string>{"SIZE"}, tmAscii,
                          {{"SIZE c.bin", "213 3"}}, {},
                          "Upload unvollständig: der Server hat 3 Byte gespeichert, gesendet wurden 6 Byte",
