@@ -156,7 +156,8 @@ void TForm1::CreateComponents() {
   FtpClient1.Vendor = 2411;
   FtpClient1.ParseList = false;
   FtpClient1.ProxyPort = 0;
-  FtpClient1.Passive = false;
+  FtpClient1.Passive = site.passive;
+  targetPort_ = site.port;
   FtpClient1.FirewallType = ftp::FTUser;
   FtpClient1.FWAuthenticate = false;
   FtpClient1.UseTls = site.tls;
@@ -167,6 +168,7 @@ void TForm1::CreateComponents() {
   FtpClient1.OnFailure = [this](bool& handled, ftp::TCmdType kind) { FtpClient1Failure(handled, kind); };
   FtpClient1.OnSuccess = [this](ftp::TCmdType kind) { FtpClient1Success(kind); };
   FtpClient1.OnPacketSent = [this](ftp::TSockSession& data) { ShowUploadProgress(data.BytesSent); };
+  FtpClient1.OnTransferNote = [this](const std::string& note) { WriteLogLine(note); };
   Parser.setDOMImpl(&Dom);
   Parser2.setDOMImpl(&Dom2);
   FileCopy.Operation = foCopy;

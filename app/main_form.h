@@ -207,6 +207,8 @@ class TForm1 : public QMainWindow {
   LaunchInfo launch_;
   // Where the data files are read and written: below AppDir, or per user.
   DataPaths dataPaths_;
+  // The port of a target whose address names none: the site server's.
+  int targetPort_ = 21;
   QLabel* statusPanel_ = nullptr;
   QProgressBar* uploadProgress_ = nullptr;
   std::string statusText_;

@@ -14,6 +14,7 @@
 #include "app/scope_exit.h"
 #include "app/send_errors.h"
 #include "app/site_config.h"
+#include "ftp/net_address.h"
 #include "platform/file_version.h"
 #include "platform/locale_format.h"
 #include "platform/qt_text.h"
@@ -139,7 +140,10 @@ void TForm1::HandOverToStowa(const std::string& container) {
 
 void TForm1::UploadToTarget(const rTargetList& row, const std::string& container) {
   try {
-    FtpClient1.Host = row.FtpAddress;
+    const ftp::THostAndPort server = ftp::SplitHostPort(row.FtpAddress, targetPort_);
+    FtpClient1.Host = server.host;
+    FtpClient1.Port = server.port;
+    FtpClient1.Passive = row.Passive;
     FtpClient1.UseTls = row.Tls;
     FtpClient1.Connect();
     if (FtpClient1.TlsActive()) WriteLogLine(FtpClient1.TlsDescription());

@@ -28,6 +28,8 @@ SiteServer SiteServerFromEnvironment() {
   server.password = Environment("PARCELO_FTP_PASSWORD", PARCELO_DEFAULT_FTP_PASSWORD);
   server.tls = YesOrNo(Environment("PARCELO_FTP_TLS", PARCELO_DEFAULT_FTP_TLS),
                        YesOrNo(PARCELO_DEFAULT_FTP_TLS, false));
+  server.passive = YesOrNo(Environment("PARCELO_FTP_PASSIVE", PARCELO_DEFAULT_FTP_PASSIVE),
+                           YesOrNo(PARCELO_DEFAULT_FTP_PASSIVE, false));
   return server;
 }
 

@@ -9,14 +9,16 @@ namespace app {
 
 // The site's FTP server and the account of the start-up refresh: build-time
 // defaults that PARCELO_FTP_HOST, PARCELO_FTP_PORT, PARCELO_FTP_USER,
-// PARCELO_FTP_PASSWORD and PARCELO_FTP_TLS ("yes" or "no"; any other value
-// keeps the default) override. Every target is reached on the same port.
+// PARCELO_FTP_PASSWORD, PARCELO_FTP_TLS and PARCELO_FTP_PASSIVE ("yes" or
+// "no"; any other value keeps the default) override. The port is also that
+// of every target whose address names none.
 struct SiteServer {
   std::string host;
   int port = 21;
   std::string user;
   std::string password;
   bool tls = false;  // explicit FTPS, required
+  bool passive = false;
 };
 
 SiteServer SiteServerFromEnvironment();

@@ -34,6 +34,8 @@ rTargetList ReadWerk(xml::TDomElement& werk, int number) {
     row.Stowa = IsYes(FirstChildValue(*stowa, "the attribute stowa of " + where));
   if (const xml::TDomNode* tls = attributes->getNamedItem(u"tls"))
     row.Tls = IsYes(FirstChildValue(*tls, "the attribute tls of " + where));
+  if (const xml::TDomNode* passive = attributes->getNamedItem(u"passive"))
+    row.Passive = IsYes(FirstChildValue(*passive, "the attribute passive of " + where));
   for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
     if (child->nodeType() != xml::ELEMENT_NODE) continue;
     const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));

@@ -15,11 +15,12 @@ namespace app {
 struct rTargetList {
   bool Compress = false;  // only reported in the log
   bool Stowa = false;     // handed to the PDM system through the browser instead of FTP
+  bool Passive = false;   // the FTP server is reached in passive mode (behind NAT or a firewall)
+  bool Tls = false;      // explicit FTPS required (tls="yes")
   std::string Name;
   std::string ShortName;  // at most 10 characters
   std::string Path;
-  std::string FtpAddress;
-  bool Tls = false;  // explicit FTPS required (tls="yes")
+  std::string FtpAddress;  // host, "host:port", an IPv4 or IPv6 address, "[v6]:port"
 };
 
 // Reads the "Werk" elements below the document element into `rows`: the

@@ -29,11 +29,12 @@ TFtpClient::TFtpClient() {
 
 TFtpClient::~TFtpClient() { Cancel(); }
 
-void TFtpClient::ReadContinuation(std::string line) {
+void TFtpClient::ReadContinuation(std::string line, std::vector<std::string>* lines) {
   const ReplyScope reply(*this);
   while (ContinuesReply(line)) {
     line = ReadLn();
     Status(1, line);
+    if (lines) lines->push_back(line);
   }
 }
 
@@ -69,6 +70,10 @@ void TFtpClient::Connect() {
   if (Connected) return;
   ClearInput();
   TSockSession::Connect();
+  // A new connection: its server is learnt afresh, and it starts in ASCII (RFC 959).
+  features_.reset();
+  epsvRefused_ = false;
+  binaryType_ = false;
   try {
     ReadGreeting();
     if (UseTls) SecureControlConnection();
@@ -173,6 +178,7 @@ void TFtpClient::SendCommand(const std::string& command) {
 void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
 
 void TFtpClient::SetTransferMode(TTransferMode mode) {
+  if (mode == tmAscii || mode == tmImage || mode == tmLocal8) binaryType_ = mode != tmAscii;
   switch (mode) {
     case tmAscii: SendCommand("TYPE A"); break;
     case tmImage: SendCommand("TYPE I"); break;

@@ -5,9 +5,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "ftp/server_features.h"
 #include "ftp/sock_session.h"
 
 namespace ftp {
@@ -41,6 +43,7 @@ class TFtpClient : public TSockSession {
   using TFailureEvent = std::function<void(bool& Handled, TCmdType Trans_Type)>;
   using TUnsupportedEvent = std::function<void(TCmdType Trans_Type)>;
   using TListItemEvent = std::function<void(const std::string& Listing)>;
+  using TNoteEvent = std::function<void(const std::string& Note)>;
 
   TFtpClient();
   ~TFtpClient() override;
@@ -48,6 +51,8 @@ class TFtpClient : public TSockSession {
   // Published properties (besides those of TSockSession; Port starts at 21).
   std::string UserID;
   std::string Password;  // never shown in a status text or an error message
+  // Passive: the client opens the data connection (EPSV, or PASV where an
+  // IPv4 server does not know EPSV); active: the server does (PORT, on IPv6 EPRT).
   bool Passive = false;
   int Vendor = 2411;
   bool ParseList = false;
@@ -71,6 +76,10 @@ class TFtpClient : public TSockSession {
   TFailureEvent OnFailure;
   TListItemEvent OnListItem;  // kept for the published surface; never raised
   TUnsupportedEvent OnUnSupportedFunction;
+  // What a transfer found worth recording beside its outcome: how the server
+  // confirmed an upload ("verified: 1234 bytes", "verified: SHA-256 ...",
+  // "not verified (...)"), or that a passive reply named another host.
+  TNoteEvent OnTransferNote;
 
   // Connects and logs in; does nothing when connected. Raises ESockError,
   // EAbortError or FTPException (then the connection is closed again).
@@ -91,7 +100,9 @@ class TFtpClient : public TSockSession {
   void ChangeDirectory(const std::string& directory);
   // Sends TYPE A, TYPE I or TYPE L 8; any other number sends nothing.
   void SetTransferMode(TTransferMode mode);
-  // Stores the local file under `remoteName` (empty: its own name).
+  // Stores the local file under `remoteName` (empty: its own name). Where
+  // the server offers SIZE (and a digest), what it stored is compared with
+  // what was sent; a difference fails the upload.
   void Upload(const std::string& localFile, const std::string& remoteName);
   // Fetches `remoteName` into `localFile` (empty: the remote name in the
   // current folder). The local file is replaced only when the download
@@ -100,8 +111,9 @@ class TFtpClient : public TSockSession {
   // Bytes received by the transfer in progress, else by the last transfer
   // (0 after an upload and before any transfer).
   std::int64_t BytesReceived() const;
-  // Reads the lines that continue a reply whose line is `line`.
-  void ReadContinuation(std::string line);
+  // Reads the lines that continue a reply whose line is `line`, adding them
+  // to `lines` when given.
+  void ReadContinuation(std::string line, std::vector<std::string>* lines = nullptr);
 
   TSockSession* DataConnection() const { return dataConnection_.get(); }
 
@@ -124,8 +136,21 @@ class TFtpClient : public TSockSession {
   bool UploadSteps(const std::string& localFile, const std::string& remoteName);
   bool DownloadSteps(const std::string& remoteName, const std::string& localFile);
   TSockSession& CreateDataConnection();
-  // PASV and connect, or listen and PORT; false when a handled failure ended the transfer.
+  // EPSV or PASV and connect, or listen and PORT or EPRT; false when a
+  // handled failure ended the transfer.
   bool OpenDataConnection(TCmdType kind);
+  // Asks for the data port: EPSV, or PASV where an IPv4 server does not know
+  // EPSV. False when a handled failure ended the transfer.
+  bool RequestPassivePort(TCmdType kind, int& port);
+  // Listens and tells the server: PORT, or EPRT on IPv6. False as above.
+  bool OfferActivePort(TCmdType kind);
+  // FEAT, once per connection.
+  const TServerFeatures& Features();
+  // After the final reply of an upload: the server's SIZE (and digest) of
+  // `name` against what was sent. Raises Exception on a difference.
+  void VerifyUpload(const std::string& name, TSentBytes& sent);
+  void VerifyDigest(const std::string& name, TSentBytes& sent);
+  void Note(const std::string& text);
   void RaiseIfCommandPhaseStopped();
   // The final reply after the data moved: 1yz replies are passed over, 2yz
   // is success; false when a handled failure ended the transfer.
@@ -143,6 +168,11 @@ class TFtpClient : public TSockSession {
   std::unique_ptr<TTlsContext> tlsContext_;
   std::unique_ptr<TSockSession> dataConnection_;
   std::int64_t lastReceived_ = 0;
+  // Of the current connection: its FEAT, whether it refused EPSV, whether
+  // the last TYPE was a binary one.
+  std::optional<TServerFeatures> features_;
+  bool epsvRefused_ = false;
+  bool binaryType_ = false;
 };
 
 // Raises FTPException when `text` holds CR, LF or NUL, which would end the

@@ -6,6 +6,7 @@
 #include "ftp/ftp_client.h"
 #include "ftp/reply_text.h"
 #include "ftp/replacement_file.h"
+#include "ftp/sent_bytes.h"
 #include "ftp/unique_fd.h"
 
 namespace ftp {
@@ -69,26 +70,60 @@ TSockSession& TFtpClient::CreateDataConnection() {
   dataConnection_ = std::make_unique<TSockSession>();
   dataConnection_->TimeOut = TimeOut;
   dataConnection_->SlowTimeOut = SlowTimeOut;
-  // The data comes from the server we talk to: its certificate is checked
-  // against the same name.
   dataConnection_->Host = Host;
   return *dataConnection_;
 }
 
 bool TFtpClient::OpenDataConnection(TCmdType kind) {
+  if (!Passive) return OfferActivePort(kind);
+  int port = 0;
+  if (!RequestPassivePort(kind, port)) return false;
   TSockSession& data = *dataConnection_;
-  if (Passive) {
-    const std::string reply = Transaction("PASV");
-    if (RefusesTransfer(reply)) return FailureReply(kind, reply);
-    // The data connection goes to the server we talk to, whatever address the reply names.
-    data.Port = PassivePort(reply);
-    data.Connect();
-    return true;
+  // The data connection goes to the server we talk to, never to a host a
+  // reply names (the FTP bounce); through a proxy, to the host behind it.
+  data.Host = Proxy.empty() ? PeerAddress().Text() : Host;
+  data.Port = port;
+  data.Connect();
+  return true;
+}
+
+bool TFtpClient::RequestPassivePort(TCmdType kind, int& port) {
+  const bool ipv6 = PeerAddress().Family() == AF_INET6;
+  if (ipv6 || !epsvRefused_) {
+    const std::string reply = Transaction("EPSV");
+    const auto code = ReplyCodeOf(reply);
+    // RFC 2428: a server that does not know EPSV answers 500 to 502; on
+    // IPv4, PASV serves then, for the rest of the connection.
+    epsvRefused_ = !ipv6 && code && *code >= 500 && *code <= 502;
+    if (!epsvRefused_) {
+      if (RefusesTransfer(reply)) return FailureReply(kind, reply);
+      port = ftp::ExtendedPassivePort(reply);
+      return true;
+    }
   }
+  const std::string reply = Transaction("PASV");
+  if (RefusesTransfer(reply)) return FailureReply(kind, reply);
+  port = ftp::PassivePort(reply);
+  const std::string named = PassiveAddressText(reply);
+  const auto address = LiteralAddress(named);
+  if (!address || !address->SameHost(PeerAddress()))
+    Note("passive mode: the server named " + (named.empty() ? std::string("no address") : named) +
+         ", connecting to " + PeerAddress().Text() + " instead");
+  return true;
+}
+
+bool TFtpClient::OfferActivePort(TCmdType kind) {
+  TSockSession& data = *dataConnection_;
+  const int family = PeerAddress().Family();
   data.Port = 0;
-  data.Listen(true);
+  data.Listen(true, family);
   data.AcceptOnlyFrom(PeerAddress());
-  const std::string reply = Transaction("PORT " + LocalAddressText() + data.LocalPortText());
+  // RFC 2428: "EPRT |2|address|port|" for IPv6; PORT cannot say an IPv6 address.
+  const std::string command =
+      family == AF_INET6 ? "EPRT |2|" + LocalAddress().Text() + "|" +
+                               std::to_string(data.LocalAddress().Port()) + "|"
+                         : "PORT " + LocalAddressText() + data.LocalPortText();
+  const std::string reply = Transaction(command);
   if (RefusesTransfer(reply)) return FailureReply(kind, reply);
   return true;
 }
@@ -131,6 +166,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
       RaiseFileError("Datei kann nicht geöffnet werden", localFile);
     TransferSize = file.st_size;
   }
+  const TServerFeatures features = Features();
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
@@ -148,8 +184,11 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   RaiseIfCommandPhaseStopped();
   SecureDataConnection();
 
+  // A digest is compared only for bytes the server stores as they are.
+  TSentBytes sent(binaryType_ ? features.Hash : THashKind::None,
+                  binaryType_ ? TSentBytes::LineEnds::Ignore : TSentBytes::LineEnds::Count);
   Notify(OnTransactionStart, *this);
-  data.SendFile(localFile);
+  data.SendFile(localFile, &sent);
   Notify(OnTransactionStop, *this);
   // A server still taking the data is slow, not silent: its final reply can
   // only come once it has all of it.
@@ -158,7 +197,9 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   // The end of the file is the end of the connection, after everything queued.
   data.KeepUnsentDataOnClose();
   data.CloseSocket();
-  return ReadFinalReply(ctUpload);
+  if (!ReadFinalReply(ctUpload)) return false;
+  VerifyUpload(name, sent);
+  return true;
 }
 
 bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string& localFile) {

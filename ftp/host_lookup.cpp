@@ -4,6 +4,7 @@
 #include <netdb.h>
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -21,41 +22,28 @@ struct THostLookup::Shared {
 
 namespace {
 
-void Resolve(const std::string& name, int& error, in_addr_t& address) {
+void Resolve(const std::string& name, int& error, std::vector<TNetAddress>& addresses) {
   addrinfo hints{};
-  hints.ai_family = AF_INET;
+  hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   const int result = getaddrinfo(name.c_str(), nullptr, &hints, &found);
   error = platform::WinsockLookupError(result);
-  address = 0;
-  if (result == 0 && found) {
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
-  } else if (error == 0) {
-    error = 11004;  // the name exists but has no IPv4 address
+  for (const addrinfo* entry = result == 0 ? found : nullptr; entry; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET && entry->ai_family != AF_INET6) continue;
+    TNetAddress address;
+    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
+    const bool known = std::any_of(addresses.begin(), addresses.end(), [&](const TNetAddress& other) {
+      return other.SameHost(address) && other.Family() == address.Family();
+    });
+    if (!known) addresses.push_back(address);
   }
+  // The name exists but has no address of a family we speak.
+  if (error == 0 && addresses.empty()) error = 11004;
   if (found) freeaddrinfo(found);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 }  // namespace
-
-std::optional<in_addr_t> DottedAddress(const std::string& text) {
-  std::uint32_t address = 0;
-  std::size_t at = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0 && (at >= text.size() || text[at++] != '.')) return std::nullopt;
-    const std::size_t start = at;
-    unsigned value = 0;
-    while (at < text.size() && at - start < 3 && IsDigit(text[at]))
-      value = value * 10 + static_cast<unsigned>(text[at++] - '0');
-    if (at == start || value > 255) return std::nullopt;
-    address = address << 8 | value;
-  }
-  if (at != text.size()) return std::nullopt;
-  return htonl(address);
-}
 
 bool HasControlCharacter(const std::string& name) {
   return std::any_of(name.begin(), name.end(),
@@ -68,18 +56,18 @@ THostLookup::THostLookup(platform::EventLoop& loop, const std::string& name, Com
   shared_->done = std::move(done);
   std::thread([shared = shared_, name] {
     int error;
-    in_addr_t address;
-    Resolve(name, error, address);
+    std::vector<TNetAddress> addresses;
+    Resolve(name, error, addresses);
     std::lock_guard guard(shared->lock);
     if (!shared->loop) return;
-    shared->loop->Post([shared, error, address] {
+    shared->loop->Post([shared, error, addresses = std::move(addresses)] {
       Completion done;
       {
         std::lock_guard inner(shared->lock);
         if (!shared->loop) return;
         done = shared->done;
       }
-      done(error, address);
+      done(error, addresses);
     });
   }).detach();
 }

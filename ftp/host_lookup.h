@@ -4,28 +4,26 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
+#include <vector>
 
+#include "ftp/net_address.h"
 #include "platform/event_loop.h"
 
 namespace ftp {
 
-// The address (network byte order) of `text` when it is exactly four decimal
-// numbers from 0 to 255 joined by dots; nullopt for anything else.
-std::optional<in_addr_t> DottedAddress(const std::string& text);
-
 // Whether `name` holds a control character, which no host name has.
 bool HasControlCharacter(const std::string& name);
 
-// One IPv4 name lookup on a worker thread. Its completion is posted to the
+// One name lookup (IPv6 and IPv4) on a worker thread. Its completion is posted to the
 // loop and runs there; once the lookup object is destroyed, a completion that
 // arrives later is dropped, so the worker never touches the requester.
 class THostLookup {
  public:
   // Called on the loop's thread with the Windows Sockets error number (0 =
-  // found) and the first address found (network byte order; 0 on failure).
-  using Completion = std::function<void(int error, in_addr_t address)>;
+  // found) and the addresses found, in the resolver's order of preference
+  // (none on failure).
+  using Completion = std::function<void(int error, const std::vector<TNetAddress>& addresses)>;
 
   THostLookup(platform::EventLoop& loop, const std::string& name, Completion done);
   ~THostLookup();

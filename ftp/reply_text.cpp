@@ -89,4 +89,34 @@ int PassivePort(const std::string& reply) {
   return static_cast<int>(*high * 256 + *low);
 }
 
+std::string PassiveAddressText(const std::string& reply) {
+  // The first field ends in h1 after the text before the tuple.
+  std::string first = Field(reply, ',', 1);
+  std::size_t start = first.size();
+  while (start > 0 && IsDigit(first[start - 1])) --start;
+  std::string address = first.substr(start);
+  for (int n = 2; n <= 4; ++n) {
+    const auto part = Digits(WithoutBlanks(Field(reply, ',', n)));
+    if (!part || *part > 255 || address.empty()) return {};
+    address += "." + std::to_string(*part);
+  }
+  const auto h1 = Digits(address.substr(0, address.find('.')));
+  return h1 && *h1 <= 255 ? address : std::string();
+}
+
+int ExtendedPassivePort(const std::string& reply) {
+  // RFC 2428: "(<d><d><d><port><d>)", the delimiter d any printable character.
+  const std::size_t open = reply.find('(');
+  const std::size_t close = reply.find(')', open == std::string::npos ? 0 : open);
+  if (open != std::string::npos && close != std::string::npos && close - open >= 6) {
+    const std::string inner = reply.substr(open + 1, close - open - 1);
+    const char d = inner[0];
+    if (d >= 33 && d <= 126 && inner[1] == d && inner[2] == d && inner.back() == d) {
+      const auto port = Digits(inner.substr(3, inner.size() - 4));
+      if (port && *port >= 1 && *port <= 65535) return static_cast<int>(*port);
+    }
+  }
+  throw Exception("Ungültige Antwort auf EPSV");
+}
+
 }  // namespace ftp

@@ -38,4 +38,13 @@ std::int64_t ParseByteCount(const std::string& line);
 // ftp::Exception "Ungültige Antwort auf PASV" when they are missing or not numbers.
 int PassivePort(const std::string& reply);
 
+// The address "h1.h2.h3.h4" that a passive-mode reply names; empty when it
+// names none that can be read.
+std::string PassiveAddressText(const std::string& reply);
+
+// The data port of an extended passive-mode reply ("229 ... (|||port|)",
+// RFC 2428). Raises ftp::Exception "Ungültige Antwort auf EPSV" when it
+// has none.
+int ExtendedPassivePort(const std::string& reply);
+
 }  // namespace ftp

@@ -38,7 +38,7 @@ std::vector<std::string> SocketLayerInfo() {
   const auto maxSockets = std::min<rlim_t>(files.rlim_cur, 65535);
   return {"Version= 1.1",
           "Hauptversion= 2.2",
-          "Beschreibung= POSIX-Sockets (IPv4, TCP)",
+          "Beschreibung= POSIX-Sockets (IPv4, IPv6, TCP)",
           "System= Running",
           "Max Sockets= " + std::to_string(maxSockets),
           "Max Upd Pack.-Größe= 65507"};
@@ -53,7 +53,7 @@ TSockSession::TSockSession() : loop_(platform::EventLoop::Current()), timer_(loo
   Status(8, "Winsock wird initialisiert");
   if (liveSessions.fetch_add(1) == 0) WinsockInfo = SocketLayerInfo();
   try {
-    OpenSocket(IPPROTO_TCP);
+    OpenSocket(AF_INET, IPPROTO_TCP);
     // Closing resets the connection and drops unsent data, so a session never
     // lingers on a dead peer; an upload switches this off before its close.
     const linger reset{1, 0};
@@ -78,11 +78,19 @@ TSockSession::~TSockSession() {
   liveSessions.fetch_sub(1);
 }
 
-void TSockSession::OpenSocket(int protocol) {
+void TSockSession::OpenSocket(int family, int protocol) {
   // The loop watches the socket from its connect, listen or accept on: an
   // unconnected TCP socket reports a hang-up at once, which would read as a close.
-  socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+  socket_ = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
   if (socket_ < 0) CheckError(10035);
+  family_ = family;
+}
+
+void TSockSession::ReplaceSocket(int family) {
+  loop_.UnwatchSocket(socket_);
+  ::close(socket_);
+  socket_ = -1;
+  OpenSocket(family, 0);
 }
 
 void TSockSession::WatchForData(unsigned extra) {
@@ -111,7 +119,10 @@ void TSockSession::OnSocketNotification(unsigned event, int error) {
         Notify(OnAccept, *this);
         break;
       case platform::kSocketConnect:
-        if (!EventOk) break;
+        if (!EventOk) {
+          LastError = platform::WinsockError(error);
+          break;
+        }
         Connected = true;
         Notify(OnConnect, *this);
         break;
@@ -135,11 +146,11 @@ void TSockSession::OnCompletion(unsigned event, int error) {
   if (event == platform::kSocketAccept) Connected = true;
 }
 
-void TSockSession::OnLookupDone(int error, in_addr_t address) {
+void TSockSession::OnLookupDone(int error, const std::vector<TNetAddress>& addresses) {
   EventOk = error == 0;
   LastError = error;
   EventArrived = true;
-  peer_.sin_addr.s_addr = address;
+  peers_ = addresses;
 }
 
 void TSockSession::WaitFor(const std::function<bool()>& done, WaitOn what) {
@@ -202,17 +213,17 @@ std::optional<std::chrono::milliseconds> TSockSession::SlowBound() const {
 void TSockSession::ResolveHost() {
   Status(8, "Auf Host zurückschreiben");
   const std::string& name = Proxy.empty() ? Host : Proxy;
-  if (const auto dotted = DottedAddress(name)) {
-    peer_.sin_addr.s_addr = *dotted;
+  peers_.clear();
+  if (const auto literal = LiteralAddress(name)) {
+    peers_.push_back(*literal);
     return;
   }
-  peer_.sin_addr.s_addr = 0;
   // The resolver would read such a name as something else than it says.
   if (HasControlCharacter(name)) throw ESockError("Ungültiger Hostname");
   StartTimer();
   EventArrived = false;
   lookup_ = std::make_unique<THostLookup>(
-      loop_, name, [this](int error, in_addr_t address) { OnLookupDone(error, address); });
+      loop_, name, [this](int error, const std::vector<TNetAddress>& found) { OnLookupDone(error, found); });
   WaitFor([this] { return EventArrived || TimedOut || Cancelled; });
   StopTimer();
   // A result that comes after a time-out or cancel is dropped.
@@ -230,9 +241,9 @@ void TSockSession::ResolveWithRetry() {
     } catch (const ESockError& error) {
       const std::string text = error.what();
       if (text == "Zeitüberschreitung bei Host-Lookup" || text == "Host-Lookup abgebrochen") throw;
-      peer_.sin_addr.s_addr = 0;
+      peers_.clear();
     }
-    if (peer_.sin_addr.s_addr != 0) return;
+    if (!peers_.empty()) return;
     if (retries > 0 || !OnInvalidHost) throw ESockError("Null Externe Adresse");
     bool handled = false;
     OnInvalidHost(handled);
@@ -247,31 +258,45 @@ void TSockSession::Connect() {
   ResolveWithRetry();
   const int port = Proxy.empty() ? Port : ProxyPort;
   if (port < 0 || port > 65535) throw ESockError("Ungültige Portnummer");
-  peer_.sin_family = AF_INET;
-  peer_.sin_port = htons(static_cast<std::uint16_t>(port));
-  EventArrived = false;
-  EventOk = true;
-  if (::connect(socket_, reinterpret_cast<const sockaddr*>(&peer_), sizeof peer_) != 0 &&
-      errno != EINPROGRESS)
-    CheckError(10035);
-  // Watching again arms the one-shot connect notification.
-  WatchForData(platform::kSocketConnect);
-  WaitForConnect();
-}
-
-void TSockSession::WaitForConnect() {
-  StartTimer();
-  WaitFor([this] { return Connected || TimedOut || Cancelled || !EventOk; });
-  StopTimer();
-  if (!TimedOut && !Cancelled && EventOk) return;
-  // A connect that may still be pending must not haunt the next attempt.
-  loop_.UnwatchSocket(socket_);
-  ::close(socket_);
-  OpenSocket(0);
+  // A name may stand for IPv6 and IPv4 addresses: the next one is tried
+  // when one fails, as long as nobody cancelled.
+  const std::vector<TNetAddress> addresses = peers_;
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    TNetAddress address = addresses[i];
+    address.SetPort(static_cast<std::uint16_t>(port));
+    if (ConnectTo(address)) return;
+    if (Cancelled && !TimedOut) break;
+    // A plain session's time-out cancels too; the next address gets its own chance.
+    if (i + 1 < addresses.size()) Cancelled = false;
+  }
   Notify(OnConnectionFailed, *this);
   if (TimedOut) throw ESockError("Zeitüberschreitung bei Verbindung");
   if (Cancelled) throw ESockError("Verbindung abgebrochen");
-  throw ESockError("Verbindung fehlgeschlagen");
+  // Why the last attempt failed, as the socket layer said it.
+  throw ESockError(LastError > 10000 ? ErrorMessage(LastError) : "Verbindung fehlgeschlagen");
+}
+
+bool TSockSession::ConnectTo(const TNetAddress& address) {
+  peer_ = address;
+  if (address.Family() != family_) ReplaceSocket(address.Family());
+  EventArrived = false;
+  EventOk = true;
+  TimedOut = false;
+  LastError = 0;
+  if (::connect(socket_, address.Raw(), address.Length()) != 0 && errno != EINPROGRESS) {
+    LastError = platform::WinsockError(errno);
+    ReplaceSocket(family_);
+    return false;
+  }
+  // Watching again arms the one-shot connect notification.
+  WatchForData(platform::kSocketConnect);
+  StartTimer();
+  WaitFor([this] { return Connected || TimedOut || Cancelled || !EventOk; });
+  StopTimer();
+  if (!TimedOut && !Cancelled && EventOk) return true;
+  // A connect that may still be pending must not haunt the next attempt.
+  ReplaceSocket(family_);
+  return false;
 }
 
 void TSockSession::Disconnect() {
@@ -310,7 +335,7 @@ void TSockSession::CloseSocket() {
   if (closed != 0) CheckError(10035);
   if (Destroying) return;
   Notify(OnDisconnect, *this);
-  OpenSocket(0);
+  OpenSocket(family_, 0);
 }
 
 void TSockSession::CheckError(int ignored) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ftp/ftp_errors.h"
+#include "ftp/net_address.h"
 #include "ftp/reply_bounds.h"
 #include "ftp/session_timer.h"
 #include "ftp/tls_connection.h"
@@ -22,8 +23,9 @@ namespace ftp {
 
 class THostLookup;
 class MinimumRate;
+class TSentBytes;
 
-// A TCP session over one non-blocking IPv4 socket, driven from the UI thread.
+// A TCP session over one non-blocking IPv4 or IPv6 socket, driven from the UI thread.
 // Socket readiness, the host lookup's completion and the time-out timer arrive
 // as notifications of the thread's event loop; every operation that waits
 // keeps that loop (and the host toolkit) running, so the window stays
@@ -98,7 +100,10 @@ class TSockSession {
   // "Annahme abgebrochen", "Zeitüberschreitung bei Annahme der Datenverbindung"
   // or "Fehler beim Herstellen der Datenverbindung".
   virtual int Accept();
-  // Resolves Proxy or Host and connects to ProxyPort or Port. Raises ESockError.
+  // Resolves Proxy or Host and connects to ProxyPort or Port, trying the
+  // addresses of the name in turn, each within TimeOut. Raises ESockError:
+  // the time-out or cancel text, or the socket error of the last attempt
+  // ("10061:Connection refused").
   virtual void Connect();
   virtual void Disconnect();
   // Sends the command line and returns the reply line (empty when the peer closed).
@@ -126,9 +131,10 @@ class TSockSession {
   bool DataAvailable();
   // Drops whatever is waiting (up to 64 KiB); does not wait.
   void ClearInput();
-  // Fills the peer address from Proxy or Host; a dotted address (four decimal
-  // numbers 0 to 255) needs no lookup. Raises ESockError when the lookup
-  // fails, times out or is cancelled, or the name holds a control character.
+  // Finds the addresses of Proxy or Host; a literal address (four decimal
+  // numbers 0 to 255, or IPv6 with or without brackets) needs no lookup.
+  // Raises ESockError when the lookup fails, times out or is cancelled, or
+  // the name holds a control character.
   void ResolveHost();
   // Closes the socket and, unless destroying, opens a fresh one.
   void CloseSocket();
@@ -148,18 +154,22 @@ class TSockSession {
   void Status(int level, const std::string& text);
 
   // Data-connection operations.
-  // Listens on Port (0: a free one) for one incoming connection; raises ESockError.
-  void Listen(bool useCompletion);
-  // Accept takes connections from this IPv4 address only (network order); others are closed.
-  void AcceptOnlyFrom(in_addr_t address) { acceptFrom_ = address; }
-  // "a1,a2,a3,a4" of the local address, as PORT writes it.
+  // Listens on Port (0: a free one) of every local address of `family` for
+  // one incoming connection; raises ESockError.
+  void Listen(bool useCompletion, int family = AF_INET);
+  // Accept takes connections from this host only; others are closed.
+  void AcceptOnlyFrom(const TNetAddress& address) { acceptFrom_ = address; }
+  // The address and port the socket is bound to.
+  TNetAddress LocalAddress() const;
+  // "a1,a2,a3,a4" of the local IPv4 address, as PORT writes it.
   std::string LocalAddressText();
   // ",p1,p2" of the local port, as PORT writes it.
   std::string LocalPortText();
   // Raises EAbortError "Socket-send abgebrochen", "Zeitüberschreitung beim
   // Senden der Datei" (TimeOut without progress) or "Übertragung zu langsam: ..."
   // (below the minimum rate over SlowTimeOut).
-  void SendFile(const std::string& file);
+  // The bytes read from the file also go to `seen` when one is given.
+  void SendFile(const std::string& file, TSentBytes* seen = nullptr);
   // Waits until the peer has taken every byte sent (where the system tells;
   // elsewhere it returns at once). Each byte taken is progress; raises like
   // SendFile, and ESockError when the peer resets the connection meanwhile.
@@ -169,8 +179,8 @@ class TSockSession {
   void CaptureFile(const std::string& file);
 
   // TLS over the connected socket: the handshake, with the peer's certificate
-  // checked against Host, offering the TLS session of `resumed` (a control
-  // connection) when given. From then on every byte goes through TLS. Raises
+  // checked against Host, or when `resumed` (a control connection) is given
+  // against its Host, offering its TLS session. From then on every byte goes through TLS. Raises
   // ETlsError (the connection is closed then) when the peer is refused or
   // speaks no TLS, or does not finish the handshake within TimeOut.
   void StartTls(const TTlsContext& context, const TSockSession* resumed = nullptr);
@@ -181,8 +191,8 @@ class TSockSession {
   // "TLS: TLSv1.3 TLS_AES_256_GCM_SHA384, certificate CN=..."; empty without TLS.
   std::string TlsDescription() const;
 
-  // The address the session connected to or accepted from (network order).
-  in_addr_t PeerAddress() const { return peer_.sin_addr.s_addr; }
+  // The address the session connected to or accepted from.
+  const TNetAddress& PeerAddress() const { return peer_; }
   int SocketHandle() const { return socket_; }
   // Lets a later close deliver the data still queued instead of resetting.
   void KeepUnsentDataOnClose();
@@ -236,13 +246,17 @@ class TSockSession {
   platform::EventLoop& loop_;
 
  private:
-  void OpenSocket(int protocol);
+  void OpenSocket(int family, int protocol);
+  // Closes the socket (without OnDisconnect) and opens a fresh one of `family`.
+  void ReplaceSocket(int family);
+  // One connect attempt, within TimeOut; false when it failed (LastError
+  // holds the socket error, TimedOut or Cancelled what ended it).
+  bool ConnectTo(const TNetAddress& address);
   void WatchForData(unsigned extra = 0);
   void OnSocketNotification(unsigned event, int error);
   void OnCompletion(unsigned event, int error);
-  void OnLookupDone(int error, in_addr_t address);
+  void OnLookupDone(int error, const std::vector<TNetAddress>& addresses);
   void ResolveWithRetry();
-  void WaitForConnect();
   // Sends all bytes. Without `rate` they are a command line; with it, file
   // data: counted (BytesSent), reported (OnPacketSent) and held to the rate.
   void SendAll(const char* bytes, std::size_t length, MinimumRate* rate);
@@ -267,8 +281,11 @@ class TSockSession {
 
   std::array<char, kBufferSize> buffer_;
   int socket_ = -1;
-  sockaddr_in peer_{};
-  in_addr_t acceptFrom_ = 0;
+  int family_ = AF_INET;
+  TNetAddress peer_;
+  // What the last ResolveHost found, in the order to try.
+  std::vector<TNetAddress> peers_;
+  std::optional<TNetAddress> acceptFrom_;
   // The error a peer's close came with (a reset). The event loop takes it off
   // the socket when it reports the close, so the reader finds it here.
   int peerCloseError_ = 0;

@@ -46,15 +46,18 @@ TlsStatus TSockSession::DriveTls(const std::function<TlsStatus()>& step) {
 
 void TSockSession::StartTls(const TTlsContext& context, const TSockSession* resumed) {
   Status(8, "TLS-Handshake");
+  // A data connection may be reached by the server's address, but the
+  // certificate is the one of the name the control connection was given.
+  const std::string& peerName = resumed ? resumed->Host : Host;
   try {
-    tls_ = std::make_unique<TTlsConnection>(context, socket_, Host);
+    tls_ = std::make_unique<TTlsConnection>(context, socket_, peerName);
     if (resumed && resumed->tls_) tls_->ResumeSessionOf(*resumed->tls_);
     const ArmedTimer timer(*this);
     const TlsStatus status = DriveTls([this] { return tls_->Handshake(); });
     if (status == TlsStatus::SocketError) CheckError(10035);
     if (status != TlsStatus::Done) {
       Cancelled = false;
-      throw ETlsError("TLS: the handshake with " + Host + (TimedOut ? " timed out" : " was cancelled"));
+      throw ETlsError("TLS: the handshake with " + peerName + (TimedOut ? " timed out" : " was cancelled"));
     }
   } catch (...) {
     // Half a handshake leaves nothing the connection could still be used for.

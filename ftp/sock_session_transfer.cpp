@@ -13,6 +13,7 @@
 
 #include "ftp/armed_timer.h"
 #include "ftp/minimum_rate.h"
+#include "ftp/sent_bytes.h"
 #include "ftp/sock_session.h"
 #include "ftp/unique_fd.h"
 #include "platform/winsock_error.h"
@@ -20,12 +21,6 @@
 namespace ftp {
 namespace {
 
-sockaddr_in LocalAddress(int socket) {
-  sockaddr_in local{};
-  socklen_t length = sizeof local;
-  getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length);
-  return local;
-}
 
 constexpr std::size_t kCaptureChunk = 1 << 19;
 
@@ -53,16 +48,16 @@ std::optional<std::int64_t> UnsentBytes(int socket) {
 
 }  // namespace
 
-void TSockSession::Listen(bool useCompletion) {
+void TSockSession::Listen(bool useCompletion, int family) {
   Status(8, "Warten auf Ereignisse");
   if (Port < 0 || Port > 65535) throw ESockError("Ungültige Portnummer");
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port = htons(static_cast<std::uint16_t>(Port));
+  if (family != family_) ReplaceSocket(family);
+  // All zero is the wildcard address of either family.
+  TNetAddress local;
+  local.storage.ss_family = static_cast<sa_family_t>(family);
+  local.SetPort(static_cast<std::uint16_t>(Port));
   EventArrived = false;
-  if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-    CheckError(10035);
+  if (::bind(socket_, local.Raw(), local.Length()) != 0) CheckError(10035);
   loop_.WatchSocket(socket_, platform::kSocketAccept, [this, useCompletion](unsigned event, int error) {
     if (useCompletion)
       OnCompletion(event, error);
@@ -94,17 +89,16 @@ int TSockSession::Accept() {
 
 int TSockSession::TakeAcceptedConnection() {
   for (;;) {
-    sockaddr_in from{};
-    socklen_t length = sizeof from;
-    const int accepted = ::accept4(socket_, reinterpret_cast<sockaddr*>(&from), &length,
-                                   SOCK_NONBLOCK | SOCK_CLOEXEC);
+    TNetAddress from;
+    socklen_t length = sizeof from.storage;
+    const int accepted = ::accept4(socket_, from.Raw(), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (accepted < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return -1;
       CheckError(10035);
       return -1;
     }
     // Only the server may deliver the data; anybody else is turned away.
-    if (acceptFrom_ != 0 && from.sin_addr.s_addr != acceptFrom_) {
+    if (acceptFrom_ && !acceptFrom_->SameHost(from)) {
       ::close(accepted);
       continue;
     }
@@ -123,17 +117,21 @@ void TSockSession::KeepUnsentDataOnClose() {
   setsockopt(socket_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
 }
 
+TNetAddress TSockSession::LocalAddress() const {
+  TNetAddress local;
+  socklen_t length = sizeof local.storage;
+  getsockname(socket_, local.Raw(), &length);
+  return local;
+}
+
 std::string TSockSession::LocalAddressText() {
-  char text[INET_ADDRSTRLEN] = {};
-  const sockaddr_in local = LocalAddress(socket_);
-  inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
-  std::string address(text);
+  std::string address = LocalAddress().Text();
   std::replace(address.begin(), address.end(), '.', ',');
   return address;
 }
 
 std::string TSockSession::LocalPortText() {
-  const std::uint16_t port = ntohs(LocalAddress(socket_).sin_port);
+  const std::uint16_t port = LocalAddress().Port();
   std::string text = ",";
   text += std::to_string(port >> 8);
   text += ',';
@@ -141,7 +139,7 @@ std::string TSockSession::LocalPortText() {
   return text;
 }
 
-void TSockSession::SendFile(const std::string& file) {
+void TSockSession::SendFile(const std::string& file, TSentBytes* seen) {
   Status(8, "SendFile");
   const UniqueFd input(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
   if (!input) RaiseFileError("Datei kann nicht geöffnet werden", file);
@@ -154,6 +152,7 @@ void TSockSession::SendFile(const std::string& file) {
       RaiseFileError("Datei kann nicht gelesen werden", file);
     }
     if (chunk == 0) break;
+    if (seen) seen->Add(buffer_.data(), static_cast<std::size_t>(chunk));
     SendAll(buffer_.data(), static_cast<std::size_t>(chunk), &rate);
   }
   RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");

@@ -1,7 +1,8 @@
 // Moves one large file up and down through vsftpd on loopback, once with
-// TFtpClient and once with curl, in active and in passive mode, over plain
-// FTP and over FTPS, and prints throughput and CPU time of each side with the
-// ratio to curl.
+// TFtpClient and once with curl, in active and in passive mode, over IPv4
+// (PORT, EPSV) and IPv6 (EPRT, EPSV), plain and over FTPS, and prints
+// throughput and CPU time of each side with the ratio to curl. Our uploads
+// include their check by SIZE.
 //   ftp_transfer_bench [megabytes]   (default 512)
 
 #include <sys/resource.h>
@@ -90,31 +91,34 @@ void WriteLargeFile(const std::filesystem::path& file, std::size_t megabytes) {
   for (std::size_t i = 0; i < megabytes; ++i) out.write(block.data(), static_cast<std::streamsize>(block.size()));
 }
 
-// Both directions in each of `modes` (passive or not) against `server`,
-// through TLS when `caFile` names the CA of the server's certificate.
-bool CompareModes(const test::RealFtpServer& server, const std::filesystem::path& source, std::size_t megabytes,
-                  const std::vector<bool>& modes, const std::string& caFile) {
+// Both directions in each of `modes` (passive or not) against `server` at
+// `address`, through TLS when `caFile` names the CA of the server's certificate.
+bool CompareModes(const test::RealFtpServer& server, const std::string& address, const std::filesystem::path& source,
+                  std::size_t megabytes, const std::vector<bool>& modes, const std::string& caFile) {
   constexpr int kRuns = 5;
   const bool tls = !caFile.empty();
+  const bool ipv6 = address == "::1";
   const std::string protocol = tls ? "ftps" : "ftp";
-  const std::string url = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
+  const std::string url =
+      "ftp://" + (ipv6 ? "[" + address + "]" : address) + ":" + std::to_string(server.Port()) + "/";
   const std::string account = server.User() + ":" + server.Password();
   const auto local = source.parent_path();
 
   for (const bool passive : modes) {
-    const std::string mode = passive ? "passive" : "active";
+    const std::string mode = std::string(ipv6 ? "ipv6 " : "") +
+                             (passive ? "passive (EPSV)" : ipv6 ? "active (EPRT)" : "active (PORT)");
     std::vector<std::string> curlOptions =
         passive ? std::vector<std::string>{"--ftp-pasv"} : std::vector<std::string>{"--ftp-port", "-"};
     if (tls) curlOptions.insert(curlOptions.end(), {"--ssl-reqd", "--cacert", caFile});
     auto curl = [&](std::vector<std::string> args) {
-      std::vector<std::string> argv{"curl", "-s", "-S", "--user", account};
+      std::vector<std::string> argv{"curl", "-g", "-s", "-S", "--user", account};
       argv.insert(argv.end(), curlOptions.begin(), curlOptions.end());
       argv.insert(argv.end(), args.begin(), args.end());
       return argv;
     };
 
     ftp::TFtpClient client;
-    client.Host = "127.0.0.1";
+    client.Host = address;
     client.Port = server.Port();
     client.UserID = server.User();
     client.Password = server.Password();
@@ -152,9 +156,9 @@ int main(int argc, char** argv) {
   test::TempDir local;
   const auto source = local / "source.bin";
   WriteLargeFile(source, megabytes);
-  {
-    const test::RealFtpServer plain(test::RealServerKind::Vsftpd);
-    if (!CompareModes(plain, source, megabytes, {false, true}, "")) return 1;
+  for (const std::string address : {"127.0.0.1", "::1"}) {
+    const test::RealFtpServer plain(test::RealServerKind::Vsftpd, {.address = address});
+    if (!CompareModes(plain, address, source, megabytes, {false, true}, "")) return 1;
   }
   // vsftpd insisting on TLS for the login and the data; both clients use
   // OpenSSL and agree on the same cipher (TLS 1.3, AES-256-GCM). Passive
@@ -163,5 +167,5 @@ int main(int argc, char** argv) {
   const test::TestCertificates certificates;
   const test::RealFtpServer secured(test::RealServerKind::Vsftpd,
                                     {.tls = certificates.Files(test::TestCertificate::Server)});
-  return CompareModes(secured, source, megabytes, {true}, certificates.CaFile().string()) ? 0 : 1;
+  return CompareModes(secured, "127.0.0.1", source, megabytes, {true}, certificates.CaFile().string()) ? 0 : 1;
 }

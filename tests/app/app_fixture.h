@@ -24,7 +24,7 @@ namespace test {
 class AppFixture : public ::testing::Test {
  protected:
   static constexpr const char* kOfflineLine =
-      "! Error in FTP connection by getting the actual target and check lists: Verbindung fehlgeschlagen\r\n";
+      "! Error in FTP connection by getting the actual target and check lists: 10061:Connection refused\r\n";
 
   AppFixture() {
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);

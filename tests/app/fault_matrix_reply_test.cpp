@@ -193,6 +193,28 @@ TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
   ExpectNextSendSucceeds(0);
 }
 
+// The server confirms the upload but stores less than was sent, as a full
+// or broken disk does: its own SIZE gives it away.
+TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
+  server.SetFeatures({"SIZE"});
+  fault = [this](Connection& c) {
+    Record(OpenUpload(c).ReceiveAll());
+    c.Reply("226 Transfer complete");
+    c.Command();
+    c.Reply("213 1");
+    server.SetFeatures({});
+    SayGoodbye(c);
+  };
+  StartWithContainer();
+  SendTo({0});
+  ASSERT_EQ(Arrived().size(), 1u);
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden " +
+                                                 std::to_string(Arrived()[0].size()) + " Byte"});
+  EXPECT_EQ(server.Commands()[6], "SIZE " + server.Commands()[5].substr(5));
+  ExpectUploadFailed("Plant 1", "/in", 1);
+  ExpectNextSendSucceeds(0);
+}
+
 // The server takes the data connection and then reads nothing; the client
 // stops pushing once TimeOut passes without progress.
 TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {

@@ -70,7 +70,7 @@ TEST_F(Send, OneTargetInTextModeLogsEveryStepAndDeliversThePreparedContainer) {
   EXPECT_NE(prepared.find("M&uuml;ller"), std::string::npos);
 
   const auto lines = LogLines(Log());
-  ASSERT_EQ(lines.size(), 10u) << Log();
+  ASSERT_EQ(lines.size(), 11u) << Log();
   EXPECT_EQ(lines[0], "");
   EXPECT_EQ(lines[1], "Parcelo Version 3.0.0.6");
   EXPECT_TRUE(lines[2].starts_with("connect: ")) << lines[2];
@@ -80,7 +80,8 @@ TEST_F(Send, OneTargetInTextModeLogsEveryStepAndDeliversThePreparedContainer) {
   EXPECT_EQ(lines[6], "Set FTPMode to ASCII");
   EXPECT_EQ(lines[7], "SourceFile: " + container.string());
   EXPECT_EQ(lines[8], "TargetFile: " + remote);
-  EXPECT_EQ(lines[9], "container no.: E1-S2");
+  EXPECT_EQ(lines[9], "not verified (SIZE answered 550 SIZE not allowed in ASCII mode.)");
+  EXPECT_EQ(lines[10], "container no.: E1-S2");
 
   EXPECT_EQ(test::ReadFile(appDir() / "backup/ECU-4711.cnt"), prepared);
   EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak")) << "the upload success deletes the .bak";
@@ -237,6 +238,26 @@ TEST_F(Send, TwoTargetsGetTwoCompleteCycles) {
   EXPECT_EQ(test::Count(Log(), "TargetFile: S2."), 2u);
   EXPECT_NE(Log().find("target: Plant 1\r\n"), std::string::npos);
   EXPECT_LT(Log().find("target: Plant 1\r\n"), Log().find("target: Development lab\r\n"));
+}
+
+// A target may name its server by an IPv6 address with a port of its own and
+// ask for passive mode; a target without either keeps the site's port and
+// active mode. Binary uploads are confirmed by the server's SIZE.
+TEST_F(Send, ATargetWithItsOwnAddressPortAndPassiveMode) {
+  test::RealFtpServer ipv6(test::RealServerKind::Pyftpdlib, {.address = "::1"});
+  std::filesystem::create_directories(ipv6.Top() / "mailbox/V6");
+  PublishSite(TargetList({{"V6", "Plant on IPv6", false, "../../../mailbox/V6", "[::1]:" + std::to_string(ipv6.Port()), false, true},
+                          {"PLANT1", "Plant 1"}}));
+  Start();
+  const auto container = UseContainer("c.bin", Container("E1", "B1", ""));
+  Select({0, 1});
+  form().SendButton->click();
+  ASSERT_TRUE(MessageTexts().empty()) << MessageTexts().front();
+  const std::string sent = test::ReadFile(container);
+  ASSERT_EQ(FilesIn(ipv6.Top() / "mailbox/V6").size(), 1u);
+  EXPECT_EQ(test::ReadFile(ipv6.Top() / "mailbox/V6" / FilesIn(ipv6.Top() / "mailbox/V6")[0]), sent);
+  EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
+  EXPECT_EQ(test::Count(Log(), "\r\nverified: " + std::to_string(sent.size()) + " bytes\r\n"), 2u) << Log();
 }
 
 TEST_F(Send, StowaThenFtpStartsTheBrowserAndLetsTheFtpTargetDecideTheMail) {

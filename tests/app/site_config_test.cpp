@@ -16,7 +16,7 @@ class SiteConfigTest : public ::testing::Test {
  protected:
   ~SiteConfigTest() override {
     for (auto name : {"PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER", "PARCELO_FTP_PASSWORD",
-                      "PARCELO_FTP_TLS", "PARCELO_TLS_CA_FILE", "STOWA_ITS_URL"})
+                      "PARCELO_FTP_TLS", "PARCELO_FTP_PASSIVE", "PARCELO_TLS_CA_FILE", "STOWA_ITS_URL"})
       unsetenv(name);
   }
 };
@@ -25,15 +25,20 @@ TEST_F(SiteConfigTest, TheEnvironmentOverridesTheBuiltInSite) {
   const SiteServer builtIn = SiteServerFromEnvironment();
   EXPECT_EQ(builtIn.host, "ftp.korvath.example");
   EXPECT_EQ(builtIn.port, 21);
+  EXPECT_FALSE(builtIn.passive);
   setenv("PARCELO_FTP_HOST", "127.0.0.1", 1);
   setenv("PARCELO_FTP_PORT", "2121", 1);
   setenv("PARCELO_FTP_USER", "demo", 1);
   setenv("PARCELO_FTP_PASSWORD", "secret", 1);
+  setenv("PARCELO_FTP_PASSIVE", "yes", 1);
   const SiteServer server = SiteServerFromEnvironment();
   EXPECT_EQ(server.host, "127.0.0.1");
   EXPECT_EQ(server.port, 2121);
   EXPECT_EQ(server.user, "demo");
   EXPECT_EQ(server.password, "secret");
+  EXPECT_TRUE(server.passive);
+  setenv("PARCELO_FTP_PASSIVE", "no", 1);
+  EXPECT_FALSE(SiteServerFromEnvironment().passive);
 }
 
 TEST_F(SiteConfigTest, FtpsIsRequiredByYesAndAnythingButYesOrNoKeepsTheBuiltInChoice) {

@@ -32,6 +32,7 @@ class SiteFixture : public AppFixture {
     std::string path = {};  // the mailbox of the short name when empty
     std::string address = "127.0.0.1";
     bool tls = false;
+    bool passive = false;
   };
   static constexpr const char* kListReadmeDate = "01.12.2026";
 
@@ -41,7 +42,8 @@ class SiteFixture : public AppFixture {
                        "  <ReadmeDate>" + readmeDate + "</ReadmeDate>\n";
     for (const auto& target : targets)
       list += "  <Werk compress=\"no\"" + std::string(target.stowa ? " stowa=\"yes\"" : "") +
-              (target.tls ? " tls=\"yes\"" : "") + "><NAME>" + target.name +
+              (target.tls ? " tls=\"yes\"" : "") +
+              (target.passive ? " passive=\"yes\"" : "") + "><NAME>" + target.name +
               "</NAME>" + (target.shortName.empty() ? std::string() : "<SHORTNAME>" + target.shortName + "</SHORTNAME>") + "<PFAD>" +
               (target.path.empty() ? "../../../mailbox/" + target.shortName : target.path) +
               "</PFAD><FTPADRESS>" + target.address + "</FTPADRESS></Werk>\n";

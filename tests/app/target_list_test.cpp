@@ -41,21 +41,26 @@ TEST_F(TargetListTest, RowsFollowTheWerkElementsInDocumentOrder) {
   EXPECT_EQ(rows[1].FtpAddress, "ftp.b");
 }
 
-TEST_F(TargetListTest, CompressStowaAndTlsAreYesInAnyCaseOnly) {
+TEST_F(TargetListTest, CompressStowaTlsAndPassiveAreYesInAnyCaseOnly) {
   const auto rows = Rows(
-      "<Werk compress='yes'/><Werk compress='Yes' stowa='YES' tls='Yes'/><Werk compress='NO' stowa='no' tls='no'/>"
-      "<Werk compress='Y' tls='Y'/><Werk compress=' YES'/><Werk compress=''/>");
+      "<Werk compress='yes'/><Werk compress='Yes' stowa='YES' tls='Yes' passive='yes'/>"
+      "<Werk compress='NO' stowa='no' tls='no' passive='no'/>"
+      "<Werk compress='Y' tls='Y' passive='Y'/><Werk compress=' YES'/><Werk compress=''/>");
   ASSERT_EQ(rows.size(), 6u);
   EXPECT_TRUE(rows[0].Compress);
   EXPECT_FALSE(rows[0].Stowa);
   EXPECT_FALSE(rows[0].Tls);
+  EXPECT_FALSE(rows[0].Passive) << "active, as every list without the attribute";
   EXPECT_TRUE(rows[1].Compress);
   EXPECT_TRUE(rows[1].Stowa);
   EXPECT_TRUE(rows[1].Tls);
+  EXPECT_TRUE(rows[1].Passive);
   for (std::size_t i = 2; i < 6; ++i) EXPECT_FALSE(rows[i].Compress) << "row " << i;
   EXPECT_FALSE(rows[2].Stowa);
   EXPECT_FALSE(rows[2].Tls);
+  EXPECT_FALSE(rows[2].Passive);
   EXPECT_FALSE(rows[3].Tls);
+  EXPECT_FALSE(rows[3].Passive);
 }
 
 TEST_F(TargetListTest, ChildNamesCountInAnyCaseAndTheLaterOneWins) {

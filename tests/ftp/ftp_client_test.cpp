@@ -231,7 +231,7 @@ TEST(FtpClientCommands, ContinuationLinesAreNotTakenForTheNextReply) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
     c.Command();
-    c.Send("211-Features:\r\nMDTM\r\n SIZE\r\n211 End\r\n");
+    c.Send("214-Commands recognized:\r\nUSER\r\n PASS\r\n214 Help OK.\r\n");
     c.Command();
     c.Reply("257 \"/\" is the current directory");
     c.AwaitClose();
@@ -239,8 +239,8 @@ TEST(FtpClientCommands, ContinuationLinesAreNotTakenForTheNextReply) {
   test::ProbedClient probe(server.Port());
   probe.client.Connect();
   // The reply's second line ends the continuation early; the rest stays unread.
-  probe.client.SendCommand("FEAT");
-  EXPECT_EQ(probe.client.LastReply, "211-Features:\r\n");
+  probe.client.SendCommand("HELP");
+  EXPECT_EQ(probe.client.LastReply, "214-Commands recognized:\r\n");
   probe.client.SendCommand("PWD");
   EXPECT_EQ(probe.client.ReplyCode, 257);
 }

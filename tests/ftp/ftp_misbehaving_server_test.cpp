@@ -43,10 +43,13 @@ struct Scenario {
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
-// The first half of a passive download: PASV answered with `tuple` written
-// by `format`, then RETR agreed; returns the data connection.
+// The first half of a passive download on a server that knows no EPSV:
+// PASV answered with `tuple` written by `format`, then RETR agreed; returns
+// the data connection.
 ScriptedFtpServer::DataConnection AgreePassive(Connection& c,
                                                const std::function<std::string(std::string)>& format) {
+  c.Command();
+  c.Reply("500 Unknown command.");
   c.Command();
   auto listener = c.Listen();
   c.Reply("227 Entering Passive Mode (" + format(listener.Tuple()) + ").");

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "ftp/ftp_client.h"
 #include "platform/event_loop.h"
 #include "ftp_client_probe.h"
+#include "support/private_hosts.h"
 #include "support/real_ftp_server.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
@@ -21,12 +23,14 @@ namespace {
 struct ServerMode {
   test::RealServerKind kind;
   bool passive;
-  bool tls;
+  bool tls = false;
+  const char* address = "127.0.0.1";
 };
 
 std::string NameOf(const testing::TestParamInfo<ServerMode>& info) {
   return std::string(info.param.kind == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd") +
-         (info.param.passive ? "Passive" : "Active") + (info.param.tls ? "Ftps" : "");
+         (info.param.passive ? "Passive" : "Active") + (info.param.tls ? "Ftps" : "") +
+         (std::string(info.param.address) == "::1" ? "Ipv6" : "");
 }
 
 std::vector<ServerMode> EveryMode() {
@@ -42,12 +46,16 @@ std::vector<ServerMode> EveryMode() {
 // the test CA.
 class RealServerTest : public testing::TestWithParam<ServerMode> {
  protected:
-  RealServerTest() : server_(GetParam().kind, {.tls = ServerCertificate()}), probe_(server_.Port()) {
+  RealServerTest()
+      : server_(GetParam().kind, {.tls = ServerCertificate(), .address = GetParam().address}),
+        probe_(server_.Port()) {
+    probe_.client.Host = GetParam().address;
     probe_.client.UserID = server_.User();
     probe_.client.Password = server_.Password();
     probe_.client.Passive = GetParam().passive;
     probe_.client.UseTls = GetParam().tls;
     probe_.client.TlsCaFiles = {certificates_.CaFile().string()};
+    probe_.client.OnTransferNote = [this](const std::string& note) { notes_.push_back(note); };
   }
 
   std::optional<test::CertificateFiles> ServerCertificate() const {
@@ -75,7 +83,39 @@ class RealServerTest : public testing::TestWithParam<ServerMode> {
   test::RealFtpServer server_;
   test::ProbedClient probe_;
   test::TempDir local_;
+  std::vector<std::string> notes_;
 };
+
+using RealServerIpv6Test = RealServerTest;
+
+// Passive transfers ask EPSV first (229); every binary upload is confirmed
+// by the server's SIZE.
+TEST_P(RealServerTest, PassiveTakesEpsvAndSizeConfirmsTheUpload) {
+  probe_.client.ReportLevel = 1;
+  Login();
+  RoundTrip("c.bin", test::PatternBytes(300000, 9), tmLocal8);
+  EXPECT_EQ(notes_, std::vector<std::string>{"verified: 300000 bytes"});
+  const bool extended = std::any_of(probe_.statuses.begin(), probe_.statuses.end(),
+                                    [](const std::string& line) { return line.starts_with("229 "); });
+  EXPECT_EQ(extended, GetParam().passive);
+}
+
+// Over IPv6 the data goes by EPSV (passive) or EPRT (active).
+TEST_P(RealServerIpv6Test, FilesTravelByteExactAndAreConfirmed) {
+  Login();
+  EXPECT_EQ(probe_.client.PeerAddress().Text(), "::1");
+  RoundTrip("empty.cnt", "", tmLocal8);
+  RoundTrip("container.cnt", test::PatternBytes(1 << 20, 7), tmLocal8);
+  EXPECT_EQ(notes_, (std::vector<std::string>{"verified: 0 bytes", "verified: 1048576 bytes"}));
+  probe_.client.Disconnect();
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, RealServerIpv6Test,
+                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false, false, "::1"},
+                                         ServerMode{test::RealServerKind::Pyftpdlib, true, false, "::1"},
+                                         ServerMode{test::RealServerKind::Vsftpd, false, false, "::1"},
+                                         ServerMode{test::RealServerKind::Vsftpd, true, false, "::1"}),
+                         NameOf);
 
 TEST_P(RealServerTest, LogsInClimbsThreeLevelsAndSetsTheTypes) {
   std::filesystem::create_directories(server_.Top() / "k3" / "fab" / "cae");
@@ -246,6 +286,45 @@ INSTANTIATE_TEST_SUITE_P(
                     BrokenFtps{"NoCloseNotify", test::FtpsQuirk::DataWithoutCloseNotify,
                                "TLS: the data connection from 127.0.0.1 ended without close_notify"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A name with an IPv6 and an IPv4 address: the client tries them in the
+// resolver's order until one answers. The name lives in the test's own
+// /etc/hosts (a child process in a private mount namespace).
+TEST(DualStackName, TheAddressesAreTriedInTurn) {
+  const std::string name = "dual.parcelo.test";
+  if (!test::InPrivateHosts()) {
+    const auto child = test::RunWithHosts("::1 " + name + "\n127.0.0.1 " + name + "\n",
+                                          "DualStackName.TheAddressesAreTriedInTurn");
+    if (!child) GTEST_SKIP() << "this system allows no private /etc/hosts";
+    EXPECT_EQ(child->exitCode, 0) << child->output;
+    EXPECT_NE(child->output.find("[  PASSED  ] 1 test."), std::string::npos) << child->output;
+    return;
+  }
+  // Only IPv4 answers: ::1 refuses, 127.0.0.1 takes the login.
+  test::RealFtpServer ipv4(test::RealServerKind::Pyftpdlib);
+  test::ProbedClient first(ipv4.Port());
+  first.client.Host = name;
+  first.client.UserID = ipv4.User();
+  first.client.Password = ipv4.Password();
+  first.client.Connect();
+  EXPECT_EQ(first.client.PeerAddress().Text(), "127.0.0.1");
+  first.client.Disconnect();
+
+  // IPv6 answers first and carries a passive upload.
+  test::RealFtpServer ipv6(test::RealServerKind::Pyftpdlib, {.address = "::1"});
+  test::ProbedClient second(ipv6.Port());
+  second.client.Host = name;
+  second.client.UserID = ipv6.User();
+  second.client.Password = ipv6.Password();
+  second.client.Passive = true;
+  test::TempDir local;
+  test::WriteFile(local / "c.cnt", "container over IPv6");
+  second.client.Connect();
+  EXPECT_EQ(second.client.PeerAddress().Text(), "::1");
+  second.client.Upload((local / "c.cnt").string(), "c.cnt");
+  EXPECT_EQ(test::ReadFile(ipv6.LoginDir() / "c.cnt"), "container over IPv6");
+  second.client.Disconnect();
+}
 
 }  // namespace
 }  // namespace ftp

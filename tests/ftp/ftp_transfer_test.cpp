@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,7 +146,7 @@ TEST(FtpDownload, ResetDataConnectionIsAFailureWhateverTheFinalReplySays) {
     c.Command();
     {
       auto listener = c.Listen();
-      c.Reply("227 Entering Passive Mode (" + listener.Tuple() + ").");
+      c.Reply("229 Entering Extended Passive Mode " + listener.ExtendedTuple());
       c.Command();
     }  // closing the listener resets the connection it has not accepted
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -203,33 +205,49 @@ TEST(FtpDownload, ActiveModeTurnsAwayStrangers) {
   EXPECT_EQ(test::ReadFile(dir / "x"), "genuine");
 }
 
-TEST(FtpDownload, PassiveConnectsToTheHostWhateverTheReplyNames) {
+// A server behind NAT names its private address, a hostile one a third
+// host (the FTP bounce): either way the data goes to the server we talk to.
+// An IPv4 server that does not know EPSV gets PASV, for the rest of the connection.
+TEST(FtpDownload, PassiveConnectsToTheServerWhateverTheReplyNames) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
     c.Command();
-    auto listener = c.Listen();
-    const std::string tuple = listener.Tuple();
-    c.Reply("227 Entering Passive Mode (10,1,2,3" + tuple.substr(tuple.find(',', 9)) + ").");
-    c.Command();
-    c.Reply("150 Here it comes.");
-    DataConnection data = listener.Accept();
-    data.Send("passive bytes");
-    data.Close();
-    c.Reply("226 Transfer complete.");
+    c.Reply("500 'EPSV': command not understood.");
+    for (const char* content : {"passive bytes", "more bytes"}) {
+      c.Command();
+      auto listener = c.Listen();
+      const std::string tuple = listener.Tuple();
+      c.Reply("227 Entering Passive Mode (10,1,2,3" + tuple.substr(tuple.find(',', 9)) + ").");
+      c.Command();
+      c.Reply("150 Here it comes.");
+      DataConnection data = listener.Accept();
+      data.Send(content);
+      data.Close();
+      c.Reply("226 Transfer complete.");
+    }
     c.AwaitClose();
   });
   test::ProbedClient probe(server.Port());
   probe.client.Passive = true;
+  std::vector<std::string> notes;
+  probe.client.OnTransferNote = [&](const std::string& note) { notes.push_back(note); };
   test::TempDir dir;
   probe.client.Connect();
   probe.client.Download("x", (dir / "x").string());
+  probe.client.Download("y", (dir / "y").string());
   EXPECT_EQ(test::ReadFile(dir / "x"), "passive bytes");
-  EXPECT_EQ(server.Commands()[2], "PASV");
+  EXPECT_EQ(test::ReadFile(dir / "y"), "more bytes");
+  EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER anna", "PASS secret", "EPSV", "PASV", "RETR x",
+                                                         "PASV", "RETR y"}));
+  EXPECT_EQ(notes, std::vector<std::string>(
+                       2, "passive mode: the server named 10.1.2.3, connecting to 127.0.0.1 instead"));
 }
 
 TEST(FtpDownload, PassiveReplyWithoutClosingParenthesisIsRefused) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
+    c.Command();
+    c.Reply("502 EPSV not implemented.");
     c.Command();
     c.Reply("227 Entering Passive Mode (127,0,0,1,200,10");
     c.AwaitClose();
@@ -380,6 +398,150 @@ TEST(FtpUpload, MissingLocalFileFailsBeforeAnyCommand) {
   EXPECT_THROW(probe.client.Upload("/no/such/container.cnt", ""), Exception);
   EXPECT_EQ(probe.failures, std::vector<TCmdType>{ctUpload});
   EXPECT_EQ(server.Commands().size(), 2u);
+}
+
+// After the final reply the server is asked what it stored: SIZE, then the
+// strongest digest it offers, compared with what was sent ("abc" unless said).
+struct VerificationCase {
+  const char* name;
+  std::optional<std::vector<std::string>> features;  // nullopt: FEAT refused
+  TTransferMode mode;
+  std::vector<std::pair<std::string, std::string>> checks;  // command expected, reply
+  std::vector<std::string> notes;
+  std::string error;  // empty: the upload succeeds
+  std::string content = "abc";
+};
+
+void PrintTo(const VerificationCase& c, std::ostream* out) { *out << c.name; }
+
+class FtpUploadVerification : public testing::TestWithParam<VerificationCase> {};
+
+TEST_P(FtpUploadVerification, ComparesWhatTheServerStored) {
+  const VerificationCase& c = GetParam();
+  std::string received;
+  ScriptedFtpServer server([&](Connection& s) {
+    s.Login();
+    s.Command();
+    s.Reply("200 Type set.");
+    DataConnection data = s.AgreeActive("150 Ok to send data.");
+    received = data.ReceiveAll();
+    s.Reply("226 Transfer complete.");
+    for (const auto& check : c.checks) {
+      s.Command();
+      s.Reply(check.second);
+    }
+    s.AwaitClose();
+  });
+  if (c.features) server.SetFeatures(*c.features);
+  test::ProbedClient probe(server.Port());
+  std::vector<std::string> notes;
+  probe.client.OnTransferNote = [&](const std::string& note) { notes.push_back(note); };
+  test::TempDir dir;
+  test::WriteFile(dir / "c.bin", c.content);
+  probe.client.Connect();
+  probe.client.SetTransferMode(c.mode);
+  std::string error;
+  try {
+    probe.client.Upload((dir / "c.bin").string(), "c.bin");
+  } catch (const Exception& raised) {
+    error = raised.what();
+  }
+  EXPECT_EQ(error, c.error);
+  EXPECT_EQ(notes, c.notes);
+  std::vector<std::string> expected = {"USER anna", "PASS secret", server.Commands()[2],
+                                       server.Commands()[3], "STOR c.bin"};
+  for (const auto& check : c.checks) expected.push_back(check.first);
+  EXPECT_EQ(server.Commands(), expected);
+  if (c.error.empty()) {
+    EXPECT_EQ(probe.successes.back(), ctUpload);
+    EXPECT_TRUE(probe.failures.empty());
+  } else {
+    EXPECT_EQ(probe.successes, std::vector<TCmdType>{ctOther});
+    EXPECT_EQ(probe.failures, std::vector<TCmdType>{ctUpload});
+    EXPECT_TRUE(probe.client.Connected);
+  }
+}
+
+const std::string kSha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FtpUploadVerification,
+    testing::Values(
+        VerificationCase{"NoFeat", std::nullopt, tmImage, {}, {"not verified (server offers no SIZE)"}, ""},
+        VerificationCase{"NoSizeOffered", std::vector<std::string>{"MDTM", "XSHA256"}, tmImage, {},
+                         {"not verified (server offers no SIZE)"}, ""},
+        VerificationCase{"SizeMatches", std::vector<std::string>{"SIZE"}, tmLocal8,
+                         {{"SIZE c.bin", "213 3"}}, {"verified: 3 bytes"}, ""},
+        VerificationCase{"SizeDiffers", std::vector<std::string>{"SIZE"}, tmImage, {{"SIZE c.bin", "213 2"}}, {},
+                         "Upload unvollständig: der Server hat 2 Byte gespeichert, gesendet wurden 3 Byte"},
+        VerificationCase{"SizeRefused", std::vector<std::string>{"SIZE"}, tmImage,
+                         {{"SIZE c.bin", "550 Could not get file size."}},
+                         {"not verified (SIZE answered 550 Could not get file size.)"}, ""},
+        VerificationCase{"TextStoredWithItsOwnLineEnds", std::vector<std::string>{"SIZE", "XSHA256"}, tmAscii,
+                         {{"SIZE c.bin", "213 4"}}, {"verified: 4 bytes"}, "", "a\r\nb\r\n"},
+        // The CR ends the first 64 KiB the client reads, the LF begins the next.
+        VerificationCase{"LineEndAcrossChunks", std::vector<std::string>{"SIZE"}, tmAscii,
+                         {{"SIZE c.bin", "213 65536"}}, {"verified: 65536 bytes"}, "",
+                         std::string(65535, 'x') + "\r\n"},
+        VerificationCase{"TextStoredShorterStill", std::vector<std::string>{"SIZE"}, tmAscii,
+                         {{"SIZE c.bin", "213 3"}}, {},
+                         "Upload unvollständig: der Server hat 3 Byte gespeichert, gesendet wurden 6 Byte",
+                         "a\r\nb\r\n"},
+        VerificationCase{"StrongestDigest", std::vector<std::string>{"SIZE", "XCRC", "XMD5", "XSHA1", "XSHA256"},
+                         tmImage, {{"SIZE c.bin", "213 3"}, {"XSHA256 c.bin", "250 " + kSha256}},
+                         {"verified: 3 bytes", "verified: SHA-256 " + kSha256}, ""},
+        VerificationCase{"HashSelectsItsDigestFirst", std::vector<std::string>{"SIZE", "HASH SHA-1*;SHA-256;MD5"},
+                         tmImage,
+                         {{"SIZE c.bin", "213 3"}, {"OPTS HASH SHA-256", "200 SHA-256"},
+                          {"HASH c.bin", "213 SHA-256 0-2 " + kSha256 + " c.bin"}},
+                         {"verified: 3 bytes", "verified: SHA-256 " + kSha256}, ""},
+        VerificationCase{"CrcMatches", std::vector<std::string>{"SIZE", "XCRC"}, tmImage,
+                         {{"SIZE c.bin", "213 3"}, {"XCRC c.bin", "250 352441C2"}},
+                         {"verified: 3 bytes", "verified: CRC32 352441c2"}, ""},
+        VerificationCase{"DigestDiffers", std::vector<std::string>{"SIZE", "XMD5"}, tmImage,
+                         {{"SIZE c.bin", "213 3"}, {"XMD5 c.bin", "250 " + std::string(32, '0')}},
+                         {"verified: 3 bytes"},
+                         "Upload verfälscht: MD5 des Servers " + std::string(32, '0') +
+                             ", gesendet 900150983cd24fb0d6963f7d28e17f72"},
+        VerificationCase{"DigestRefused", std::vector<std::string>{"SIZE", "XSHA1"}, tmImage,
+                         {{"SIZE c.bin", "213 3"}, {"XSHA1 c.bin", "500 Unknown command."}},
+                         {"verified: 3 bytes", "digest not compared (XSHA1 answered 500 Unknown command.)"}, ""}),
+    [](const testing::TestParamInfo<VerificationCase>& info) { return std::string(info.param.name); });
+
+// On an IPv6 control connection the data connection is announced by EPRT
+// (active) or asked for by EPSV (passive); PASV and PORT cannot say IPv6.
+TEST(FtpDownload, Ipv6TakesEprtAndEpsv) {
+  ScriptedFtpServer server(
+      [](Connection& c) {
+        c.Login();
+        DataConnection active = c.AgreeActive("150 Here it comes.");
+        active.Send("active bytes");
+        active.Close();
+        c.Reply("226 Transfer complete.");
+        DataConnection passive = c.AgreePassive("150 Here it comes.");
+        passive.Send("passive bytes");
+        passive.Close();
+        c.Reply("226 Transfer complete.");
+        c.Command();
+        c.Reply("500 EPSV not understood.");
+        c.AwaitClose();
+      },
+      "::1");
+  test::ProbedClient probe(server.Port());
+  probe.client.Host = "::1";
+  test::TempDir dir;
+  probe.client.Connect();
+  probe.client.Download("a", (dir / "a").string());
+  probe.client.Passive = true;
+  probe.client.Download("p", (dir / "p").string());
+  EXPECT_THROW(probe.client.Download("q", (dir / "q").string()), FTPException);
+  EXPECT_EQ(test::ReadFile(dir / "a"), "active bytes");
+  EXPECT_EQ(test::ReadFile(dir / "p"), "passive bytes");
+  const auto commands = server.Commands();
+  ASSERT_EQ(commands.size(), 7u) << "no PASV after a refused EPSV on IPv6";
+  EXPECT_TRUE(commands[2].starts_with("EPRT |2|::1|")) << commands[2];
+  EXPECT_EQ(commands[4], "EPSV");
+  EXPECT_EQ(commands[6], "EPSV");
 }
 
 }  // namespace

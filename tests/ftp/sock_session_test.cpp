@@ -27,13 +27,12 @@ using namespace std::chrono_literals;
 class Listener {
  public:
   explicit Listener(const char* address = "127.0.0.1", int backlog = 4) {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, address, &local.sin_addr);
-    bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t length = sizeof local;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &length);
-    port_ = ntohs(local.sin_port);
+    TNetAddress local = *LiteralAddress(address);
+    fd_ = socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+    bind(fd_, local.Raw(), local.Length());
+    socklen_t length = sizeof local.storage;
+    getsockname(fd_, local.Raw(), &length);
+    port_ = local.Port();
     listen(fd_, backlog);
   }
   ~Listener() { close(fd_); }
@@ -42,7 +41,7 @@ class Listener {
   int Accept() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
 
  private:
-  int fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int fd_ = -1;
   int port_ = 0;
 };
 
@@ -81,19 +80,26 @@ double ProcessCpuSeconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-TEST(SockSessionConnect, DottedAddressConnectsWithoutLookup) {
-  Listener listener;
-  TSockSession session;
-  int resolved = 0, connected = 0;
-  session.OnHostResolved = [&](TSockSession&) { ++resolved; };
-  session.OnConnect = [&](TSockSession&) { ++connected; };
-  session.Host = "127.0.0.1";
-  session.Port = listener.Port();
-  session.Connect();
-  EXPECT_TRUE(session.Connected);
-  EXPECT_EQ(resolved, 0);
-  EXPECT_EQ(connected, 1);
-  EXPECT_EQ(session.PeerAddress(), htonl(INADDR_LOOPBACK));
+TEST(SockSessionConnect, LiteralAddressesConnectWithoutLookup) {
+  const struct {
+    const char* listenOn;
+    const char* host;
+  } cases[] = {{"127.0.0.1", "127.0.0.1"}, {"::1", "::1"}, {"::1", "[::1]"}};
+  for (const auto& c : cases) {
+    Listener listener(c.listenOn);
+    TSockSession session;
+    int resolved = 0, connected = 0;
+    session.OnHostResolved = [&](TSockSession&) { ++resolved; };
+    session.OnConnect = [&](TSockSession&) { ++connected; };
+    session.Host = c.host;
+    session.Port = listener.Port();
+    session.Connect();
+    EXPECT_TRUE(session.Connected) << c.host;
+    EXPECT_EQ(resolved, 0) << c.host;
+    EXPECT_EQ(connected, 1) << c.host;
+    EXPECT_EQ(session.PeerAddress().Text(), c.listenOn);
+    EXPECT_EQ(session.LastError, 0) << "no error is left behind by a connect that worked";
+  }
 }
 
 TEST(SockSessionConnect, HostNameIsLookedUpOnceBeforeTheConnect) {
@@ -120,6 +126,27 @@ TEST(SockSessionConnect, OnlyFourDecimalNumbersAreADottedAddress) {
   for (const char* text : {"127.0.0.1\r\nQUIT", "127.0.0.1 ", " 127.0.0.1", "127.1", "0x7f.0.0.1",
                            "256.0.0.1", "1234.0.0.1", "1.2.3.4.5", "1.2.3.", "1..2.3", "", "localhost"})
     EXPECT_EQ(DottedAddress(text), std::nullopt) << text;
+}
+
+TEST(SockSessionConnect, AddressesWithAndWithoutPort) {
+  const struct {
+    const char* address;
+    const char* host;
+    int port;
+  } cases[] = {{"ftp.example", "ftp.example", 21},      {"ftp.example:2121", "ftp.example", 2121},
+               {"10.0.0.1:990", "10.0.0.1", 990},       {"2001:db8::1", "2001:db8::1", 21},
+               {"[2001:db8::1]", "[2001:db8::1]", 21},  {"[2001:db8::1]:2121", "[2001:db8::1]", 2121}};
+  for (const auto& c : cases) {
+    const THostAndPort split = SplitHostPort(c.address, 21);
+    EXPECT_EQ(split.host, c.host) << c.address;
+    EXPECT_EQ(split.port, c.port) << c.address;
+  }
+  for (const char* bad : {"ftp.example:", "ftp.example:0", "ftp.example:65536", "ftp.example:21x", "[::1]:"})
+    EXPECT_THROW(SplitHostPort(bad, 21), ESockError) << bad;
+  EXPECT_EQ(LiteralAddress("[2001:db8::1]")->Text(), "2001:db8::1");
+  EXPECT_EQ(LiteralAddress("::ffff:127.0.0.1")->SameHost(*LiteralAddress("127.0.0.1")), true);
+  EXPECT_EQ(LiteralAddress("ftp.example"), std::nullopt);
+  EXPECT_EQ(LiteralAddress("[::1"), std::nullopt);
 }
 
 TEST(SockSessionConnect, HostWithControlCharactersIsNeitherAddressNorName) {
@@ -192,7 +219,7 @@ TEST(SockSessionConnect, SecondFailedLookupRaisesWithoutAskingAgain) {
   EXPECT_EQ(calls, 1);
 }
 
-TEST(SockSessionConnect, RefusedConnectionReportsFailureNotTheTableText) {
+TEST(SockSessionConnect, RefusedConnectionNamesTheSocketError) {
   int port;
   {
     Listener closed;
@@ -207,8 +234,9 @@ TEST(SockSessionConnect, RefusedConnectionReportsFailureNotTheTableText) {
     session.Connect();
     FAIL() << "a refused connect succeeded";
   } catch (const ESockError& error) {
-    EXPECT_STREQ(error.what(), "Verbindung fehlgeschlagen");
+    EXPECT_STREQ(error.what(), "10061:Connection refused");
   }
+  EXPECT_EQ(session.LastError, 10061);
   EXPECT_EQ(failed, 1);
   EXPECT_FALSE(session.Connected);
 
@@ -534,7 +562,7 @@ TEST(SockSessionLookup, LookupAbandonedByCancelAndDestructionIsDropped) {
 TEST(SockSessionData, ListenAcceptsOnlyTheExpectedPeer) {
   TSockSession data;
   data.Listen(true);
-  data.AcceptOnlyFrom(inet_addr("127.0.0.2"));
+  data.AcceptOnlyFrom(*LiteralAddress("127.0.0.2"));
   const std::string port = data.LocalPortText();
   unsigned high = 0, low = 0;
   ASSERT_EQ(sscanf(port.c_str(), ",%u,%u", &high, &low), 2);
@@ -558,7 +586,7 @@ TEST(SockSessionData, ListenAcceptsOnlyTheExpectedPeer) {
   const int accepted = data.Accept();
   EXPECT_EQ(accepted, data.SocketHandle());
   EXPECT_TRUE(data.Connected);
-  EXPECT_EQ(data.PeerAddress(), inet_addr("127.0.0.2"));
+  EXPECT_EQ(data.PeerAddress().Text(), "127.0.0.2");
   EXPECT_EQ(stranger.Receive(), "");  // turned away
 
   server.Send("payload");

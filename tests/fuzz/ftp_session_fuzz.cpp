@@ -1,5 +1,5 @@
 // Lets arbitrary bytes play an FTP server on loopback against TFtpClient:
-// greetings, replies with continuation lines and partial lines, PASV replies
+// greetings, replies with continuation lines and partial lines, PASV and EPSV replies
 // pointing at a real listener, data connections, dropped and closed control
 // connections. The client logs in, changes folder, sets the type, uploads and
 // downloads, and must never report a transfer it did not make: a download
@@ -10,7 +10,7 @@
 // bit 1: passive upload, bit 2: passive download); the rest are steps
 // separated by 0x1E, each an operation byte and its payload:
 //   0 read a command, then send the payload ("%P" becomes the tuple of a
-//     passive listener opened for a PASV)
+//     passive listener opened for a PASV or EPSV)
 //   1 send the payload without reading a command
 //   2 open the data connection (PORT's address or the passive listener);
 //     after STOR take everything, else serve the payload; then close it
@@ -90,11 +90,12 @@ void Play(Connection& c, std::string_view script, DataRecord& record) {
           lastPort = lastCommand;
           passive.reset();
         }
-        if (lastCommand == "PASV") {
+        if (lastCommand == "PASV" || lastCommand == "EPSV") {
           lastPort.clear();
           passive.emplace(c.Listen());
         }
-        c.Send(passive ? WithPassiveTuple(payload, passive->Tuple()) : payload);
+        c.Send(passive ? WithPassiveTuple(payload, lastCommand == "EPSV" ? passive->ExtendedTuple() : passive->Tuple())
+                       : payload);
         break;
       case 1:
         c.Send(payload);

@@ -20,15 +20,15 @@ import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit, quirk = sys.argv[1:6]
+root, user, password, read_limit, quirk, address = sys.argv[1:7]
 class CutDTPHandler(TLS_DTPHandler):
     def close(self):
         self._error = True  # closes the socket without the TLS shutdown
         super().close()
 handler = FTPHandler
-if len(sys.argv) > 6:
+if len(sys.argv) > 7:
     handler = TLS_FTPHandler
-    handler.certfile, handler.keyfile = sys.argv[6:8]
+    handler.certfile, handler.keyfile = sys.argv[7:9]
     handler.tls_control_required = quirk != "PlainClientsToo"
     handler.tls_data_required = quirk != "PlainClientsToo"
     if quirk == "PlainDataConnections":
@@ -44,7 +44,7 @@ if int(read_limit):
     ThrottledDTPHandler.read_limit = int(read_limit)
     handler.dtp_handler = ThrottledDTPHandler
 logging.basicConfig(level=logging.CRITICAL)
-server = FTPServer(("127.0.0.1", 0), handler)
+server = FTPServer((address, 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
@@ -81,7 +81,7 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
   if (kind == RealServerKind::Pyftpdlib)
     StartPyftpdlib();
   else if (options_.readLimit == 0 && options_.quirk == FtpsQuirk::None)
-    StartVsftpd();
+    StartVsftpd(options_.address);
   else
     throw std::runtime_error("vsftpd is neither throttled nor broken here");
 }
@@ -101,7 +101,8 @@ void RealFtpServer::StartPyftpdlib() {
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
-                                   password_, std::to_string(options_.readLimit), QuirkName(options_.quirk)};
+                                   password_, std::to_string(options_.readLimit), QuirkName(options_.quirk),
+                                   options_.address};
   if (options_.tls)
     command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;
@@ -110,7 +111,7 @@ void RealFtpServer::StartPyftpdlib() {
   port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
 }
 
-void RealFtpServer::StartVsftpd() {
+void RealFtpServer::StartVsftpd(const std::string& address) {
   user_ = "anonymous";
   loginDir_ = tree_.Path() / "srv" / "ftp" / "pub";
   WriteFile(loginDir_ / "locked", "");
@@ -140,16 +141,22 @@ void RealFtpServer::StartVsftpd() {
             "dirmessage_enable=NO\n"
             "xferlog_enable=NO\n" +
             VsftpdTlsSettings());
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener_, 8) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+  // In this inetd mode vsftpd serves whatever connection it is given, so an
+  // IPv6 listener here is what listen_ipv6=YES would be in its own.
+  const bool ipv6 = address == "::1";
+  listener_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in6 v6{};
+  v6.sin6_family = AF_INET6;
+  v6.sin6_addr = in6addr_loopback;
+  sockaddr_in v4{};
+  v4.sin_family = AF_INET;
+  v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr* local = ipv6 ? reinterpret_cast<sockaddr*>(&v6) : reinterpret_cast<sockaddr*>(&v4);
+  socklen_t length = ipv6 ? sizeof v6 : sizeof v4;
+  if (::bind(listener_, local, length) != 0 || ::listen(listener_, 8) != 0 ||
+      ::getsockname(listener_, local, &length) != 0)
     throw std::system_error(errno, std::generic_category(), "vsftpd launcher listen");
-  port_ = ntohs(address.sin_port);
+  port_ = ntohs(ipv6 ? v6.sin6_port : v4.sin_port);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
 }

@@ -36,10 +36,12 @@ struct RealServerOptions {
   // as a busy or distant site does.
   std::size_t readLimit = 0;
   FtpsQuirk quirk = FtpsQuirk::None;
+  // "::1" listens on IPv6 (vsftpd: its launcher does).
+  std::string address = "127.0.0.1";
 };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
-// 127.0.0.1 at a free port, with one account (User(), Password()) that may
+// 127.0.0.1 (or ::1) at a free port, with one account (User(), Password()) that may
 // read and write below LoginDir(); an upload into "locked/" is refused. It is
 // stopped by PID when the object goes away.
 //
@@ -71,7 +73,7 @@ class RealFtpServer {
 
  private:
   void StartPyftpdlib();
-  void StartVsftpd();
+  void StartVsftpd(const std::string& address);
   std::string VsftpdTlsSettings() const;
   void ServeVsftpd(const std::string& config);
 

@@ -18,22 +18,38 @@ namespace {
 
 constexpr int kStepBoundMs = 10000;
 
-// A listening socket on 127.0.0.1 at a free port.
-int ListenOnLoopback(std::uint16_t* port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A listening socket on 127.0.0.1 (AF_INET6: ::1) at a free port.
+int ListenOnLoopback(std::uint16_t* port, int family = AF_INET) {
+  const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(fd, 4) != 0 ||
+  sockaddr_storage address{};
+  socklen_t length;
+  if (family == AF_INET6) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_addr = in6addr_loopback;
+    length = sizeof v6;
+  } else {
+    auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+    v4.sin_family = AF_INET;
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    length = sizeof v4;
+  }
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, 4) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     ::close(fd);
     throw std::system_error(errno, std::generic_category(), "listen");
   }
-  *port = ntohs(address.sin_port);
+  *port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                   : reinterpret_cast<sockaddr_in&>(address).sin_port);
   return fd;
+}
+
+int FamilyOf(int fd) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  return address.ss_family;
 }
 
 // Waits until `fd` is ready for `events`, the server stops, or the bound passes.
@@ -55,8 +71,8 @@ int AcceptOne(int listener, int stop, int boundMs) {
 
 }  // namespace
 
-ScriptedFtpServer::ScriptedFtpServer(Script script) : script_(std::move(script)) {
-  listener_ = ListenOnLoopback(&port_);
+ScriptedFtpServer::ScriptedFtpServer(Script script, const char* listenOn) : script_(std::move(script)) {
+  listener_ = ListenOnLoopback(&port_, std::string(listenOn) == "::1" ? AF_INET6 : AF_INET);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   thread_ = std::thread([this] { Serve(); });
 }
@@ -97,6 +113,11 @@ void ScriptedFtpServer::Record(const std::string& command) {
 std::vector<std::string> ScriptedFtpServer::Commands() const {
   std::lock_guard guard(lock_);
   return commands_;
+}
+
+void ScriptedFtpServer::SetFeatures(std::vector<std::string> features) {
+  std::lock_guard guard(lock_);
+  features_ = std::move(features);
 }
 
 int ScriptedFtpServer::Finished() const {
@@ -210,6 +231,10 @@ std::string ScriptedFtpServer::Connection::Command() {
     if (end != std::string::npos) {
       std::string command = pending_.substr(0, end);
       pending_.erase(0, end + 2);
+      if (command == "FEAT") {
+        AnswerFeat();
+        continue;
+      }
       server_.Record(command);
       return command;
     }
@@ -226,6 +251,37 @@ std::string ScriptedFtpServer::Connection::Command() {
 }
 
 void ScriptedFtpServer::Connection::Reply(const std::string& line) { Send(line + "\r\n"); }
+
+void ScriptedFtpServer::Connection::AnswerFeat() {
+  std::optional<std::vector<std::string>> features;
+  {
+    std::lock_guard guard(server_.lock_);
+    features = server_.features_;
+  }
+  if (!features) return Reply("502 Command not implemented.");
+  std::string reply = "211-Features:\r\n";
+  for (const std::string& feature : *features) reply += " " + feature + "\r\n";
+  Send(reply + "211 End\r\n");
+}
+
+ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::AgreePassive(const std::string& reply,
+                                                                             const std::string& epsvRefusal) {
+  PassiveListener listener = Listen();
+  std::string command = Command();
+  if (command == "EPSV" && !epsvRefusal.empty()) {
+    Reply(epsvRefusal);
+    command = Command();
+  }
+  if (command == "EPSV")
+    Reply("229 Entering Extended Passive Mode " + listener.ExtendedTuple());
+  else if (command == "PASV")
+    Reply("227 Entering Passive Mode (" + listener.Tuple() + ").");
+  else
+    throw std::runtime_error("not a passive request: " + command);
+  Command();
+  Reply(reply);
+  return listener.Accept();
+}
 
 void ScriptedFtpServer::Connection::Login() {
   Reply("220 Scripted server ready");
@@ -245,19 +301,33 @@ ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::AgreeActive(con
 
 ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(
     const std::string& portCommand, const char* from) {
-  unsigned h1, h2, h3, h4, p1, p2;
-  if (std::sscanf(portCommand.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h1, &h2, &h3, &h4, &p1, &p2) != 6)
-    throw std::runtime_error("not a PORT command: " + portCommand);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(h1 << 24 | h2 << 16 | h3 << 8 | h4);
-  address.sin_port = htons(static_cast<std::uint16_t>(p1 * 256 + p2));
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, from, &local.sin_addr);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  sockaddr_storage address{};
+  socklen_t length;
+  char host[64] = {};
+  unsigned h1, h2, h3, h4, p1, p2, port;
+  if (std::sscanf(portCommand.c_str(), "PORT %u,%u,%u,%u,%u,%u", &h1, &h2, &h3, &h4, &p1, &p2) == 6) {
+    auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+    v4.sin_family = AF_INET;
+    v4.sin_addr.s_addr = htonl(h1 << 24 | h2 << 16 | h3 << 8 | h4);
+    v4.sin_port = htons(static_cast<std::uint16_t>(p1 * 256 + p2));
+    length = sizeof v4;
+  } else if (std::sscanf(portCommand.c_str(), "EPRT |2|%63[^|]|%u|", host, &port) == 2) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+    v6.sin6_family = AF_INET6;
+    inet_pton(AF_INET6, host, &v6.sin6_addr);
+    v6.sin6_port = htons(static_cast<std::uint16_t>(port));
+    length = sizeof v6;
+  } else {
+    throw std::runtime_error("not a PORT or EPRT command: " + portCommand);
+  }
+  const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (address.ss_family == AF_INET) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &local.sin_addr);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+  }
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
     const int error = errno;
     ::close(fd);
     throw std::system_error(error, std::generic_category(), "connect to " + portCommand);
@@ -266,12 +336,12 @@ ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(
 }
 
 ScriptedFtpServer::PassiveListener ScriptedFtpServer::Connection::Listen() {
-  return PassiveListener(stop_);
+  return PassiveListener(stop_, FamilyOf(fd_));
 }
 
-ScriptedFtpServer::PassiveListener::PassiveListener(int stop) : stop_(stop) {
+ScriptedFtpServer::PassiveListener::PassiveListener(int stop, int family) : stop_(stop) {
   std::uint16_t port;
-  fd_ = ListenOnLoopback(&port);
+  fd_ = ListenOnLoopback(&port, family);
 }
 
 ScriptedFtpServer::PassiveListener::PassiveListener(PassiveListener&& other) noexcept
@@ -283,12 +353,25 @@ ScriptedFtpServer::PassiveListener::~PassiveListener() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::string ScriptedFtpServer::PassiveListener::Tuple() const {
-  sockaddr_in address{};
+namespace {
+
+unsigned LocalPort(int fd) {
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-  const unsigned port = ntohs(address.sin_port);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  return ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                             : reinterpret_cast<sockaddr_in&>(address).sin_port);
+}
+
+}  // namespace
+
+std::string ScriptedFtpServer::PassiveListener::Tuple() const {
+  const unsigned port = LocalPort(fd_);
   return "127,0,0,1," + std::to_string(port >> 8) + "," + std::to_string(port & 0xff);
+}
+
+std::string ScriptedFtpServer::PassiveListener::ExtendedTuple() const {
+  return "(|||" + std::to_string(LocalPort(fd_)) + "|)";
 }
 
 ScriptedFtpServer::DataConnection ScriptedFtpServer::PassiveListener::Accept() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +28,9 @@ namespace test {
 //
 // Blocking steps of the script wait at most ten seconds and end at once when
 // the server is destroyed; a script that ends early says why in Failure().
+//
+// FEAT is answered by the server itself, not the script (and not recorded):
+// "502 Command not implemented." unless SetFeatures names what to offer.
 class ScriptedFtpServer {
  public:
   class DataConnection;
@@ -34,7 +38,8 @@ class ScriptedFtpServer {
   class Connection;
   using Script = std::function<void(Connection&)>;
 
-  explicit ScriptedFtpServer(Script script);
+  // With `listenOn` "::1" the server listens on IPv6.
+  explicit ScriptedFtpServer(Script script, const char* listenOn = "127.0.0.1");
   ~ScriptedFtpServer();
   ScriptedFtpServer(const ScriptedFtpServer&) = delete;
   ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
@@ -46,6 +51,8 @@ class ScriptedFtpServer {
   int Finished() const;
   // Why a script run ended early (timeout, closed connection); empty if none did.
   std::string Failure() const;
+  // The feature lines of the FEAT reply from now on, e.g. {"SIZE", "XSHA1"}.
+  void SetFeatures(std::vector<std::string> features);
 
  private:
   friend class Connection;
@@ -60,6 +67,7 @@ class ScriptedFtpServer {
   std::vector<std::string> commands_;
   int finished_ = 0;
   std::string failure_;
+  std::optional<std::vector<std::string>> features_;
   std::thread thread_;
 };
 
@@ -116,12 +124,20 @@ class ScriptedFtpServer::Connection : public DataConnection {
   // transfer command and answers `reply`, then opens the data connection.
   DataConnection AgreeActive(const std::string& reply);
   // Connects to the address of a "PORT h1,h2,h3,h4,p1,p2" command, from
-  // the loopback address `from` (another 127.x.y.z plays a stranger).
+  // the loopback address `from` (another 127.x.y.z plays a stranger), or
+  // to that of an "EPRT |2|address|port|" command.
   DataConnection ConnectTo(const std::string& portCommand, const char* from = "127.0.0.1");
-  // Listens on a free loopback port for a passive data connection.
+  // Listens on a free loopback port (of the control connection's family)
+  // for a passive data connection.
   PassiveListener Listen();
+  // The server side of a passive transfer: reads EPSV (or, after refusing
+  // it with `epsvRefusal`, PASV) and agrees, reads the transfer command
+  // and answers `reply`, then accepts the data connection.
+  DataConnection AgreePassive(const std::string& reply, const std::string& epsvRefusal = "");
 
  private:
+  void AnswerFeat();
+
   ScriptedFtpServer& server_;
   std::string pending_;
 };
@@ -129,7 +145,7 @@ class ScriptedFtpServer::Connection : public DataConnection {
 // A listening socket for one passive data connection.
 class ScriptedFtpServer::PassiveListener {
  public:
-  explicit PassiveListener(int stop);
+  PassiveListener(int stop, int family);
   PassiveListener(PassiveListener&& other) noexcept;
   ~PassiveListener();
   PassiveListener(const PassiveListener&) = delete;
@@ -137,6 +153,8 @@ class ScriptedFtpServer::PassiveListener {
 
   // "127,0,0,1,p1,p2", the tuple of a 227 reply.
   std::string Tuple() const;
+  // "(|||port|)" of a 229 reply.
+  std::string ExtendedTuple() const;
   DataConnection Accept();
 
  private:

@@ -1,0 +1,32 @@
+#include "support/private_hosts.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace test {
+namespace {
+
+constexpr const char* kChildVariable = "PARCELO_TEST_PRIVATE_HOSTS";
+constexpr const char* kReady = "private hosts ready";
+
+}  // namespace
+
+bool InPrivateHosts() { return std::getenv(kChildVariable) != nullptr; }
+
+std::optional<ProgramResult> RunWithHosts(const std::string& hosts, const std::string& filter) {
+  TempDir dir;
+  WriteFile(dir / "hosts", hosts);
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+  if (!std::filesystem::exists("/usr/bin/unshare")) return std::nullopt;
+  ProgramResult result = RunProgram(
+      {"/usr/bin/unshare", "-rm", "sh", "-c",
+       "mount --bind \"$0\" /etc/hosts && echo \"$1\" && exec \"$2\" --gtest_filter=\"$3\"",
+       (dir / "hosts").string(), kReady, self, filter},
+      {{kChildVariable, "1"}});
+  if (result.output.find(kReady) == std::string::npos) return std::nullopt;
+  return result;
+}
+
+}  // namespace test
