@@ -132,8 +132,8 @@ TEST_P(EndToEnd, AnUnattendedSendDeliversToBothTargetsAndEndsWithZero) {
             std::string::npos);
 }
 
-// The log line and standard error say why: the server's reply or the
-// client's socket error.
+// The log line and standard error say why: the server's reply, the
+// client's socket error, or a plain server where FTPS is required.
 TEST_P(EndToEnd, AFailingRefreshWithAnArgumentSaysWhyAndEndsWithOne) {
   const struct {
     std::map<std::string, std::string> changes;
@@ -141,6 +141,7 @@ TEST_P(EndToEnd, AFailingRefreshWithAnArgumentSaysWhyAndEndsWithOne) {
   } cases[] = {
       {{{"PARCELO_FTP_PASSWORD", "wrong"}}, ": 530 "},
       {{{"PARCELO_FTP_PORT", std::to_string(test::ClosedLoopbackPort())}}, ": 10061:Connection refused"},
+      {{{"PARCELO_FTP_TLS", "yes"}}, ": TLS: 127.0.0.1 refused AUTH TLS: 5"},
   };
   for (const auto& c : cases) {
     std::filesystem::remove(appDir / "backup/ParceloLog.txt");
