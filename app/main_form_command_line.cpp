@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <filesystem>
 
+#include "app/ascii_case.h"
 #include "app/main_form.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
@@ -15,13 +16,6 @@ constexpr const char* kUsage =
     "   nolog    :  no loggin of transfer\r"
     "   nobackup :  no backup of the container will generate\r"
     "   target   :  name of the target";
-
-// Upper case for the letters a to z only.
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 bool IsOption(const std::string& argument) { return argument.front() == '-' || argument.front() == '?'; }
 

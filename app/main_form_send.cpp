@@ -6,6 +6,7 @@
 #include <QProgressBar>
 #include <filesystem>
 
+#include "app/ascii_case.h"
 #include "app/container_preparer.h"
 #include "app/handler_guard.h"
 #include "app/main_form.h"
@@ -40,12 +41,6 @@ bool NameExists(const std::string& name) {
 
 std::string ExpandedPath(const std::string& path) {
   return std::filesystem::absolute(path).lexically_normal().string();
-}
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
 }
 
 // Containers with these extensions are text and go in ASCII mode; anything

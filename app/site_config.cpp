@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "app/ascii_case.h"
+
 namespace app {
 namespace {
 
@@ -12,8 +14,7 @@ std::string Environment(const char* name, const char* fallback) {
 
 // "yes" or "no" in any case; anything else is no choice.
 bool YesOrNo(const std::string& value, bool fallback) {
-  std::string lower;
-  for (char c : value) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  const std::string lower = AsciiLower(value);
   return lower == "yes" || (lower != "no" && fallback);
 }
 

@@ -1,17 +1,12 @@
 #include "app/target_list.h"
 
+#include "app/ascii_case.h"
 #include "app/send_errors.h"
 #include "platform/ansi.h"
 #include "xml/dom.h"
 
 namespace app {
 namespace {
-
-std::string AsciiUpper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 // The value of a node's first child: the text directly inside an element or
 // the text of an attribute.
