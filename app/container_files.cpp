@@ -20,6 +20,16 @@ void RaiseIo(const std::string& what, const std::string& path, int error) {
 
 void RaiseIo(const std::string& what, const std::string& path) { RaiseIo(what, path, errno); }
 
+void WriteAll(int fd, const char* bytes, std::size_t size, const std::string& what, const std::string& path) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) RaiseIo(what, path, n < 0 ? errno : ENOSPC);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
 int Descriptor::Close() {
   const int result = fd_ >= 0 ? close(fd_) : 0;
   fd_ = -1;
@@ -80,11 +90,7 @@ void CopyFile(int from, int to, const std::string& path) {
   while ((n = read(from, chunk.data(), chunk.size())) != 0) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseIo("Cannot read", path);
-    for (ssize_t done = 0; done < n;) {
-      const ssize_t written = write(to, chunk.data() + done, static_cast<std::size_t>(n - done));
-      if (written <= 0) RaiseIo("Cannot write the copy of", path, written < 0 ? errno : ENOSPC);
-      done += written;
-    }
+    WriteAll(to, chunk.data(), static_cast<std::size_t>(n), "Cannot write the copy of", path);
   }
 }
 

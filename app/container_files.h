@@ -12,6 +12,10 @@ namespace app {
 [[noreturn]] void RaiseIo(const std::string& what, const std::string& path, int error);
 [[noreturn]] void RaiseIo(const std::string& what, const std::string& path);  // with errno
 
+// Writes every byte, again after an interruption; a failure raises RaiseIo(what, path)
+// with the system's reason (ENOSPC where nothing more could be written).
+void WriteAll(int fd, const char* bytes, std::size_t size, const std::string& what, const std::string& path);
+
 // Closes a descriptor when it goes.
 class Descriptor {
  public:

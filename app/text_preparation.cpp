@@ -137,15 +137,7 @@ void PreparedOutput::Write(std::string_view bytes) {
 
 void PreparedOutput::Flush() {
   if (compareWith_ >= 0 && !differs_) Compare();
-  if (file_ >= 0) {
-    std::size_t done = 0;
-    while (done < buffer_.size()) {
-      const ssize_t n = write(file_, buffer_.data() + done, buffer_.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) RaiseIo("Cannot write", path_, n < 0 ? errno : ENOSPC);
-      done += static_cast<std::size_t>(n);
-    }
-  }
+  if (file_ >= 0) WriteAll(file_, buffer_.data(), buffer_.size(), "Cannot write", path_);
   written_ += buffer_.size();
   buffer_.clear();
   // Start writing back what is done while the rest is translated, so the

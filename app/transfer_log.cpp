@@ -6,12 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/container_files.h"
+
 namespace app {
 namespace {
-
-[[noreturn]] void RaiseIo(const std::string& what, const std::string& path, int error) {
-  throw EInOutError(what + " \"" + path + "\": " + std::strerror(error));
-}
 
 // `text` as one line: CR and LF (from a target list, a file name, a
 // server's reply) written as \r and \n, other control characters but tab
@@ -59,13 +57,7 @@ void TransferLog::Close() {
 void TransferLog::WriteLine(const std::string& text) {
   if (fd_ < 0) throw EInOutError("The transfer log \"" + path_ + "\" is not open");
   const std::string line = OneLine(text) + "\r\n";
-  std::size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = write(fd_, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) RaiseIo("Cannot write the transfer log", path_, n < 0 ? errno : EIO);
-    done += static_cast<std::size_t>(n);
-  }
+  WriteAll(fd_, line.data(), line.size(), "Cannot write the transfer log", path_);
 }
 
 }  // namespace app
