@@ -150,6 +150,8 @@ class TFtpClient : public TSockSession {
   // `name` against what was sent. Raises Exception on a difference.
   void VerifyUpload(const std::string& name, TSentBytes& sent);
   void VerifyDigest(const std::string& name, TSentBytes& sent);
+  // SIZE asked again between TYPE I and TYPE A; `refusal` when TYPE I is refused.
+  std::string SizeInImageType(const std::string& name, const std::string& refusal);
   void Note(const std::string& text);
   void RaiseIfCommandPhaseStopped();
   // The final reply after the data moved: 1yz replies are passed over, 2yz

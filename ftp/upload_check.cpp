@@ -42,7 +42,10 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent) {
     Note("not verified (server offers no SIZE)");
     return;
   }
-  const std::string reply = Transaction("SIZE " + name);
+  std::string reply = Transaction("SIZE " + name);
+  // Some servers (pyftpdlib) tell no size of a text in ASCII mode, as it
+  // depends on line ends; in image type they tell the bytes they stored.
+  if (!binaryType_ && !StatusNumber(reply)) reply = SizeInImageType(name, reply);
   const auto stored = StatusNumber(reply);
   if (!stored) {
     Note("not verified (SIZE answered " + Shown(reply) + ")");
@@ -55,6 +58,16 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent) {
                     " Byte gespeichert, gesendet wurden " + std::to_string(sent.Size()) + " Byte");
   Note("verified: " + std::to_string(*stored) + " bytes");
   if (sent.Kind() != THashKind::None) VerifyDigest(name, sent);
+}
+
+std::string TFtpClient::SizeInImageType(const std::string& name, const std::string& refusal) {
+  if (ReplyCodeOf(Transaction("TYPE I")) != 200) return refusal;
+  const std::string reply = Transaction("SIZE " + name);
+  // The next upload of this connection must go as text again.
+  const std::string restored = Transaction("TYPE A");
+  if (ReplyCodeOf(restored) != 200)
+    throw Exception("ASCII-Modus nicht wiederhergestellt: " + Shown(restored));
+  return reply;
 }
 
 void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent) {

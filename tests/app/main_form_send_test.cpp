@@ -80,7 +80,7 @@ TEST_F(Send, OneTargetInTextModeLogsEveryStepAndDeliversThePreparedContainer) {
   EXPECT_EQ(lines[6], "Set FTPMode to ASCII");
   EXPECT_EQ(lines[7], "SourceFile: " + container.string());
   EXPECT_EQ(lines[8], "TargetFile: " + remote);
-  EXPECT_EQ(lines[9], "not verified (SIZE answered 550 SIZE not allowed in ASCII mode.)");
+  EXPECT_EQ(lines[9], "verified: " + std::to_string(stored.size()) + " bytes");
   EXPECT_EQ(lines[10], "container no.: E1-S2");
 
   EXPECT_EQ(test::ReadFile(appDir() / "backup/ECU-4711.cnt"), prepared);
