@@ -31,7 +31,7 @@ struct RealServerOptions {
   // Given a certificate, the server speaks explicit FTPS (AUTH TLS) and
   // insists on it: no login and no data connection without TLS, and (vsftpd)
   // every data connection must resume the control connection's TLS session.
-  std::optional<CertificateFiles> tls;
+  std::optional<CertificateFiles> tls{};
   // Bytes per second (pyftpdlib only): the server takes uploads no faster,
   // as a busy or distant site does.
   std::size_t readLimit = 0;
