@@ -1,6 +1,5 @@
 #include "ftp/tls_connection.h"
 
-#include <arpa/inet.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -9,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "ftp/net_address.h"
 #include "ftp/tls_certificate_text.h"
 #include "ftp/tls_socket_bio.h"
 
@@ -22,12 +22,6 @@ std::string LibraryReason() {
   if (ERR_SYSTEM_ERROR(error)) return std::strerror(ERR_GET_REASON(error));
   const char* reason = error ? ERR_reason_error_string(error) : nullptr;
   return reason ? reason : "unknown reason";
-}
-
-bool IsAddress(const std::string& host) {
-  std::array<unsigned char, 16> address;
-  return inet_pton(AF_INET, host.c_str(), address.data()) == 1 ||
-         inet_pton(AF_INET6, host.c_str(), address.data()) == 1;
 }
 
 // Verification callback: keeps the reason of the first refusal where the
@@ -134,8 +128,10 @@ TTlsConnection::TTlsConnection(const TTlsContext& context, int socket, const std
   SSL_set_bio(ssl, bio, bio);
   SSL_set_app_data(ssl, &impl_->refusal);
   X509_VERIFY_PARAM* check = SSL_get0_param(ssl);
-  if (IsAddress(host)) {
-    X509_VERIFY_PARAM_set1_ip_asc(check, host.c_str());
+  // An address (also "[2001:db8::1]" as a target list writes it) is checked
+  // against the certificate's IP entries and sends no server name.
+  if (const auto address = LiteralAddress(host)) {
+    X509_VERIFY_PARAM_set1_ip_asc(check, address->Text().c_str());
   } else {
     SSL_set_tlsext_host_name(ssl, host.c_str());
     X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);

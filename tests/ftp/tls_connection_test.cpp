@@ -128,9 +128,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Verdict{"TrustedForTheAddress", TestCertificate::Server, "127.0.0.1", "accepted"},
         Verdict{"TrustedForTheName", TestCertificate::Server, "localhost", "accepted"},
+        Verdict{"TrustedForTheBracketedIpv6Address", TestCertificate::Server, "[::1]", "accepted"},
         Verdict{"ForAnotherName", TestCertificate::Server, "ftp.elsewhere.example",
                 "TLS: the certificate of ftp.elsewhere.example was refused: name mismatch (the certificate is "
-                "for IP Address:127.0.0.1, DNS:localhost)"},
+                "for IP Address:127.0.0.1, IP Address:0:0:0:0:0:0:0:1, DNS:localhost)"},
         Verdict{"ForAnotherAddress", TestCertificate::OtherName, "127.0.0.1",
                 "TLS: the certificate of 127.0.0.1 was refused: name mismatch (the certificate is for "
                 "DNS:other.example)"},

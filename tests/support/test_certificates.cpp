@@ -104,7 +104,7 @@ TestCertificates::TestCertificates() {
   caFile_ = dir_ / "ca.pem";
   WriteCertificate(caFile_, ca.get());
 
-  constexpr const char* kLoopback = "IP:127.0.0.1,DNS:localhost";
+  constexpr const char* kLoopback = "IP:127.0.0.1,IP:::1,DNS:localhost";
   const Issuer testCa{ca.get(), caKey.get()};
   const struct {
     TestCertificate which;
