@@ -1,6 +1,5 @@
 #include "ftp/host_lookup.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 
 #include <algorithm>

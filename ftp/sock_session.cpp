@@ -1,6 +1,5 @@
 #include "ftp/sock_session.h"
 
-#include <arpa/inet.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>

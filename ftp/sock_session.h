@@ -1,6 +1,5 @@
 #pragma once
 
-#include <netinet/in.h>
 #include <sys/types.h>
 
 #include <array>
@@ -275,9 +274,10 @@ class TSockSession {
   // EAGAIN, ioWait_ says what to wait for before the same call is repeated.
   ssize_t Receive(char* buffer, std::size_t size, bool peek);
   ssize_t SendSome(const char* bytes, std::size_t size);
-  // Repeats one TLS step, waiting as it asks, until it no longer asks to wait
-  // or the session was cancelled or timed out (then WantRead or WantWrite).
-  TlsStatus DriveTls(const std::function<TlsStatus()>& step);
+  // Repeats one TLS step within the time-out, waiting as it asks, until it is
+  // done; raises the socket error, or ETlsError naming `what` ("handshake
+  // with HOST") when the session was cancelled or timed out.
+  void DriveTls(const std::function<TlsStatus()>& step, const std::string& what);
 
   std::array<char, kBufferSize> buffer_;
   int socket_ = -1;

@@ -35,13 +35,17 @@ ssize_t TSockSession::SendSome(const char* bytes, std::size_t size) {
   return -1;
 }
 
-TlsStatus TSockSession::DriveTls(const std::function<TlsStatus()>& step) {
-  for (;;) {
-    const TlsStatus status = step();
-    if ((status != TlsStatus::WantRead && status != TlsStatus::WantWrite) || Cancelled || TimedOut)
-      return status;
+void TSockSession::DriveTls(const std::function<TlsStatus()>& step, const std::string& what) {
+  const ArmedTimer timer(*this);
+  TlsStatus status = step();
+  while ((status == TlsStatus::WantRead || status == TlsStatus::WantWrite) && !Cancelled && !TimedOut) {
     WaitPass(status == TlsStatus::WantRead ? WaitOn::Readable : WaitOn::Writable);
+    status = step();
   }
+  if (status == TlsStatus::Done) return;
+  if (status == TlsStatus::SocketError) CheckError(10035);
+  Cancelled = false;
+  throw ETlsError("TLS: the " + what + (TimedOut ? " timed out" : " was cancelled"));
 }
 
 void TSockSession::StartTls(const TTlsContext& context, const TSockSession* resumed) {
@@ -52,13 +56,7 @@ void TSockSession::StartTls(const TTlsContext& context, const TSockSession* resu
   try {
     tls_ = std::make_unique<TTlsConnection>(context, socket_, peerName);
     if (resumed && resumed->tls_) tls_->ResumeSessionOf(*resumed->tls_);
-    const ArmedTimer timer(*this);
-    const TlsStatus status = DriveTls([this] { return tls_->Handshake(); });
-    if (status == TlsStatus::SocketError) CheckError(10035);
-    if (status != TlsStatus::Done) {
-      Cancelled = false;
-      throw ETlsError("TLS: the handshake with " + peerName + (TimedOut ? " timed out" : " was cancelled"));
-    }
+    DriveTls([this] { return tls_->Handshake(); }, "handshake with " + peerName);
   } catch (...) {
     // Half a handshake leaves nothing the connection could still be used for.
     CloseSocket();
@@ -69,12 +67,7 @@ void TSockSession::StartTls(const TTlsContext& context, const TSockSession* resu
 void TSockSession::EndTls() {
   if (!tls_) return;
   Status(8, "TLS-Abschluss");
-  const ArmedTimer timer(*this);
-  const TlsStatus status = DriveTls([this] { return tls_->Shutdown(); });
-  if (status == TlsStatus::Done) return;
-  if (status == TlsStatus::SocketError) CheckError(10035);
-  Cancelled = false;
-  throw ETlsError("TLS: the closing of the connection to " + Host + (TimedOut ? " timed out" : " was cancelled"));
+  DriveTls([this] { return tls_->Shutdown(); }, "closing of the connection to " + Host);
 }
 
 std::string TSockSession::TlsDescription() const { return tls_ ? tls_->Description() : std::string(); }

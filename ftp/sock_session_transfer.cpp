@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -20,7 +19,6 @@
 
 namespace ftp {
 namespace {
-
 
 constexpr std::size_t kCaptureChunk = 1 << 19;
 

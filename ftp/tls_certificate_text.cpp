@@ -5,21 +5,28 @@
 #include <openssl/x509v3.h>
 
 #include <ctime>
+#include <functional>
+#include <memory>
 
 namespace ftp {
 namespace {
 
+// What `print` writes into an OpenSSL memory stream; empty when none can be made.
+std::string Printed(const std::function<void(BIO*)>& print) {
+  const std::unique_ptr<BIO, decltype(&BIO_free)> text(BIO_new(BIO_s_mem()), BIO_free);
+  if (!text) return {};
+  print(text.get());
+  char* bytes = nullptr;
+  const long length = BIO_get_mem_data(text.get(), &bytes);
+  return std::string(bytes, static_cast<std::size_t>(length));
+}
+
 std::string NameText(const X509_NAME* name) {
   if (!name) return "no name";
-  BIO* text = BIO_new(BIO_s_mem());
-  if (!text) return "no name";
   // RFC 2253 order, but UTF-8 kept as it is rather than escaped.
-  X509_NAME_print_ex(text, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB);
-  char* bytes = nullptr;
-  const long length = BIO_get_mem_data(text, &bytes);
-  std::string result(bytes, static_cast<std::size_t>(length));
-  BIO_free(text);
-  return result.empty() ? "no name" : result;
+  const std::string text =
+      Printed([name](BIO* out) { X509_NAME_print_ex(out, name, 0, XN_FLAG_RFC2253 & ~ASN1_STRFLGS_ESC_MSB); });
+  return text.empty() ? "no name" : text;
 }
 
 std::string TimeText(const ASN1_TIME* time) {
@@ -36,18 +43,12 @@ std::string NamesText(const X509* certificate) {
   auto* names = static_cast<GENERAL_NAMES*>(
       X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
   if (!names) return SubjectText(certificate);
-  std::string result;
-  BIO* text = BIO_new(BIO_s_mem());
-  if (text) {
+  const std::string result = Printed([names](BIO* out) {
     for (int i = 0; i < sk_GENERAL_NAME_num(names); ++i) {
-      if (i > 0) BIO_puts(text, ", ");
-      GENERAL_NAME_print(text, sk_GENERAL_NAME_value(names, i));
+      if (i > 0) BIO_puts(out, ", ");
+      GENERAL_NAME_print(out, sk_GENERAL_NAME_value(names, i));
     }
-    char* bytes = nullptr;
-    const long length = BIO_get_mem_data(text, &bytes);
-    result.assign(bytes, static_cast<std::size_t>(length));
-    BIO_free(text);
-  }
+  });
   GENERAL_NAMES_free(names);
   return result;
 }

@@ -6,11 +6,11 @@
 
 #include <cctype>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
 
+#include "ftp/reply_text.h"
 #include "ftp/tls_connection.h"
 #include "ftp/unique_fd.h"
 #include "support/real_ftp_server.h"
@@ -156,7 +156,7 @@ class HandControl : public HandConnection {
 class HandData : public HandConnection {
  public:
   HandData(HandControl& control, const ftp::TTlsContext& context, const std::string& command)
-      : HandConnection(PassivePort(control.Command("PASV"))) {
+      : HandConnection(ftp::PassivePort(control.Command("PASV"))) {
     const std::string reply = control.Command(command);
     if (reply[0] != '1') throw std::runtime_error(command + " refused: " + reply);
     Secure(context, "127.0.0.1", &control.Tls());
@@ -167,17 +167,6 @@ class HandData : public HandConnection {
     std::string chunk(65536, '\0');
     while (const std::size_t got = Receive(chunk.data(), chunk.size())) all.append(chunk, 0, got);
     return all;
-  }
-
- private:
-  static int PassivePort(const std::string& reply) {
-    int address[4], high, low;
-    const auto open = reply.find('(');
-    if (open == std::string::npos ||
-        std::sscanf(reply.c_str() + open + 1, "%d,%d,%d,%d,%d,%d", &address[0], &address[1], &address[2],
-                    &address[3], &high, &low) != 6)
-      throw std::runtime_error("no passive port in " + reply);
-    return high * 256 + low;
   }
 };
 

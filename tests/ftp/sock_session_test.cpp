@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "ftp/host_lookup.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
