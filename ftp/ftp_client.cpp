@@ -30,7 +30,6 @@ TFtpClient::TFtpClient() {
 TFtpClient::~TFtpClient() { Cancel(); }
 
 void TFtpClient::ReadContinuation(std::string line, std::vector<std::string>* lines) {
-  const ReplyScope reply(*this);
   while (ContinuesReply(line)) {
     line = ReadLn();
     Status(1, line);
@@ -168,21 +167,19 @@ void TFtpClient::SendCommand(const std::string& command) {
   // a reply without a code does not answer it.
   const auto code = ReplyCodeOf(reply);
   if (!code || *code >= 400) {
-    if (code && *code >= 500 && *code <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(kind);
-    FailureReply(kind, reply);
-    return;
+    Refused(kind, reply);
+  } else if (OnSuccess) {
+    OnSuccess(kind);
   }
-  if (OnSuccess) OnSuccess(kind);
 }
 
 void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
 
 void TFtpClient::SetTransferMode(TTransferMode mode) {
-  if (mode == tmAscii || mode == tmImage || mode == tmLocal8) binaryType_ = mode != tmAscii;
   switch (mode) {
-    case tmAscii: SendCommand("TYPE A"); break;
-    case tmImage: SendCommand("TYPE I"); break;
-    case tmLocal8: SendCommand("TYPE L 8"); break;
+    case tmAscii: binaryType_ = false; SendCommand("TYPE A"); break;
+    case tmImage: binaryType_ = true; SendCommand("TYPE I"); break;
+    case tmLocal8: binaryType_ = true; SendCommand("TYPE L 8"); break;
   }
 }
 
@@ -209,6 +206,11 @@ void TFtpClient::Abort() {
 
 bool TFtpClient::FailureReply(TCmdType kind, const std::string& reply) {
   return Failure(kind, Refusal(reply));
+}
+
+bool TFtpClient::Refused(TCmdType kind, const std::string& reply) {
+  if (IsUnknownCommand(ReplyCodeOf(reply)) && OnUnSupportedFunction) OnUnSupportedFunction(kind);
+  return FailureReply(kind, reply);
 }
 
 bool TFtpClient::Failure(TCmdType kind, const std::exception_ptr& error) {

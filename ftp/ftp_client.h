@@ -112,7 +112,7 @@ class TFtpClient : public TSockSession {
   // (0 after an upload and before any transfer).
   std::int64_t BytesReceived() const;
   // Reads the lines that continue a reply whose line is `line`, adding them
-  // to `lines` when given.
+  // to `lines` when given; within the ReplyScope its first line was read in.
   void ReadContinuation(std::string line, std::vector<std::string>* lines = nullptr);
 
   TSockSession* DataConnection() const { return dataConnection_.get(); }
@@ -148,8 +148,8 @@ class TFtpClient : public TSockSession {
   const TServerFeatures& Features();
   // After the final reply of an upload: the server's SIZE (and digest) of
   // `name` against what was sent. Raises Exception on a difference.
-  void VerifyUpload(const std::string& name, TSentBytes& sent);
-  void VerifyDigest(const std::string& name, TSentBytes& sent);
+  void VerifyUpload(const std::string& name, TSentBytes& sent, const TServerFeatures& features);
+  void VerifyDigest(const std::string& name, TSentBytes& sent, const TServerFeatures& features);
   // SIZE asked again between TYPE I and TYPE A; `refusal` when TYPE I is refused.
   std::string SizeInImageType(const std::string& name, const std::string& refusal);
   void Note(const std::string& text);
@@ -160,6 +160,8 @@ class TFtpClient : public TSockSession {
   // Reports a refused command: returns false when OnFailure handled it,
   // raises its Refusal otherwise.
   bool FailureReply(TCmdType kind, const std::string& reply);
+  // FailureReply, after OnUnSupportedFunction when the server does not know the command.
+  bool Refused(TCmdType kind, const std::string& reply);
   // Reports a failed command: returns false when OnFailure handled it, raises `error` otherwise.
   bool Failure(TCmdType kind, const std::exception_ptr& error);
   // FTPException with the reply, or ESockError "Verbindung vom Server beendet"

@@ -44,10 +44,7 @@ void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) 
     EndTransfer(kind);
   } catch (...) {
     // Every failure of a transfer passes OnFailure before it reaches the caller.
-    if (!OnFailure) throw;
-    bool handled = false;
-    OnFailure(handled, kind);
-    if (!handled) throw;
+    Failure(kind, std::current_exception());
   }
   if (succeeded && OnSuccess) OnSuccess(kind);
 }
@@ -91,10 +88,9 @@ bool TFtpClient::RequestPassivePort(TCmdType kind, int& port) {
   const bool ipv6 = PeerAddress().Family() == AF_INET6;
   if (ipv6 || !epsvRefused_) {
     const std::string reply = Transaction("EPSV");
-    const auto code = ReplyCodeOf(reply);
     // RFC 2428: a server that does not know EPSV answers 500 to 502; on
     // IPv4, PASV serves then, for the rest of the connection.
-    epsvRefused_ = !ipv6 && code && *code >= 500 && *code <= 502;
+    epsvRefused_ = !ipv6 && IsUnknownCommand(ReplyCodeOf(reply));
     if (!epsvRefused_) {
       if (RefusesTransfer(reply)) return FailureReply(kind, reply);
       port = ftp::ExtendedPassivePort(reply);
@@ -166,7 +162,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
       RaiseFileError("Datei kann nicht geöffnet werden", localFile);
     TransferSize = file.st_size;
   }
-  const TServerFeatures features = Features();
+  const TServerFeatures& features = Features();
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
@@ -176,10 +172,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   CheckCommandText(name);
   Status(1, "STOR " + (remoteName.empty() ? localFile : remoteName));
   const std::string reply = Transaction("STOR " + name);
-  if (RefusesTransfer(reply)) {
-    if (ReplyCode >= 500 && ReplyCode <= 502 && OnUnSupportedFunction) OnUnSupportedFunction(ctUpload);
-    return FailureReply(ctUpload, reply);
-  }
+  if (RefusesTransfer(reply)) return Refused(ctUpload, reply);
   if (!Passive) data.Accept();
   RaiseIfCommandPhaseStopped();
   SecureDataConnection();
@@ -198,7 +191,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   data.KeepUnsentDataOnClose();
   data.CloseSocket();
   if (!ReadFinalReply(ctUpload)) return false;
-  VerifyUpload(name, sent);
+  VerifyUpload(name, sent, features);
   return true;
 }
 

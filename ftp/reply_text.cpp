@@ -91,17 +91,18 @@ int PassivePort(const std::string& reply) {
 
 std::string PassiveAddressText(const std::string& reply) {
   // The first field ends in h1 after the text before the tuple.
-  std::string first = Field(reply, ',', 1);
+  const std::string first = Field(reply, ',', 1);
   std::size_t start = first.size();
   while (start > 0 && IsDigit(first[start - 1])) --start;
   std::string address = first.substr(start);
+  const auto h1 = Digits(address);
+  if (!h1 || *h1 > 255) return {};
   for (int n = 2; n <= 4; ++n) {
     const auto part = Digits(WithoutBlanks(Field(reply, ',', n)));
-    if (!part || *part > 255 || address.empty()) return {};
+    if (!part || *part > 255) return {};
     address += "." + std::to_string(*part);
   }
-  const auto h1 = Digits(address.substr(0, address.find('.')));
-  return h1 && *h1 <= 255 ? address : std::string();
+  return address;
 }
 
 int ExtendedPassivePort(const std::string& reply) {

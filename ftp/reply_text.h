@@ -16,6 +16,10 @@ std::optional<std::int64_t> LeadingNumber(const std::string& text, std::size_t m
 // line; nullopt for anything else (an empty line included).
 std::optional<int> ReplyCodeOf(const std::string& line);
 
+// RFC 959: 500 to 502 say the server does not know the command (or its
+// parameters) rather than refusing it.
+inline bool IsUnknownCommand(std::optional<int> code) { return code && *code >= 500 && *code <= 502; }
+
 // Whether the reply whose line is `line` goes on: the line starts with a
 // blank or has "-" right after the code.
 bool ContinuesReply(const std::string& line);

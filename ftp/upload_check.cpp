@@ -5,11 +5,6 @@
 namespace ftp {
 namespace {
 
-// The reply line without its line end, for a note.
-std::string Shown(const std::string& reply) {
-  return reply.substr(0, reply.find_last_not_of("\r\n") + 1);
-}
-
 // The number after the code of a 213 reply ("213 1234567").
 std::optional<std::int64_t> StatusNumber(const std::string& reply) {
   if (ReplyCodeOf(reply) != 213 || reply.size() < 5) return std::nullopt;
@@ -37,8 +32,8 @@ const TServerFeatures& TFtpClient::Features() {
   return *features_;
 }
 
-void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent) {
-  if (!features_ || !features_->Size) {
+void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const TServerFeatures& features) {
+  if (!features.Size) {
     Note("not verified (server offers no SIZE)");
     return;
   }
@@ -48,7 +43,7 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent) {
   if (!binaryType_ && !StatusNumber(reply)) reply = SizeInImageType(name, reply);
   const auto stored = StatusNumber(reply);
   if (!stored) {
-    Note("not verified (SIZE answered " + Shown(reply) + ")");
+    Note("not verified (SIZE answered " + QuotedReply(reply) + ")");
     return;
   }
   // In ASCII mode a server may store text with its own line ends (LF).
@@ -57,7 +52,7 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent) {
     throw Exception("Upload unvollständig: der Server hat " + std::to_string(*stored) +
                     " Byte gespeichert, gesendet wurden " + std::to_string(sent.Size()) + " Byte");
   Note("verified: " + std::to_string(*stored) + " bytes");
-  if (sent.Kind() != THashKind::None) VerifyDigest(name, sent);
+  if (sent.Kind() != THashKind::None) VerifyDigest(name, sent, features);
 }
 
 std::string TFtpClient::SizeInImageType(const std::string& name, const std::string& refusal) {
@@ -66,23 +61,23 @@ std::string TFtpClient::SizeInImageType(const std::string& name, const std::stri
   // The next upload of this connection must go as text again.
   const std::string restored = Transaction("TYPE A");
   if (ReplyCodeOf(restored) != 200)
-    throw Exception("ASCII-Modus nicht wiederhergestellt: " + Shown(restored));
+    throw Exception("ASCII-Modus nicht wiederhergestellt: " + QuotedReply(restored));
   return reply;
 }
 
-void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent) {
+void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent, const TServerFeatures& features) {
   const std::string algorithm = HashName(sent.Kind());
-  if (!features_->HashSelected) {
+  if (!features.HashSelected) {
     const std::string reply = Transaction("OPTS HASH " + algorithm);
     if (ReplyCodeOf(reply) != 200) {
-      Note("digest not compared (OPTS HASH answered " + Shown(reply) + ")");
+      Note("digest not compared (OPTS HASH answered " + QuotedReply(reply) + ")");
       return;
     }
   }
-  const std::string reply = Transaction(features_->HashCommand + " " + name);
+  const std::string reply = Transaction(features.HashCommand + " " + name);
   const std::string theirs = DigestOfReply(reply, sent.Kind());
   if (theirs.empty()) {
-    Note("digest not compared (" + features_->HashCommand + " answered " + Shown(reply) + ")");
+    Note("digest not compared (" + features.HashCommand + " answered " + QuotedReply(reply) + ")");
     return;
   }
   const std::string ours = sent.Digest();
