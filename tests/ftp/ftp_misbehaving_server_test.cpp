@@ -43,25 +43,20 @@ struct Scenario {
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
 
-// The first half of a passive download on a server that knows no EPSV:
-// PASV answered with `tuple` written by `format`, then RETR agreed; returns
-// the data connection.
-ScriptedFtpServer::DataConnection AgreePassive(Connection& c,
-                                               const std::function<std::string(std::string)>& format) {
+// The first half of a passive download on a server that knows no EPSV and
+// writes its PASV tuple with blanks; returns the data connection.
+ScriptedFtpServer::DataConnection AgreePassiveWithBlanks(Connection& c) {
   c.Command();
   c.Reply("500 Unknown command.");
   c.Command();
   auto listener = c.Listen();
-  c.Reply("227 Entering Passive Mode (" + format(listener.Tuple()) + ").");
+  std::string tuple = listener.Tuple();
+  for (std::size_t at = tuple.find(','); at != std::string::npos; at = tuple.find(',', at + 2))
+    tuple.insert(at + 1, " ");
+  c.Reply("227 Entering Passive Mode (" + tuple + ").");
   c.Command();
   c.Reply("150 Here it comes.");
   return listener.Accept();
-}
-
-std::string WithBlanks(std::string tuple) {
-  for (std::size_t at = tuple.find(','); at != std::string::npos; at = tuple.find(',', at + 2))
-    tuple.insert(at + 1, " ");
-  return tuple;
 }
 
 void LoginThenCommand(Connection& c) {
@@ -73,6 +68,31 @@ void LoginThenCommand(Connection& c) {
 void SayGoodbye(Connection& c) {
   if (c.Command() == "QUIT") c.Reply("221 Goodbye.");
   c.AwaitClose();
+}
+
+// A server that answers the command after the login with `reply`.
+std::function<void(Connection&)> CommandAnswered(const std::string& reply) {
+  return [reply](Connection& c) {
+    LoginThenCommand(c);
+    c.Reply(reply);
+    c.AwaitClose();
+  };
+}
+
+// A server that takes an active upload whole and, after `pause`, gives
+// `replies`; the client says goodbye when the last one is a success.
+std::function<void(Connection&)> UploadAnswered(const std::vector<std::string>& replies,
+                                                std::chrono::milliseconds pause = 0ms) {
+  return [replies, pause](Connection& c) {
+    c.Login();
+    c.AgreeActive("150 Ok to send data.").ReceiveAll();
+    if (pause > 0ms) c.Pause(pause);
+    for (const std::string& reply : replies) c.Reply(reply);
+    if (replies.back().starts_with('2'))
+      SayGoodbye(c);
+    else
+      c.AwaitClose();
+  };
 }
 
 const Scenario kScenarios[] = {
@@ -105,19 +125,9 @@ const Scenario kScenarios[] = {
        c.AwaitClose();
      },
      Step::Login, "Welcome, whatever\r\n", {}},
-    {"ChangeOfDirectoryAnsweredWithoutCode",
-     [](Connection& c) {
-       LoginThenCommand(c);
-       c.Reply("!!! 9x garbage");
-       c.AwaitClose();
-     },
+    {"ChangeOfDirectoryAnsweredWithoutCode", CommandAnswered("!!! 9x garbage"),
      Step::ChangeDirectory, "!!! 9x garbage\r\n", {"failure 0"}},
-    {"ReplyCodeOfFourDigits",
-     [](Connection& c) {
-       LoginThenCommand(c);
-       c.Reply("2500 almost a code");
-       c.AwaitClose();
-     },
+    {"ReplyCodeOfFourDigits", CommandAnswered("2500 almost a code"),
      Step::ChangeDirectory, "2500 almost a code\r\n", {"failure 0"}},
     {"StoreAnsweredWithoutCode",
      [](Connection& c) {
@@ -129,55 +139,24 @@ const Scenario kScenarios[] = {
        c.AwaitClose();
      },
      Step::Upload, "abc garbage without code\r\n", {"failure 9", "failure 9"}},
-    {"FinalReplyWithoutCode",
-     [](Connection& c) {
-       c.Login();
-       c.AgreeActive("150 Ok to send data.").ReceiveAll();
-       c.Reply("xyz no code at all");
-       c.AwaitClose();
-     },
+    {"FinalReplyWithoutCode", UploadAnswered({"xyz no code at all"}),
      Step::Upload, "xyz no code at all\r\n", {"start", "stop", "failure 9", "failure 9"}},
-    {"PreliminaryFinalReplyThenCompletion",
-     [](Connection& c) {
-       c.Login();
-       c.AgreeActive("150 Ok to send data.").ReceiveAll();
-       c.Reply("150 still going");
-       c.Reply("226 Transfer complete.");
-       SayGoodbye(c);
-     },
+    {"PreliminaryFinalReplyThenCompletion", UploadAnswered({"150 still going", "226 Transfer complete."}),
      Step::Upload, "", {"start", "stop", "success 9"}},
     // A site that checks a file before it confirms it (a virus scanner) takes
     // longer than TimeOut to answer; the final reply may take SlowTimeOut.
-    {"FinalReplyAfterACheck",
-     [](Connection& c) {
-       c.Login();
-       c.AgreeActive("150 Ok to send data.").ReceiveAll();
-       c.Pause(std::chrono::milliseconds(3 * kTimeOutMs));
-       c.Reply("226 Transfer complete.");
-       SayGoodbye(c);
-     },
+    {"FinalReplyAfterACheck", UploadAnswered({"226 Transfer complete."}, std::chrono::milliseconds(3 * kTimeOutMs)),
      Step::Upload, "", {"start", "stop", "success 9"}},
     {"PreliminaryFinalReplyThenFailure",
-     [](Connection& c) {
-       c.Login();
-       c.AgreeActive("150 Ok to send data.").ReceiveAll();
-       c.Reply("150 still going");
-       c.Reply("451 Requested action aborted: local error in processing.");
-       c.AwaitClose();
-     },
+     UploadAnswered({"150 still going", "451 Requested action aborted: local error in processing."}),
      Step::Upload, "451 Requested action aborted: local error in processing.\r\n",
      {"start", "stop", "failure 9", "failure 9"}},
-    {"PassiveModeRefused",
-     [](Connection& c) {
-       LoginThenCommand(c);
-       c.Reply("425 Can't open passive connection");
-       c.AwaitClose();
-     },
+    {"PassiveModeRefused", CommandAnswered("425 Can't open passive connection"),
      Step::PassiveDownload, "425 Can't open passive connection\r\n", {"failure 8", "failure 8"}},
     {"PassiveTupleWithBlanks",
      [](Connection& c) {
        c.Login();
-       AgreePassive(c, WithBlanks).Send("passive bytes");
+       AgreePassiveWithBlanks(c).Send("passive bytes");
        c.Reply("226 Transfer complete.");
        SayGoodbye(c);
      },
@@ -185,7 +164,7 @@ const Scenario kScenarios[] = {
     {"DownloadAtATrickle",
      [](Connection& c) {
        c.Login();
-       AgreePassive(c, [](std::string tuple) { return tuple; }).Trickle(std::string(1000, 'x'), 50ms);
+       c.AgreePassive("150 Here it comes.", "500 Unknown command.").Trickle(std::string(1000, 'x'), 50ms);
        c.AwaitClose();
      },
      Step::PassiveDownload, "Übertragung zu langsam: weniger als 1024 Byte in 1500 ms",

@@ -5,6 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
+
 namespace test {
 
 // Binds the socket to 127.0.0.1 at a free port; returns the address it got.
@@ -24,6 +28,33 @@ inline int ClosedLoopbackPort() {
   const int port = ntohs(BindLoopback(fd).sin_port);
   close(fd);
   return port;
+}
+
+// A listening socket on 127.0.0.1 (AF_INET6: ::1) at a free port.
+inline int ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backlog = 4) {
+  const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
+  sockaddr_storage address{};
+  socklen_t length;
+  if (family == AF_INET6) {
+    auto& v6 = reinterpret_cast<sockaddr_in6&>(address);
+    v6.sin6_family = AF_INET6;
+    v6.sin6_addr = in6addr_loopback;
+    length = sizeof v6;
+  } else {
+    auto& v4 = reinterpret_cast<sockaddr_in&>(address);
+    v4.sin_family = AF_INET;
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    length = sizeof v4;
+  }
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, backlog) != 0 ||
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    ::close(fd);
+    throw std::system_error(errno, std::generic_category(), "listen");
+  }
+  *port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                   : reinterpret_cast<sockaddr_in&>(address).sin_port);
+  return fd;
 }
 
 }  // namespace test

@@ -12,6 +12,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "support/loopback.h"
+
 namespace test {
 namespace {
 
@@ -81,7 +83,7 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
   if (kind == RealServerKind::Pyftpdlib)
     StartPyftpdlib();
   else if (options_.readLimit == 0 && options_.quirk == FtpsQuirk::None)
-    StartVsftpd(options_.address);
+    StartVsftpd();
   else
     throw std::runtime_error("vsftpd is neither throttled nor broken here");
 }
@@ -111,7 +113,7 @@ void RealFtpServer::StartPyftpdlib() {
   port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
 }
 
-void RealFtpServer::StartVsftpd(const std::string& address) {
+void RealFtpServer::StartVsftpd() {
   user_ = "anonymous";
   loginDir_ = tree_.Path() / "srv" / "ftp" / "pub";
   WriteFile(loginDir_ / "locked", "");
@@ -143,20 +145,7 @@ void RealFtpServer::StartVsftpd(const std::string& address) {
             VsftpdTlsSettings());
   // In this inetd mode vsftpd serves whatever connection it is given, so an
   // IPv6 listener here is what listen_ipv6=YES would be in its own.
-  const bool ipv6 = address == "::1";
-  listener_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in6 v6{};
-  v6.sin6_family = AF_INET6;
-  v6.sin6_addr = in6addr_loopback;
-  sockaddr_in v4{};
-  v4.sin_family = AF_INET;
-  v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sockaddr* local = ipv6 ? reinterpret_cast<sockaddr*>(&v6) : reinterpret_cast<sockaddr*>(&v4);
-  socklen_t length = ipv6 ? sizeof v6 : sizeof v4;
-  if (::bind(listener_, local, length) != 0 || ::listen(listener_, 8) != 0 ||
-      ::getsockname(listener_, local, &length) != 0)
-    throw std::system_error(errno, std::generic_category(), "vsftpd launcher listen");
-  port_ = ntohs(ipv6 ? v6.sin6_port : v4.sin_port);
+  listener_ = ListenOnLoopback(&port_, options_.address == "::1" ? AF_INET6 : AF_INET, 8);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
 }

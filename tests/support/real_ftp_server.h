@@ -73,7 +73,7 @@ class RealFtpServer {
 
  private:
   void StartPyftpdlib();
-  void StartVsftpd(const std::string& address);
+  void StartVsftpd();
   std::string VsftpdTlsSettings() const;
   void ServeVsftpd(const std::string& config);
 
