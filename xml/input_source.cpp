@@ -28,7 +28,8 @@ struct TEncodingName {
 };
 
 // The names of the table of supported encodings, with the aliases IANA
-// registers and a few more in common use.
+// registers and a few more in common use. An encoding's first name is the
+// one its conversion errors use.
 constexpr TEncodingName kEncodingNames[] = {
     {u"UTF-8", TEncoding::Utf8},
     {u"UTF8", TEncoding::Utf8},
@@ -87,24 +88,24 @@ constexpr TEncodingName kEncodingNames[] = {
     {u"KOI8-R", TEncoding::Koi8R},
     {u"cp10000_MacRoman", TEncoding::MacRoman},
     {u"macintosh", TEncoding::MacRoman},
-    {u"windows-1250", TEncoding::Windows1250},
     {u"cp1250", TEncoding::Windows1250},
-    {u"windows-1251", TEncoding::Windows1251},
+    {u"windows-1250", TEncoding::Windows1250},
     {u"cp1251", TEncoding::Windows1251},
-    {u"windows-1252", TEncoding::Windows1252},
+    {u"windows-1251", TEncoding::Windows1251},
     {u"cp1252", TEncoding::Windows1252},
-    {u"windows-1253", TEncoding::Windows1253},
+    {u"windows-1252", TEncoding::Windows1252},
     {u"cp1253", TEncoding::Windows1253},
-    {u"windows-1254", TEncoding::Windows1254},
+    {u"windows-1253", TEncoding::Windows1253},
     {u"cp1254", TEncoding::Windows1254},
-    {u"windows-1255", TEncoding::Windows1255},
+    {u"windows-1254", TEncoding::Windows1254},
     {u"cp1255", TEncoding::Windows1255},
-    {u"windows-1256", TEncoding::Windows1256},
+    {u"windows-1255", TEncoding::Windows1255},
     {u"cp1256", TEncoding::Windows1256},
-    {u"windows-1257", TEncoding::Windows1257},
+    {u"windows-1256", TEncoding::Windows1256},
     {u"cp1257", TEncoding::Windows1257},
-    {u"windows-1258", TEncoding::Windows1258},
+    {u"windows-1257", TEncoding::Windows1257},
     {u"cp1258", TEncoding::Windows1258},
+    {u"windows-1258", TEncoding::Windows1258},
 };
 
 bool isUtf16(TEncoding encoding) { return encoding == TEncoding::Utf16LE || encoding == TEncoding::Utf16BE; }
@@ -117,26 +118,12 @@ bool equalsIgnoringAsciiCase(std::u16string_view a, std::u16string_view b)
          std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return asciiLower(x) == asciiLower(y); });
 }
 
-// The name code pages without a mapping for every byte use in their errors.
-const char* codePageErrorName(TEncoding encoding)
+// The name a code page's conversion errors use: its first in kEncodingNames.
+std::string codePageErrorName(TEncoding encoding)
 {
-  switch (encoding) {
-  case TEncoding::Iso8859_3: return "ISO-8859-3";
-  case TEncoding::Iso8859_6: return "ISO-8859-6";
-  case TEncoding::Iso8859_7: return "ISO-8859-7";
-  case TEncoding::Iso8859_8: return "ISO-8859-8";
-  case TEncoding::MacRoman: return "cp10000_MacRoman";
-  case TEncoding::Windows1250: return "cp1250";
-  case TEncoding::Windows1251: return "cp1251";
-  case TEncoding::Windows1252: return "cp1252";
-  case TEncoding::Windows1253: return "cp1253";
-  case TEncoding::Windows1254: return "cp1254";
-  case TEncoding::Windows1255: return "cp1255";
-  case TEncoding::Windows1257: return "cp1257";
-  case TEncoding::Windows1258: return "cp1258";
-  case TEncoding::UsAscii: return "US-ASCII";
-  default: return "single-byte";
-  }
+  const auto entry = std::find_if(std::begin(kEncodingNames), std::end(kEncodingNames),
+                                  [encoding](const TEncodingName& e) { return e.encoding == encoding; });
+  return toUtf8(entry->name);
 }
 
 } // namespace
@@ -508,7 +495,7 @@ bool TInputSource::decodeSingleByte()
       unsigned char b = bytes[rawPos_];
       char16_t unit = b < 0x80 ? b : (*upper)[b - 0x80];
       if (unit == kUndefinedByte) {
-        setPendingError(std::string("Invalid ") + codePageErrorName(encoding_) + " sequence \"" +
+        setPendingError("Invalid " + codePageErrorName(encoding_) + " sequence \"" +
                         toUtf8(std::u16string(1, char16_t(b))) + "\"");
         return true;
       }
