@@ -214,10 +214,13 @@ void TDomParser::parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDoc
   parseSubsetInto(kind, source, doctype);
 }
 
-void TDomParser::parseSubsetInto(TSubsetKind kind, std::u16string_view text, TDomDocumentType* doctype)
+void TDomParser::parseSubsetInto(TSubsetKind kind, std::u16string_view text, TDomDocumentType* doctype,
+                                 const std::u16string& publicId, const std::u16string& systemId,
+                                 TTextPosition origin)
 {
   TMemoryStream stream(wideTextPieces(text));
-  TInputSource source(&stream, u"", u"", TDeclaredEncoding::Ignored);
+  TInputSource source(&stream, publicId, systemId, TDeclaredEncoding::Ignored);
+  source.setOrigin(origin);
   parseSubsetInto(kind, source, doctype);
 }
 
@@ -287,22 +290,15 @@ void TDomParser::parseDocumentTypeSubsets(std::u16string_view internalSubset, co
   TDomDocumentType* doctype = reference != nullptr ? reference->ownerDocument()->doctype() : nullptr;
   if (doctype == nullptr)
     return;
-  if (!internalSubset.empty()) {
-    TMemoryStream stream(wideTextPieces(internalSubset));
-    TInputSource source(&stream, documentLocator != nullptr ? documentLocator->publicId() : std::u16string(),
-                        documentLocator != nullptr ? documentLocator->systemId() : std::u16string(),
-                        TDeclaredEncoding::Ignored);
-    source.setOrigin(internalSubsetStart);
-    parseSubsetInto(TSubsetKind::Internal, source, doctype);
-  }
+  if (!internalSubset.empty())
+    parseSubsetInto(TSubsetKind::Internal, internalSubset, doctype,
+                    documentLocator != nullptr ? documentLocator->publicId() : std::u16string(),
+                    documentLocator != nullptr ? documentLocator->systemId() : std::u16string(), internalSubsetStart);
   if ((!publicId.empty() || !systemId.empty()) && onExternalSubset_) {
     std::u16string externalSubset;
     onExternalSubset_(this, publicId, systemId, externalSubset);
-    if (!externalSubset.empty()) {
-      TMemoryStream stream(wideTextPieces(externalSubset));
-      TInputSource source(&stream, publicId, systemId, TDeclaredEncoding::Ignored);
-      parseSubsetInto(TSubsetKind::External, source, doctype);
-    }
+    if (!externalSubset.empty())
+      parseSubsetInto(TSubsetKind::External, externalSubset, doctype, publicId, systemId);
   }
   TEntityReferenceChecks(*doctype->ownerDocument()).inAttributeDefaults();
 }

@@ -117,10 +117,12 @@ private:
   void parseSourceInto(TInputSource& source, TDomNode* node);
   void parseSubsetInto(TSubsetKind kind, TInputSource& source, TDomDocumentType* doctype);
   // The same for bytes (their declaration decides the encoding) and for
-  // UTF-16 text.
+  // UTF-16 text, whose first unit sits at origin.
   void parseSubsetInto(TSubsetKind kind, std::istream* stream, TDomDocumentType* doctype,
                        const std::u16string& publicId, const std::u16string& systemId);
-  void parseSubsetInto(TSubsetKind kind, std::u16string_view text, TDomDocumentType* doctype);
+  void parseSubsetInto(TSubsetKind kind, std::u16string_view text, TDomDocumentType* doctype,
+                       const std::u16string& publicId = u"", const std::u16string& systemId = u"",
+                       TTextPosition origin = {});
 
   TDomDocument* documentSlot_ = nullptr;
   TDomImplementation* domImpl_;
