@@ -25,12 +25,14 @@ rTargetList ReadWerk(xml::TDomElement& werk, int number) {
   const xml::TDomNode* compress = attributes->getNamedItem(u"compress");
   if (!compress) throw ETargetListError("Target list: " + where + " has no attribute compress");
   row.Compress = IsYes(FirstChildValue(*compress, "the attribute compress of " + where));
-  if (const xml::TDomNode* stowa = attributes->getNamedItem(u"stowa"))
-    row.Stowa = IsYes(FirstChildValue(*stowa, "the attribute stowa of " + where));
-  if (const xml::TDomNode* tls = attributes->getNamedItem(u"tls"))
-    row.Tls = IsYes(FirstChildValue(*tls, "the attribute tls of " + where));
-  if (const xml::TDomNode* passive = attributes->getNamedItem(u"passive"))
-    row.Passive = IsYes(FirstChildValue(*passive, "the attribute passive of " + where));
+  // An optional yes/no attribute leaves its flag as it is when absent.
+  const auto readYes = [&](std::u16string_view name, bool& flag) {
+    if (const xml::TDomNode* node = attributes->getNamedItem(name))
+      flag = IsYes(FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where));
+  };
+  readYes(u"stowa", row.Stowa);
+  readYes(u"tls", row.Tls);
+  readYes(u"passive", row.Passive);
   for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
     if (child->nodeType() != xml::ELEMENT_NODE) continue;
     const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));
