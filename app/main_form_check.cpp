@@ -45,9 +45,8 @@ void TForm1::ckContainerClick() {
   if (chdir(folder.c_str()) != 0)
     throw EInOutError("Cannot make \"" + folder + "\" the working folder: " + std::strerror(errno));
   dataPaths_.CompleteOwnFolder("dtd");
-  const CheckerFiles files{dataPaths_.FromWritableFolder("lib/checkit.mmx"),
-                           dataPaths_.FromWritableFolder("dtd/catalog"),
-                           dataPaths_.FromWritableFolder("lib/checkit.mck")};
+  CheckerFiles files;
+  for (std::string* file : {&files.script, &files.catalog, &files.rules}) *file = dataPaths_.FromWritableFolder(*file);
   const std::string container = platform::FromQString(ContainerFile->text());
   const int result = RunCheckerResponsively(CheckerCommand(container, files));
   StopAnimation();
