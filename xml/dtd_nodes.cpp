@@ -80,13 +80,10 @@ void TDomElementParticle::writeMarkupEnd(std::u16string& out) const
     out += occurrence();
 }
 
-bool TDomAttrList::addDefinition(TDomAttrDefinition* definition)
+void TDomAttrList::addDefinition(TDomAttrDefinition* definition)
 {
-  if (findDefinition(definition->nodeName()) != nullptr)
-    return false;
   appendChild(definition);
   definitions_.insert(ownerDocument()->arena(), definition);
-  return true;
 }
 
 void TDomAttrList::writeMarkupStart(std::u16string& out) const

@@ -147,9 +147,9 @@ public:
   }
   // The definition named `name` that addDefinition took, or null.
   TDomNode* findDefinition(std::u16string_view name) const { return definitions_.find(name); }
-  // Appends the definition unless one of the same name is there already
-  // (the first is binding); false then, and the list is unchanged.
-  bool addDefinition(TDomAttrDefinition* definition);
+  // Appends without looking for a namesake; the caller has checked (the
+  // first definition of a name is binding).
+  void addDefinition(TDomAttrDefinition* definition);
 
 protected:
   void writeMarkupStart(std::u16string& out) const override;
