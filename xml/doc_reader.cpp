@@ -42,7 +42,6 @@ bool TDocReader::parse(TDomParser* sender, TInputSource& source, TReadMode mode)
   TTokenBuffer buffer;
   TLocator locator(source);
   sender_ = sender;
-  source_ = &source;
   buffer_ = &buffer;
   locator_ = &locator;
   state_ = TState::Neutral;
@@ -321,7 +320,7 @@ void TDocReader::xmlDeclarationToken(std::u16string_view text)
     throw EParserInvalidXmlDeclarationError("Invalid xml-declaration error.");
   std::u16string encodingName = attributes.value(u"encoding");
   if (!encodingName.empty()) {
-    std::string problem = source_->declaredEncodingProblem(encodingName);
+    std::string problem = locator_->source().declaredEncodingProblem(encodingName);
     if (!problem.empty())
       throw EParserInvalidXmlDeclarationError(problem);
   }

@@ -62,7 +62,6 @@ private:
 
   // State of the parse in progress.
   TDomParser* sender_ = nullptr;
-  const TInputSource* source_ = nullptr;
   TTokenBuffer* buffer_ = nullptr;
   TLocator* locator_ = nullptr;
   TState state_ = TState::Neutral;

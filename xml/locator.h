@@ -14,6 +14,7 @@ public:
   // The first unit is at the source's origin.
   explicit TLocator(const TInputSource& source);
 
+  const TInputSource& source() const { return source_; }
   const std::u16string& publicId() const;
   const std::u16string& systemId() const;
   std::uint32_t line() const { return line_; }

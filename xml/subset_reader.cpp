@@ -71,7 +71,6 @@ bool TSubsetReader::parse(TDomParser* sender, TInputSource& source)
   TTokenBuffer buffer;
   TLocator locator(source);
   sender_ = sender;
-  source_ = &source;
   buffer_ = &buffer;
   locator_ = &locator;
   state_ = TState::Between;
@@ -252,7 +251,7 @@ void TSubsetReader::textDeclarationToken(std::u16string_view text)
                 isXmlVersionNum(items[0].second));
   if (!valid || !isXmlEncName(items.back().second))
     throw EParserInvalidTextDeclarationError("Invalid text-declaration error.");
-  if (std::string problem = source_->declaredEncodingProblem(items.back().second); !problem.empty())
+  if (std::string problem = locator_->source().declaredEncodingProblem(items.back().second); !problem.empty())
     throw EParserInvalidTextDeclarationError(problem);
   handler().textDeclaration(sender_, locator_, attributes.value(u"version"), items.back().second);
 }
