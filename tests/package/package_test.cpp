@@ -103,13 +103,15 @@ class TestUser {
   gid_t gid_ = 0;
 };
 
+// The .deb CPack made in folder, whatever version and architecture it names.
 std::filesystem::path BuildPackage(const std::filesystem::path& folder) {
   const auto made = RunCommand({PARCELO_CPACK, "-G", "DEB", "--config",
                                 std::string(PARCELO_CMAKE_BUILD_DIR) + "/CPackConfig.cmake", "-B", folder.string()},
                                150s);
   if (made.exitCode != 0) throw std::runtime_error("cpack: " + made.output);
-  const std::string architecture = RunCommand({"/usr/bin/dpkg", "--print-architecture"}).output;
-  return folder / ("parcelo_3.0.0.6_" + architecture.substr(0, architecture.find('\n')) + ".deb");
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".deb") return entry.path();
+  throw std::runtime_error("cpack made no .deb in " + folder.string() + ": " + made.output);
 }
 
 TEST(DebianPackage, IsCleanInstallsSendsAsAnOrdinaryUserAndGoesAwayCleanly) {
