@@ -3,6 +3,6 @@
 namespace platform {
 
 // The FileVersion string of this release; shown in log lines and the about box.
-inline constexpr const char* kFileVersion = "3.0.0.6";
+inline constexpr const char* kFileVersion = PARCELO_VERSION;
 
 }  // namespace platform
