@@ -25,6 +25,8 @@ class DataPaths {
  public:
   DataPaths(std::filesystem::path appDir, bool appDirWritable);
 
+  // AppDir, as installed.
+  const std::filesystem::path& AppFolder() const { return appDir_; }
   bool PerUser() const { return perUser_; }
   // AppDir, or the per-user data folder when AppDir is not writable.
   const std::filesystem::path& WritableFolder() const { return writable_; }

@@ -34,7 +34,7 @@ void ReadSetting(const char* name, const std::function<void(platform::TRegistry&
 
 void TForm1::FormActivate() {
   if (!FirstActivation) return;
-  AppDir = ApplicationFolder(launch_.executableFolder);
+  AppDir = dataPaths_.AppFolder().string();
   // Cleared before anything can show a box: the activations that boxes cause
   // must not start this step again.
   FirstActivation = false;
