@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 
 #include "app/app_windows.h"
 #include "app/command_line_info.h"
@@ -32,7 +33,8 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const auto information = app::CommandLineInformation(Arguments(argc, argv))) {
+  std::vector<std::string> arguments = Arguments(argc, argv);
+  if (const auto information = app::CommandLineInformation(arguments)) {
     std::cout << *information;
     return 0;
   }
@@ -47,7 +49,7 @@ int main(int argc, char** argv) {
   platform::QtEventBridge bridge(platform::EventLoop::Current());
 
   const std::filesystem::path executableFolder = QApplication::applicationDirPath().toStdString();
-  app::LaunchInfo launch{executableFolder, Arguments(argc, argv), display,
+  app::LaunchInfo launch{executableFolder, std::move(arguments), display,
                          app::CanWrite(app::ApplicationFolder(executableFolder))};
   app::AppWindows windows(launch);
   windows.form1->show();
