@@ -1,19 +1,13 @@
 #include "app/container_fields.h"
 
+#include "app/ascii_case.h"
 #include "platform/ansi.h"
 #include "xml/dom.h"
 
 namespace app {
 namespace {
 
-bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) { return AsciiLower(a) == AsciiLower(b); }
 
 }  // namespace
 
