@@ -46,7 +46,7 @@ class AppFixture : public ::testing::Test {
     std::filesystem::current_path(startFolder);
     platform::Dialogs::Install(std::move(previousDialogs));
     for (auto name : {"XDG_CONFIG_HOME", "PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER",
-                      "PARCELO_FTP_PASSWORD", "PARCELO_FTP_TLS", "PARCELO_TLS_CA_FILE"})
+                      "PARCELO_FTP_PASSWORD", "PARCELO_FTP_TLS", "PARCELO_FTP_PASSIVE", "PARCELO_TLS_CA_FILE"})
       unsetenv(name);
   }
 
