@@ -19,12 +19,6 @@ namespace {
 
 using test::RealServerKind;
 
-constexpr const char* kContainer =
-    "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\">\r\n"
-    "<ecu-memory-container>\r\n<project-info><ecu-ident>8W0 907</ecu-ident><sw-ident>SW0412</sw-ident>"
-    "<supplier>M\xFCller</supplier><EMAIL>a@plant.example</EMAIL></project-info>\r\n"
-    "<memory-block address=\"0x0\" length=\"0x2\"><data>0A0B</data></memory-block>\r\n</ecu-memory-container>\r\n";
-
 class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
  protected:
   EndToEnd() : server(GetParam()) {
@@ -33,18 +27,15 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
                           std::filesystem::copy_options::recursive);
     std::filesystem::create_directories(appDir / "bin");
     std::filesystem::copy_file(std::filesystem::path(PARCELO_BUILD_DIR) / "bin/parcelo", appDir / "bin/parcelo");
-    const auto site = server.Top() / "k3/fab/cae";
-    test::WriteFile(site / "ftpsend.xml",
-                    "<FTPSEND><IntranetUrl>http://x/</IntranetUrl><ReadmeDate>01.12.2026</ReadmeDate>"
-                    "<Werk compress='no'><NAME>Plant 1</NAME><SHORTNAME>PLANT1</SHORTNAME>"
-                    "<PFAD>../../../mailbox/plant1</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk>"
-                    "<Werk compress='yes'><NAME>Development</NAME><SHORTNAME>DEV</SHORTNAME>"
-                    "<PFAD>../../../mailbox/dev</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk></FTPSEND>");
-    std::filesystem::copy_file(appDir / "lib/checkit.mck", site / "checkit.mck");
-    std::filesystem::copy_file(appDir / "dtd/ecum0102.dtd", site / "ecum0102.DTD");
+    test::PublishSiteFiles(server.Top(), appDir,
+                           "<FTPSEND><IntranetUrl>http://x/</IntranetUrl><ReadmeDate>01.12.2026</ReadmeDate>"
+                           "<Werk compress='no'><NAME>Plant 1</NAME><SHORTNAME>PLANT1</SHORTNAME>"
+                           "<PFAD>../../../mailbox/plant1</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk>"
+                           "<Werk compress='yes'><NAME>Development</NAME><SHORTNAME>DEV</SHORTNAME>"
+                           "<PFAD>../../../mailbox/dev</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk></FTPSEND>");
     std::filesystem::create_directories(server.Top() / "mailbox/plant1");
     std::filesystem::create_directories(server.Top() / "mailbox/dev");
-    test::WriteFile(container, kContainer);
+    test::WriteFile(container, test::kSmallContainer);
   }
 
   // Runs the program as cron does: no display, no desktop session; `changes` change its environment
@@ -55,12 +46,8 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
                                                       {"PARCELO_FTP_HOST", "127.0.0.1"},
                                                       {"PARCELO_FTP_PORT", std::to_string(server.Port())},
                                                       {"PARCELO_FTP_USER", server.User()},
-                                                      {"PARCELO_FTP_PASSWORD", server.Password()},
-                                                      {"DISPLAY", ""},
-                                                      {"WAYLAND_DISPLAY", ""},
-                                                      {"XDG_RUNTIME_DIR", ""},
-                                                      {"QT_LOGGING_RULES", ""},
-                                                      {"QT_QPA_PLATFORM", ""}};
+                                                      {"PARCELO_FTP_PASSWORD", server.Password()}};
+    for (const char* name : test::kCronBlankedVariables) environment[name] = "";
     for (auto& [name, value] : changes) environment[name] = value;
     return test::RunProgram(arguments, environment, std::chrono::seconds(30));
   }
@@ -176,7 +163,7 @@ TEST_P(EndToEnd, ARunThatSendsNothingSaysWhyAndEndsWithOne) {
     const auto result = Run(c.arguments);
     EXPECT_EQ(result.exitCode, 1) << result.output;
     for (const std::string& said : c.said) EXPECT_NE(result.output.find(said), std::string::npos) << result.output;
-    EXPECT_EQ(test::ReadFile(container), kContainer);
+    EXPECT_EQ(test::ReadFile(container), test::kSmallContainer);
     EXPECT_EQ(test::FilesIn(WorkDir()), std::vector<std::string>{"ECU 4711.cnt"});
   }
   EXPECT_TRUE(Mailbox("plant1").empty());
@@ -200,7 +187,7 @@ TEST_P(EndToEnd, AFailingStartUpEndsTheRunWithOne) {
     const auto result = Run({container.string(), "-t", "PLANT1"});
     EXPECT_EQ(result.exitCode, 1) << result.output;
     EXPECT_NE(result.output.find(c.said), std::string::npos) << result.output;
-    EXPECT_EQ(test::ReadFile(container), kContainer);
+    EXPECT_EQ(test::ReadFile(container), test::kSmallContainer);
   }
   EXPECT_TRUE(Mailbox("plant1").empty());
 }
@@ -211,7 +198,7 @@ TEST_P(EndToEnd, AFailingStartUpEndsTheRunWithOne) {
 TEST_P(EndToEnd, ANameWithBracketsBackslashOrSemicolonIsSentAndCopiedAsItIs) {
   for (const std::string name : {"ECU[1].cnt", "ECU\\1.cnt", "ECU;1.cnt"}) {
     const auto named = WorkDir() / name;
-    test::WriteFile(named, kContainer);
+    test::WriteFile(named, test::kSmallContainer);
     const auto result = Run({named.string(), "-t", "PLANT1"});
     EXPECT_EQ(result.exitCode, 0) << name << result.output;
     const auto files = Mailbox("plant1");
@@ -224,14 +211,14 @@ TEST_P(EndToEnd, ANameWithBracketsBackslashOrSemicolonIsSentAndCopiedAsItIs) {
   EXPECT_EQ(test::FilesIn(appDir / "backup"),
             (std::vector<std::string>{"ECU;1.cnt", "ECU[1].cnt", "ECU\\1.cnt", "ParceloLog.txt"}));
   const auto decoy = WorkDir() / "ECU1.cnt";
-  test::WriteFile(decoy, kContainer);
+  test::WriteFile(decoy, test::kSmallContainer);
   for (const std::string name : {"ECU[1].cnt", "ECU\\1.cnt"}) {
     const auto result = Run({(WorkDir() / name).string(), "-t", "PLANT1"});
     EXPECT_EQ(result.exitCode, 1) << name << result.output;
     EXPECT_NE(result.output.find("Sorce file does not exist."), std::string::npos) << name << result.output;
   }
   EXPECT_EQ(test::FilesIn(WorkDir()), (std::vector<std::string>{"ECU 4711.cnt", "ECU1.cnt"}));
-  EXPECT_EQ(test::ReadFile(decoy), kContainer);
+  EXPECT_EQ(test::ReadFile(decoy), test::kSmallContainer);
   EXPECT_TRUE(Mailbox("plant1").empty());
 }
 

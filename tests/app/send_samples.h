@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace test {
 
 // The first line engineers write: the version 1.2 public identifier only.
@@ -18,6 +20,30 @@ inline std::string Container(const std::string& ecu, const std::string& sw, cons
   return std::string(kFirstLine) + "\r\n<ecu-memory-container>\r\n<project-info>\r\n<supplier>M\xFCller GmbH</supplier>\r\n"
          "<ecu-ident>" + ecu + "</ecu-ident>\r\n<sw-ident>" + sw + "</sw-ident>\r\n" + emails +
          "</project-info>\r\n<memory-block address=\"0\">" + data + "</memory-block>\r\n</ecu-memory-container>\r\n";
+}
+
+// A small container as the built program sends it in the run-as-installed tests.
+inline constexpr const char* kSmallContainer =
+    "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\">\r\n"
+    "<ecu-memory-container>\r\n<project-info><ecu-ident>8W0 907</ecu-ident><sw-ident>SW0412</sw-ident>"
+    "<supplier>M\xFCller</supplier><EMAIL>a@plant.example</EMAIL></project-info>\r\n"
+    "<memory-block address=\"0x0\" length=\"0x2\"><data>0A0B</data></memory-block>\r\n</ecu-memory-container>\r\n";
+
+// The variables a desktop session sets and cron does not; blanked, the
+// program runs as it does under cron.
+inline constexpr const char* kCronBlankedVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                                         "QT_LOGGING_RULES", "XDG_RUNTIME_DIR"};
+
+// Puts a site's files in the server's site folder: the target list, and the
+// checker's rules and the DTD taken from the data tree `dataTree`.
+inline void PublishSiteFiles(const std::filesystem::path& serverTop, const std::filesystem::path& dataTree,
+                             const std::string& targetList) {
+  const auto site = serverTop / "k3/fab/cae";
+  WriteFile(site / "ftpsend.xml", targetList);
+  std::filesystem::copy_file(dataTree / "lib/checkit.mck", site / "checkit.mck",
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(dataTree / "dtd/ecum0102.dtd", site / "ecum0102.DTD",
+                             std::filesystem::copy_options::overwrite_existing);
 }
 
 // What preparation makes of a Container(): the DTD named as system identifier

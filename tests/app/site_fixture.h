@@ -56,11 +56,7 @@ class SiteFixture : public AppFixture {
   // Puts the target list (and the other site files) on the server and
   // creates the mailboxes of its targets.
   void PublishSite(const std::string& targetList) {
-    WriteFile(SiteDir() / "ftpsend.xml", targetList);
-    std::filesystem::copy_file(appDir() / "lib/checkit.mck", SiteDir() / "checkit.mck",
-                               std::filesystem::copy_options::overwrite_existing);
-    std::filesystem::copy_file(appDir() / "dtd/ecum0102.dtd", SiteDir() / "ecum0102.DTD",
-                               std::filesystem::copy_options::overwrite_existing);
+    PublishSiteFiles(server.Top(), appDir(), targetList);
     WriteFile(SiteDir() / "Readme.html", "<html><body><h1>Readme of the site</h1></body></html>");
     for (auto name : {"PLANT1", "PLANT2", "DEV", "BENCH"}) std::filesystem::create_directories(Mailbox(name));
   }

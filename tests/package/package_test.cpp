@@ -19,12 +19,6 @@ using namespace std::chrono_literals;
 constexpr const char* kUser = "parcelo-pkgtest";
 const std::filesystem::path kTree = "/opt/parcelo";
 
-constexpr const char* kContainer =
-    "<!DOCTYPE ecu-memory-container PUBLIC \"-//Korvath//DTD ECU Memory Container 1.2//EN\">\r\n"
-    "<ecu-memory-container>\r\n<project-info><ecu-ident>8W0 907</ecu-ident><sw-ident>SW0412</sw-ident>"
-    "<supplier>M\xFCller</supplier><EMAIL>a@plant.example</EMAIL></project-info>\r\n"
-    "<memory-block address=\"0x0\" length=\"0x2\"><data>0A0B</data></memory-block>\r\n</ecu-memory-container>\r\n";
-
 test::ProgramResult RunCommand(const std::vector<std::string>& argv, std::chrono::milliseconds bound = 60s) {
   return test::RunProgram(argv, {{"DEBIAN_FRONTEND", "noninteractive"}}, bound);
 }
@@ -88,9 +82,8 @@ class TestUser {
   test::ProgramResult Run(std::vector<std::string> argv, const std::map<std::string, std::string>& environment) const {
     argv.insert(argv.begin(), {"/usr/sbin/runuser", "-u", kUser, "--", "/usr/bin/env", "HOME=" + home_.string()});
     auto changed = environment;
-    for (auto name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QT_LOGGING_RULES", "XDG_CONFIG_HOME",
-                      "XDG_DATA_HOME", "XDG_RUNTIME_DIR"})
-      changed.emplace(name, "");
+    for (const char* name : test::kCronBlankedVariables) changed.emplace(name, "");
+    for (auto name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) changed.emplace(name, "");
     return test::RunProgram(argv, changed, 45s);
   }
 
@@ -144,19 +137,16 @@ TEST(DebianPackage, IsCleanInstallsSendsAsAnOrdinaryUserAndGoesAwayCleanly) {
     EXPECT_NE(globs.find(std::string("application/x-ecu-memory-container:") + glob), std::string::npos) << glob;
 
   test::RealFtpServer server(test::RealServerKind::Pyftpdlib);
-  const auto site = server.Top() / "k3/fab/cae";
-  test::WriteFile(site / "ftpsend.xml",
-                  "<FTPSEND><IntranetUrl>http://x/</IntranetUrl><ReadmeDate>01.12.2026</ReadmeDate>"
-                  "<Werk compress='no'><NAME>Plant 1</NAME><SHORTNAME>PLANT1</SHORTNAME>"
-                  "<PFAD>../../../mailbox/plant1</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk></FTPSEND>");
-  std::filesystem::copy_file(kTree / "lib/checkit.mck", site / "checkit.mck");
-  std::filesystem::copy_file(kTree / "dtd/ecum0102.dtd", site / "ecum0102.DTD");
+  test::PublishSiteFiles(server.Top(), kTree,
+                         "<FTPSEND><IntranetUrl>http://x/</IntranetUrl><ReadmeDate>01.12.2026</ReadmeDate>"
+                         "<Werk compress='no'><NAME>Plant 1</NAME><SHORTNAME>PLANT1</SHORTNAME>"
+                         "<PFAD>../../../mailbox/plant1</PFAD><FTPADRESS>127.0.0.1</FTPADRESS></Werk></FTPSEND>");
   std::filesystem::create_directories(server.Top() / "mailbox/plant1");
 
   const auto home = work / "home";
   const TestUser user(home);
   const auto container = home / "ECU 4711.cnt";
-  test::WriteFile(container, kContainer);
+  test::WriteFile(container, test::kSmallContainer);
   user.Own(container);
   const auto version = user.Run({"/usr/bin/parcelo", "--version"}, {});
   EXPECT_EQ(version.exitCode, 0);
