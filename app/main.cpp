@@ -3,10 +3,10 @@
 #include <iostream>
 #include <utility>
 
-#include "app/app_windows.h"
+#include "app/window/app_windows.h"
 #include "app/command_line_info.h"
-#include "app/data_paths.h"
-#include "app/qt_message_filter.h"
+#include "app/site/data_paths.h"
+#include "app/window/qt_message_filter.h"
 #include "platform/console_dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/qt_dialogs.h"

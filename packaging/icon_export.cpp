@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/app_icon.h"
+#include "app/window/app_icon.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/container_preparer.h"
+#include "app/container/container_preparer.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/app_windows.h"
-#include "app/handler_guard.h"
+#include "app/window/app_windows.h"
+#include "app/window/handler_guard.h"
 #include "platform/registry.h"
 #include "platform/scripted_dialogs.h"
 #include "support/loopback.h"

@@ -1,11 +1,11 @@
-#include "app/container_preparer.h"
+#include "app/container/container_preparer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <thread>
 
-#include "app/transfer_log.h"
+#include "app/workflow_errors.h"
 #include "send_samples.h"
 #include "support/line_end_naming_translator.h"
 #include "support/temp_dir.h"

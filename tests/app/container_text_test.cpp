@@ -1,4 +1,4 @@
-#include "app/container_text.h"
+#include "app/container/container_text.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QTextBrowser>
 
-#include "app/data_paths.h"
-#include "app/read_me_form.h"
+#include "app/site/data_paths.h"
+#include "app/window/read_me_form.h"
 #include "site_fixture.h"
 
 namespace {

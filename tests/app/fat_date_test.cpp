@@ -1,4 +1,4 @@
-#include "app/fat_date.h"
+#include "app/container/fat_date.h"
 
 #include <gtest/gtest.h>
 

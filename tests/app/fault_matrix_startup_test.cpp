@@ -5,7 +5,7 @@
 #include <QAction>
 #include <QDialog>
 
-#include "app/ok_right_dlg.h"
+#include "app/window/ok_right_dlg.h"
 
 #include "fault_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "app/file_operation.h"
+#include "app/window/file_operation.h"
 
 #include <gtest/gtest.h>
 

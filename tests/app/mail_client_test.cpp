@@ -1,4 +1,4 @@
-#include "app/mail_client.h"
+#include "app/window/mail_client.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/fat_date.h"
+#include "app/container/fat_date.h"
 #include "send_samples.h"
 #include "site_fixture.h"
 #include "support/recording_program.h"

@@ -1,10 +1,10 @@
-#include "app/remote_name.h"
+#include "app/container/remote_name.h"
 
 #include <gtest/gtest.h>
 
-#include "app/container_fields.h"
-#include "app/parsed_document.h"
-#include "app/send_errors.h"
+#include "app/container/container_fields.h"
+#include "app/container/parsed_document.h"
+#include "app/workflow_errors.h"
 #include "support/local_time.h"
 #include "support/temp_dir.h"
 #include "xml/dom.h"

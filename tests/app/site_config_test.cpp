@@ -1,4 +1,4 @@
-#include "app/site_config.h"
+#include "app/site/site_config.h"
 
 #include <gtest/gtest.h>
 

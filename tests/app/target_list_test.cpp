@@ -1,9 +1,9 @@
-#include "app/target_list.h"
+#include "app/site/target_list.h"
 
 #include <gtest/gtest.h>
 
-#include "app/parsed_document.h"
-#include "app/send_errors.h"
+#include "app/container/parsed_document.h"
+#include "app/workflow_errors.h"
 #include "support/temp_dir.h"
 #include "xml/dom.h"
 #include "xml/dom_parser.h"

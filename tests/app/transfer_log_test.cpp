@@ -1,4 +1,4 @@
-#include "app/transfer_log.h"
+#include "app/site/transfer_log.h"
 
 #include <gtest/gtest.h>
 

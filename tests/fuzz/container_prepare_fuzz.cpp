@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/body_translation.h"
-#include "app/container_encoding.h"
-#include "app/container_preparer.h"
+#include "app/container/body_translation.h"
+#include "app/container/container_encoding.h"
+#include "app/container/container_preparer.h"
 #include "support/line_end_naming_translator.h"
 #include "support/temp_dir.h"
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <exception>
 
-#include "app/send_errors.h"
-#include "app/target_list.h"
+#include "app/workflow_errors.h"
+#include "app/site/target_list.h"
 #include "xml/dom.h"
 #include "xml/dom_parser.h"
 #include "xml/parser_exceptions.h"

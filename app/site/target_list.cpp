@@ -1,0 +1,67 @@
+#include "app/site/target_list.h"
+
+#include "app/ascii_case.h"
+#include "app/workflow_errors.h"
+#include "platform/ansi.h"
+#include "xml/dom.h"
+
+namespace app {
+namespace {
+
+// The value of a node's first child: the text directly inside an element or
+// the text of an attribute.
+std::string FirstChildValue(const xml::TDomNode& node, const std::string& what) {
+  const xml::TDomNode* first = node.firstChild();
+  if (!first) throw ETargetListError("Target list: " + what + " has no content");
+  return platform::Utf16ToAnsi(first->nodeValue());
+}
+
+bool IsYes(const std::string& value) { return AsciiUpper(value) == "YES"; }
+
+rTargetList ReadWerk(xml::TDomElement& werk, int number) {
+  const std::string where = "Werk " + std::to_string(number);
+  rTargetList row;
+  xml::TDomNamedNodeMap* attributes = werk.attributes();
+  const xml::TDomNode* compress = attributes->getNamedItem(u"compress");
+  if (!compress) throw ETargetListError("Target list: " + where + " has no attribute compress");
+  row.Compress = IsYes(FirstChildValue(*compress, "the attribute compress of " + where));
+  // An optional yes/no attribute leaves its flag as it is when absent.
+  const auto readYes = [&](std::u16string_view name, bool& flag) {
+    if (const xml::TDomNode* node = attributes->getNamedItem(name))
+      flag = IsYes(FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where));
+  };
+  readYes(u"stowa", row.Stowa);
+  readYes(u"tls", row.Tls);
+  readYes(u"passive", row.Passive);
+  for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
+    if (child->nodeType() != xml::ELEMENT_NODE) continue;
+    const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));
+    const auto value = [&] { return FirstChildValue(*child, "the element " + name + " of " + where); };
+    if (name == "NAME") row.Name = value();
+    else if (name == "SHORTNAME") row.ShortName = value().substr(0, 10);
+    else if (name == "PFAD") row.Path = value();
+    else if (name == "FTPADRESS") row.FtpAddress = value();
+  }
+  return row;
+}
+
+}  // namespace
+
+void ReadTargetRows(xml::TDomDocument& list, std::vector<rTargetList>& rows,
+                    const std::function<void(const rTargetList&)>& onRow) {
+  xml::TDomNodeList* werks = list.documentElement()->getElementsByTagName(u"Werk");
+  rows.assign(static_cast<std::size_t>(werks->length()), rTargetList{});
+  for (int i = 0; i < werks->length(); ++i) {
+    rows[static_cast<std::size_t>(i)] = ReadWerk(static_cast<xml::TDomElement&>(*werks->item(i)), i + 1);
+    onRow(rows[static_cast<std::size_t>(i)]);
+  }
+}
+
+std::string FirstElementValue(xml::TDomDocument& list, std::u16string_view name) {
+  const std::string what = "the element " + platform::Utf16ToAnsi(name);
+  const xml::TDomNode* element = list.documentElement()->getElementsByTagName(name)->item(0);
+  if (!element) throw ETargetListError("Target list: " + what + " is missing");
+  return FirstChildValue(*element, what);
+}
+
+}  // namespace app

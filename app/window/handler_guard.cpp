@@ -1,0 +1,16 @@
+#include "app/window/handler_guard.h"
+
+#include "app/launch_info.h"
+#include "platform/dialogs.h"
+
+namespace app {
+
+void ShowException(const std::exception& error) {
+  platform::Dialogs::Current().MessageBox(error.what(), kApplicationTitle, platform::MessageIcon::kError);
+}
+
+void ShowError(const std::string& text) {
+  platform::Dialogs::Current().MessageBox(text, "Error", platform::MessageIcon::kError);
+}
+
+}  // namespace app

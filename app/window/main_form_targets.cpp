@@ -1,0 +1,139 @@
+#include "app/window/main_form.h"
+
+#include <QListWidget>
+#include <algorithm>
+
+#include "app/window/handler_guard.h"
+#include "app/container/parsed_document.h"
+#include "app/site/settings.h"
+#include "app/site/target_list.h"
+#include "platform/dialogs.h"
+#include "platform/qt_text.h"
+
+namespace app {
+namespace {
+
+constexpr const char* kSiteDirectory = "../../../k3/fab/cae";
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return platform::ToQString(a).compare(platform::ToQString(b), Qt::CaseInsensitive) < 0;
+}
+
+}  // namespace
+
+void TForm1::DownloadSiteFiles() {
+  FtpClient1.Connect();
+  FtpClient1.ChangeDirectory(kSiteDirectory);
+  FtpClient1.SetTransferMode(ftp::tmAscii);
+  FtpClient1.Download("ftpsend.xml", dataPaths_.Writable("lib/ftpsend.xml"));
+  FtpClient1.Download("checkit.mck", dataPaths_.Writable("lib/checkit.mck"));
+  FtpClient1.Download("ecum0102.DTD", dataPaths_.Writable("dtd/ecum0102.dtd"));
+  if (FtpClient1.BytesReceived() != 0) SetStatusText("target list updated", Repaint::kLater);
+  FtpClient1.Disconnect();
+}
+
+bool TForm1::RefreshFromServer() {
+  std::string reason;  // the server's reply or the socket error
+  bool tlsRefused = false;
+  try {
+    DownloadSiteFiles();
+    return true;
+  } catch (const std::exception& error) {
+    reason = error.what();
+    tlsRefused = dynamic_cast<const ftp::ETlsError*>(&error) != nullptr;
+    CloseFtpAfterError();
+  }
+  const std::string failure = "Error in FTP connection by getting the actual target and check lists: " + reason;
+  WriteLogLine("! " + failure);
+  if (!launch_.arguments.empty()) {
+    // Without a display the run's caller learns why from standard error.
+    if (!launch_.display) ShowError(failure);
+    RequestTermination(1);
+    return false;
+  }
+  // A refused certificate or server is for the user to see, not only the log.
+  if (tlsRefused) ShowError(reason);
+  ShowError("Error in FTP area");
+  return true;
+}
+
+
+void TForm1::ReadTargetList() {
+  TargetListBox->clear();
+  try {
+    {
+      const ParsedDocument list(Parser, dataPaths_.Resolve("lib/ftpsend.xml"));
+      ReadTargetRows(list.document(), Targets,
+                     [this](const rTargetList& row) { TargetListBox->addItem(platform::ToQString(row.Name)); });
+      IntranetUrl = FirstElementValue(list.document(), u"IntranetUrl");
+      ListReadmeDate = FirstElementValue(list.document(), u"ReadmeDate");
+      if (StoredReadmeDate != ListReadmeDate && !Unattended) RefreshReadme();
+    }
+    if (splash_) splash_->close();
+    if (Unattended) SendUnattended();
+  } catch (const std::exception& error) {
+    if (splash_) splash_->close();
+    ShowException(error);
+    ShowError("Error by parsing target list");
+    WriteLogLine("! Error by parsing target list");
+    // The window stays open for the user; without a display there is none,
+    // and a script must learn that the run failed.
+    if (Unattended && !launch_.display) RequestTermination(1);
+  }
+}
+
+void TForm1::RefreshReadme() {
+  try {
+    FtpClient1.Connect();
+    FtpClient1.ChangeDirectory(kSiteDirectory);
+    FtpClient1.SetTransferMode(ftp::tmAscii);
+    FtpClient1.Download("Readme.html", dataPaths_.Writable("doc/Readme.html"));
+    FtpClient1.Disconnect();
+  } catch (...) {
+    CloseFtpAfterError();
+    throw;
+  }
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteString("ReadmeDate", ListReadmeDate); });
+  Readme1Click();
+}
+
+// A run that did not send to every target it named has failed: exit code 1.
+void TForm1::SendUnattended() {
+  std::sort(TargetNames.begin(), TargetNames.end(), LessIgnoringCase);
+  for (int k = 0; k < TargetListBox->count(); ++k) {
+    const std::string& shortName = Targets[static_cast<std::size_t>(k)].ShortName;
+    if (std::binary_search(TargetNames.begin(), TargetNames.end(), shortName, LessIgnoringCase))
+      TargetListBox->item(k)->setSelected(true);
+  }
+  const std::string unknown = NamesOfNoTarget();
+  if (!unknown.empty()) ShowError(unknown);
+  SetSendMailChecked(false);
+  const bool sent = SendContainer();
+  TargetNames.clear();
+  RequestTermination(sent && unknown.empty() ? 0 : 1);
+}
+
+// One line for each name given with -t that no target has as its short name.
+std::string TForm1::NamesOfNoTarget() const {
+  std::string text;
+  for (const std::string& name : TargetNames) {
+    const bool known = std::any_of(Targets.begin(), Targets.end(), [&](const rTargetList& row) {
+      return !LessIgnoringCase(name, row.ShortName) && !LessIgnoringCase(row.ShortName, name);
+    });
+    if (!known) text += (text.empty() ? "" : "\r") + std::string("No target has the short name \"") + name + "\"";
+  }
+  return text;
+}
+
+void TForm1::targetshortname1Click() {
+  std::string text = "available targets: \rShortname ... Name\r";
+  for (int k = 0; k < TargetListBox->count(); ++k) {
+    const rTargetList& row = Targets[static_cast<std::size_t>(k)];
+    std::string shortName = row.ShortName;
+    if (shortName.size() < 10) shortName.append(10 - shortName.size(), '.');
+    text += shortName + row.Name + "\r";
+  }
+  platform::Dialogs::Current().MessageBox(text, "Information", platform::MessageIcon::kInformation);
+}
+
+}  // namespace app
