@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ftp/file_source.h"
 #include "ftp/server_features.h"
 #include "ftp/sock_session.h"
 
@@ -104,6 +105,8 @@ class TFtpClient : public TSockSession {
   // the server offers SIZE (and a digest), what it stored is compared with
   // what was sent; a difference fails the upload.
   void Upload(const std::string& localFile, const std::string& remoteName);
+  // The same for the bytes of `source`, stored under `remoteName`.
+  void Upload(TFileSource& source, const std::string& remoteName);
   // Fetches `remoteName` into `localFile` (empty: the remote name in the
   // current folder). The local file is replaced only when the download
   // succeeded; after a failure it is as it was.
@@ -133,7 +136,7 @@ class TFtpClient : public TSockSession {
   // Runs the steps of one transfer with its end step and the overall failure handler.
   void RunTransfer(TCmdType kind, const std::function<bool()>& steps);
   void EndTransfer(TCmdType kind);
-  bool UploadSteps(const std::string& localFile, const std::string& remoteName);
+  bool UploadSteps(TFileSource& source, const std::string& name);
   bool DownloadSteps(const std::string& remoteName, const std::string& localFile);
   TSockSession& CreateDataConnection();
   // EPSV or PASV and connect, or listen and PORT or EPRT; false when a

@@ -1,13 +1,11 @@
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 
+#include "ftp/file_source.h"
 #include "ftp/ftp_client.h"
 #include "ftp/reply_text.h"
 #include "ftp/replacement_file.h"
 #include "ftp/sent_bytes.h"
-#include "ftp/unique_fd.h"
 
 namespace ftp {
 namespace {
@@ -22,7 +20,15 @@ bool RefusesTransfer(const std::string& reply) {
 }  // namespace
 
 void TFtpClient::Upload(const std::string& localFile, const std::string& remoteName) {
-  RunTransfer(ctUpload, [&] { return UploadSteps(localFile, remoteName); });
+  RunTransfer(ctUpload, [&] {
+    CheckCommandText(remoteName);
+    TLocalFile source(localFile);
+    return UploadSteps(source, remoteName.empty() ? std::filesystem::path(localFile).filename().string() : remoteName);
+  });
+}
+
+void TFtpClient::Upload(TFileSource& source, const std::string& remoteName) {
+  RunTransfer(ctUpload, [&] { return UploadSteps(source, remoteName); });
 }
 
 void TFtpClient::Download(const std::string& remoteName, const std::string& localFile) {
@@ -152,25 +158,16 @@ bool TFtpClient::ReadFinalReply(TCmdType kind) {
   }
 }
 
-bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& remoteName) {
-  CheckCommandText(remoteName);
+bool TFtpClient::UploadSteps(TFileSource& source, const std::string& name) {
+  CheckCommandText(name);
   DiscardInput();
-  {
-    const UniqueFd input(::open(localFile.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat file {};
-    if (!input || ::fstat(input.get(), &file) != 0 || !S_ISREG(file.st_mode))
-      RaiseFileError("Datei kann nicht geöffnet werden", localFile);
-    TransferSize = file.st_size;
-  }
+  TransferSize = source.Size();
   const TServerFeatures& features = Features();
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
 
-  const std::string name =
-      remoteName.empty() ? std::filesystem::path(localFile).filename().string() : remoteName;
-  CheckCommandText(name);
-  Status(1, "STOR " + (remoteName.empty() ? localFile : remoteName));
+  Status(1, "STOR " + name);
   const std::string reply = Transaction("STOR " + name);
   if (RefusesTransfer(reply)) return Refused(ctUpload, reply);
   if (!Passive) data.Accept();
@@ -181,7 +178,7 @@ bool TFtpClient::UploadSteps(const std::string& localFile, const std::string& re
   TSentBytes sent(binaryType_ ? features.Hash : THashKind::None,
                   binaryType_ ? TSentBytes::LineEnds::Ignore : TSentBytes::LineEnds::Count);
   Notify(OnTransactionStart, *this);
-  data.SendFile(localFile, &sent);
+  data.SendFile(source, &sent);
   Notify(OnTransactionStop, *this);
   // A server still taking the data is slow, not silent: its final reply can
   // only come once it has all of it.

@@ -22,6 +22,7 @@ namespace ftp {
 
 class THostLookup;
 class MinimumRate;
+class TFileSource;
 class TSentBytes;
 
 // A TCP session over one non-blocking IPv4 or IPv6 socket, driven from the UI thread.
@@ -168,7 +169,8 @@ class TSockSession {
   // Senden der Datei" (TimeOut without progress) or "Übertragung zu langsam: ..."
   // (below the minimum rate over SlowTimeOut).
   // The bytes read from the file also go to `seen` when one is given.
-  void SendFile(const std::string& file, TSentBytes* seen = nullptr);
+  // Raises Exception when the source ends before its Size().
+  void SendFile(TFileSource& source, TSentBytes* seen = nullptr);
   // Waits until the peer has taken every byte sent (where the system tells;
   // elsewhere it returns at once). Each byte taken is progress; raises like
   // SendFile, and ESockError when the peer resets the connection meanwhile.

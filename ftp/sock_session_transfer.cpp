@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ftp/armed_timer.h"
+#include "ftp/file_source.h"
 #include "ftp/minimum_rate.h"
 #include "ftp/sent_bytes.h"
 #include "ftp/sock_session.h"
@@ -137,21 +138,20 @@ std::string TSockSession::LocalPortText() {
   return text;
 }
 
-void TSockSession::SendFile(const std::string& file, TSentBytes* seen) {
+void TSockSession::SendFile(TFileSource& source, TSentBytes* seen) {
   Status(8, "SendFile");
-  const UniqueFd input(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!input) RaiseFileError("Datei kann nicht geöffnet werden", file);
   ArmedTimer timer(*this);
   MinimumRate rate(SlowBound());
-  while (!Cancelled && !TimedOut) {
-    const ssize_t chunk = ::read(input.get(), buffer_.data(), kBufferSize);
-    if (chunk < 0) {
-      if (errno == EINTR) continue;
-      RaiseFileError("Datei kann nicht gelesen werden", file);
-    }
-    if (chunk == 0) break;
-    if (seen) seen->Add(buffer_.data(), static_cast<std::size_t>(chunk));
-    SendAll(buffer_.data(), static_cast<std::size_t>(chunk), &rate);
+  const std::int64_t size = source.Size();
+  std::int64_t offset = 0;
+  while (offset < size && !Cancelled && !TimedOut) {
+    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kBufferSize, size - offset));
+    const std::size_t chunk = source.ReadAt(buffer_.data(), want, offset);
+    // Fewer bytes than the file had when the upload began: it was cut meanwhile.
+    if (chunk == 0) throw Exception("Datei während des Sendens gekürzt: " + source.Name());
+    if (seen) seen->Add(buffer_.data(), chunk);
+    SendAll(buffer_.data(), chunk, &rate);
+    offset += static_cast<std::int64_t>(chunk);
   }
   RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
 }

@@ -1,4 +1,5 @@
 #include "ftp/sock_session.h"
+#include "ftp/file_source.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -624,7 +625,10 @@ TEST(SockSessionData, SendFileSendsEveryByteAndCountsThem) {
     ssize_t n;
     while ((n = recv(c.peer.fd, chunk, sizeof chunk, 0)) > 0) received.append(chunk, static_cast<std::size_t>(n));
   });
-  c.session.SendFile((dir / "out").string());
+  {
+    ftp::TLocalFile source((dir / "out").string());
+    c.session.SendFile(source);
+  }
   EXPECT_TRUE(test::WaitUntil(loop, [&] { return received.size() == content.size(); }));
   loop.StopTimer(reader);
   EXPECT_TRUE(received == content);
@@ -639,7 +643,8 @@ TEST(SockSessionData, SendFileToAPeerThatStopsReadingEndsAfterTheTimeOut) {
   test::WriteFile(dir / "big", std::string(32 * 1024 * 1024, 'x'));
   c.session.TimeOut = 200;
   try {
-    c.session.SendFile((dir / "big").string());
+    ftp::TLocalFile source((dir / "big").string());
+    c.session.SendFile(source);
     FAIL();
   } catch (const EAbortError& error) {
     EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Senden der Datei");
@@ -670,7 +675,10 @@ TEST(SockSessionData, AwaitDeliveryLastsUntilASlowPeerHasTakenEveryByte) {
   fcntl(c.peer.fd, F_SETFL, O_NONBLOCK);
   // 64 KiB every 20 ms: far longer than the time-out in all, never idle for long.
   const auto reader = loop.StartTimer(20ms, [&] { receive(64 << 10); });
-  c.session.SendFile((dir / "out").string());
+  {
+    ftp::TLocalFile source((dir / "out").string());
+    c.session.SendFile(source);
+  }
   c.session.AwaitDelivery();
   loop.StopTimer(reader);
   // Closing resets the connection and drops whatever the peer has not taken.
