@@ -1,4 +1,3 @@
-
 #include <filesystem>
 
 #include "ftp/file_source.h"
