@@ -25,6 +25,19 @@ class ERemoteNameError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The container changed on disk while a send held it: what is still to be
+// sent would differ from what was sent already.
+class EContainerChanged : public std::runtime_error {
+ public:
+  EContainerChanged() : std::runtime_error("container changed during the send") {}
+};
+
+// Another run is sending the same container and did not finish in time.
+class EContainerBusy : public std::runtime_error {
+ public:
+  EContainerBusy() : std::runtime_error("container is being sent by another run") {}
+};
+
 // The target list cannot be read into the window: a Werk without compress, an
 // element without content, no IntranetUrl or ReadmeDate.
 class ETargetListError : public std::runtime_error {

@@ -119,6 +119,14 @@ class TFtpClient : public TSockSession {
   void ReadContinuation(std::string line, std::vector<std::string>* lines = nullptr);
 
   TSockSession* DataConnection() const { return dataConnection_.get(); }
+  // What confirmed the last upload: "size", or the digest ("sha256", "sha1",
+  // "md5", "crc32") that also matched; empty when the server could not tell.
+  const std::string& UploadVerifiedBy() const { return verifiedBy_; }
+  // Whether a file of that name is in the current folder: MLST where the
+  // server offers it, else SIZE; nullopt when the server cannot tell.
+  // Refusals here are answers, not failures: no OnFailure, nothing raised
+  // but a broken connection.
+  std::optional<bool> RemoteFileExists(const std::string& name);
 
  private:
   // Raises (after OnConnectionFailed) unless the reply has a code up to 400.
@@ -180,6 +188,7 @@ class TFtpClient : public TSockSession {
   std::optional<TServerFeatures> features_;
   bool epsvRefused_ = false;
   bool binaryType_ = false;
+  std::string verifiedBy_;
 };
 
 // Raises FTPException when `text` holds CR, LF or NUL, which would end the

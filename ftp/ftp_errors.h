@@ -30,6 +30,12 @@ class FTPException : public Exception {
   using Exception::Exception;
 };
 
+// What the server stored differs from what was sent (its size or digest).
+class EVerifyError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // Raises Exception naming the file and the system's reason (from errno).
 [[noreturn]] void RaiseFileError(const char* what, const std::string& path);
 

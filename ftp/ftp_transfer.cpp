@@ -160,6 +160,7 @@ bool TFtpClient::ReadFinalReply(TCmdType kind) {
 bool TFtpClient::UploadSteps(TFileSource& source, const std::string& name) {
   CheckCommandText(name);
   DiscardInput();
+  verifiedBy_.clear();
   TransferSize = source.Size();
   const TServerFeatures& features = Features();
   TSockSession& data = CreateDataConnection();

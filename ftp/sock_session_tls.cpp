@@ -45,7 +45,8 @@ void TSockSession::DriveTls(const std::function<TlsStatus()>& step, const std::s
   if (status == TlsStatus::Done) return;
   if (status == TlsStatus::SocketError) CheckError(10035);
   Cancelled = false;
-  throw ETlsError("TLS: the " + what + (TimedOut ? " timed out" : " was cancelled"));
+  throw ETlsError("TLS: the " + what + (TimedOut ? " timed out" : " was cancelled"),
+                  ETlsError::Kind::Interrupted);
 }
 
 void TSockSession::StartTls(const TTlsContext& context, const TSockSession* resumed) {

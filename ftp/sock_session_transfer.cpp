@@ -222,7 +222,8 @@ void TSockSession::CaptureFile(const std::string& file) {
   // end without it may be an attacker's or a crash's cut.
   if (tls_ && !tls_->CloseNotifyReceived())
     throw ETlsError("TLS: the data connection from " + Host +
-                    " ended without close_notify; the download may be incomplete");
+                    " ended without close_notify; the download may be incomplete",
+                    ETlsError::Kind::Interrupted);
 }
 
 }  // namespace ftp

@@ -103,7 +103,8 @@ struct TTlsConnection::Impl {
   }
 
   TlsStatus Ended(bool duringHandshake) {
-    if (duringHandshake) throw ETlsError("TLS: " + host + " closed the connection during the handshake");
+    if (duringHandshake)
+      throw ETlsError("TLS: " + host + " closed the connection during the handshake", ETlsError::Kind::Interrupted);
     return TlsStatus::Closed;
   }
 

@@ -13,7 +13,14 @@ namespace ftp {
 // The message names the host and the reason in plain English.
 class ETlsError : public ESockError {
  public:
-  using ESockError::ESockError;
+  // Whether TLS was refused (a certificate, a protocol) or the connection
+  // broke off under it (cut, timed out), which a later attempt may not meet.
+  enum class Kind { Refused, Interrupted };
+  explicit ETlsError(const std::string& text, Kind kind = Kind::Refused) : ESockError(text), kind_(kind) {}
+  bool Interrupted() const { return kind_ == Kind::Interrupted; }
+
+ private:
+  Kind kind_;
 };
 
 // The client side's TLS settings, shared by a control connection and its data

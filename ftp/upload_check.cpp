@@ -11,6 +11,14 @@ std::optional<std::int64_t> StatusNumber(const std::string& reply) {
   return LeadingNumber(reply.substr(4), 19);
 }
 
+// "SHA-256" as "sha256".
+std::string AsciiLowerWithoutDash(const std::string& name) {
+  std::string lower;
+  for (char c : name)
+    if (c != '-') lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return lower;
+}
+
 }  // namespace
 
 void TFtpClient::Note(const std::string& text) {
@@ -49,9 +57,10 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const T
   // In ASCII mode a server may store text with its own line ends (LF).
   const bool same = *stored == sent.Size() || (!binaryType_ && *stored == sent.SizeWithLfLineEnds());
   if (!same)
-    throw Exception("Upload unvollständig: der Server hat " + std::to_string(*stored) +
+    throw EVerifyError("Upload unvollständig: der Server hat " + std::to_string(*stored) +
                     " Byte gespeichert, gesendet wurden " + std::to_string(sent.Size()) + " Byte");
   Note("verified: " + std::to_string(*stored) + " bytes");
+  verifiedBy_ = "size";
   if (sent.Kind() != THashKind::None) VerifyDigest(name, sent, features);
 }
 
@@ -82,8 +91,9 @@ void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent, const T
   }
   const std::string ours = sent.Digest();
   if (theirs != ours)
-    throw Exception("Upload verfälscht: " + algorithm + " des Servers " + theirs + ", gesendet " + ours);
+    throw EVerifyError("Upload verfälscht: " + algorithm + " des Servers " + theirs + ", gesendet " + ours);
   Note("verified: " + algorithm + " " + ours);
+  verifiedBy_ = AsciiLowerWithoutDash(algorithm);
 }
 
 }  // namespace ftp

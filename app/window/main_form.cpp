@@ -18,6 +18,7 @@
 
 #include "app/window/app_icon.h"
 #include "app/window/read_me_form.h"
+#include "app/window/target_state_delegate.h"
 #include "app/site/site_config.h"
 #include "app/window/handler_guard.h"
 #include "platform/locale_format.h"
@@ -84,6 +85,7 @@ void TForm1::CreateControls() {
   Label2 = new QLabel(QStringLiteral("target manufactoring / development"), Panel1);
   TargetListBox = new QListWidget(Panel1);
   TargetListBox->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  TargetListBox->setItemDelegate(new TargetStateDelegate(TargetListBox));
   Animate1 = new TAnimate(Panel1);
   Animate1->SetCommonAVI(aviFindFile);
   Animate1->SetStopFrame(23);
@@ -146,7 +148,8 @@ void TForm1::CreateMenus() {
 }
 
 void TForm1::CreateComponents() {
-  const SiteServer site = SiteServerFromEnvironment();
+  site_ = SiteServerFromEnvironment();
+  const SiteServer& site = site_;
   FtpClient1.Host = site.host;
   FtpClient1.Port = site.port;
   FtpClient1.TimeOut = 5000;
@@ -157,7 +160,6 @@ void TForm1::CreateComponents() {
   FtpClient1.ParseList = false;
   FtpClient1.ProxyPort = 0;
   FtpClient1.Passive = site.passive;
-  targetPort_ = site.port;
   FtpClient1.FirewallType = ftp::FTUser;
   FtpClient1.FWAuthenticate = false;
   FtpClient1.UseTls = site.tls;
@@ -167,12 +169,9 @@ void TForm1::CreateComponents() {
   };
   FtpClient1.OnFailure = [this](bool& handled, ftp::TCmdType kind) { FtpClient1Failure(handled, kind); };
   FtpClient1.OnSuccess = [this](ftp::TCmdType kind) { FtpClient1Success(kind); };
-  FtpClient1.OnPacketSent = [this](ftp::TSockSession& data) { ShowUploadProgress(data.BytesSent); };
   FtpClient1.OnTransferNote = [this](const std::string& note) { WriteLogLine(note); };
   Parser.setDOMImpl(&Dom);
   Parser2.setDOMImpl(&Dom2);
-  FileCopy.Operation = foCopy;
-  FileCopy.ProgressTitle = "copy container to backup folder";
   // The dictionary lies beside the executable's folder, wherever the program is started from.
   CETRans.SetDictionaryFile(dataPaths_.Resolve("lib/uml.ini"));
 }

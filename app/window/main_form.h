@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QMainWindow>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,7 +11,8 @@
 #include "app/site/data_paths.h"
 #include "app/window/file_dropper.h"
 #include "app/launch_info.h"
-#include "app/window/file_operation.h"
+#include "app/delivery/delivery.h"
+#include "app/run_options.h"
 #include "app/window/mail_client.h"
 #include "app/site/target_list.h"
 #include "app/site/transfer_log.h"
@@ -32,6 +35,7 @@ namespace app {
 
 class TAboutBox;
 class TOKRightDlg;
+class TResultForm;
 class TReadMeForm;
 
 // The checker's files, as named from its working folder.
@@ -77,10 +81,13 @@ class TForm1 : public QMainWindow {
 
   // --- sending a container and the mail
   void TargetListBoxDblClick();
-  void PrepareContainer();
-  std::string BuildRemoteName();
-  void ComposeMail();
+  void ComposeMail(const DeliveryReport& report);
   bool UploadProgressVisible() const;
+  // The last send that reached its targets.
+  const std::optional<DeliveryReport>& LastSend() const { return lastSend_; }
+  // The window that lists every target of a send where one failed; null
+  // until such a send.
+  TResultForm* ResultWindow() const { return resultForm_; }
 
   // --- target list
   void targetshortname1Click();
@@ -147,7 +154,6 @@ class TForm1 : public QMainWindow {
   xml::TDomParser Parser;
   xml::TDomImplementation Dom2;
   xml::TDomParser Parser2;
-  TFileOperation FileCopy{this};
   TMailClient MailClient;
 
   static constexpr const char* kOpenDialogFilter =
@@ -186,16 +192,22 @@ class TForm1 : public QMainWindow {
   void ReadTargetList();
   void RefreshReadme();
   void SendUnattended();
+  // The selected targets as a send would take them, none sent.
+  std::vector<TargetOutcome> PlannedTargets() const;
   std::string NamesOfNoTarget() const;
 
   // --- sending
-  // The send action; true when it ran to its end ("finished").
-  bool SendContainer();
-  void CheckBackupTarget(const std::string& container);
-  void SendToTarget(const rTargetList& row, const std::string& container);
-  void HandOverToStowa(const std::string& container);
-  void UploadToTarget(const rTargetList& row, const std::string& container);
-  void ShowUploadProgress(std::int64_t sent);
+  class SendEvents;
+  // The send action and its report; none when a send runs already.
+  std::optional<DeliveryReport> SendContainer();
+  DeliveryOptions SendOptions() const;
+  void ShowUploadProgress(std::int64_t sent, std::int64_t size);
+  void ShowTargetState(const TargetOutcome& outcome, TargetState state, int percent);
+  void ShowResults(const DeliveryReport& report);
+  void SendAgainToFailed();
+  // Unattended: the report file, when asked for, and what it says of a run
+  // that ended before its send.
+  void WriteRunReport(int exitCode, const std::string& error, const DeliveryReport* delivery);
   // Ends the FTP client's connection after an error, so the next Connect
   // reaches the server it is asked for, not the one left behind.
   void CloseFtpAfterError();
@@ -207,8 +219,9 @@ class TForm1 : public QMainWindow {
   LaunchInfo launch_;
   // Where the data files are read and written: below AppDir, or per user.
   DataPaths dataPaths_;
-  // The port of a target whose address names none: the site server's.
-  int targetPort_ = 21;
+  // The site server: its account serves the targets, its port those whose
+  // address names none.
+  SiteServer site_;
   QLabel* statusPanel_ = nullptr;
   QProgressBar* uploadProgress_ = nullptr;
   std::string statusText_;
@@ -217,6 +230,11 @@ class TForm1 : public QMainWindow {
   TAboutBox* aboutBox_ = nullptr;
   TReadMeForm* readMeForm_ = nullptr;
   TReadMeForm* helpViewer_ = nullptr;
+  TResultForm* resultForm_ = nullptr;
+  std::optional<DeliveryReport> lastSend_;
+  RunOptions runOptions_;
+  bool pastCommandLine_ = false;
+  std::chrono::system_clock::time_point runStarted_ = std::chrono::system_clock::now();
   bool busy_ = false;
   bool terminationRequested_ = false;
   int exitCode_ = 0;
@@ -235,7 +253,6 @@ class TForm1 : public QMainWindow {
   bool Unattended = false;
   std::vector<rTargetList> Targets;
   bool ContainerIsText = false;
-  std::string StowaCheckinUrl;
   TransferLog TransferLog_;
   std::vector<std::string> TargetNames;
   std::string LastDir;

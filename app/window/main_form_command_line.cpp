@@ -45,6 +45,8 @@ void TForm1::HandleOption(std::size_t& j) {
   if (AsciiUpper(at(j)) == "-T") {
     TargetNames.push_back(at(j + 1));
     ++j;
+  } else if (TakeRunOption(arguments, j, runOptions_)) {
+    return;
   }
   // These look at the argument after -T too: a target name is also an option here.
   if (AsciiUpper(at(j)) == "-NOBACKUP") MenuBackup->setChecked(false);

@@ -8,6 +8,7 @@
 #include "app/site/data_paths.h"
 #include "app/window/main_form.h"
 #include "app/site/settings.h"
+#include "app/window/handler_guard.h"
 
 namespace app {
 namespace {
@@ -40,12 +41,15 @@ void TForm1::FormActivate() {
   FirstActivation = false;
   try {
     RunStartUp();
-  } catch (...) {
+  } catch (const std::exception& error) {
     if (splash_) splash_->close();
-    // Without a display nobody could act on the window: the run ends, and
-    // its exit code says that it failed. The error display reports why.
-    if (!launch_.display) RequestTermination(1);
-    throw;
+    ShowException(error);
+    // Without a display nobody could act on the window, and an unattended
+    // run ends by itself: its exit code says that it failed.
+    if (!launch_.display || Unattended) {
+      if (pastCommandLine_) WriteRunReport(1, error.what(), nullptr);
+      RequestTermination(1);
+    }
   }
 }
 
@@ -57,6 +61,7 @@ void TForm1::RunStartUp() {
   UsageShown = false;
   TargetNames.clear();
   EvaluateCommandLine();
+  pastCommandLine_ = true;
   if (LoggingOn) OpenTransferLog();
   // After the usage text the program only waits to end; the splash stays.
   if (UsageShown) return;

@@ -1,8 +1,12 @@
 #include "app/window/main_form.h"
 
+#include <QLineEdit>
 #include <QListWidget>
 #include <algorithm>
+#include <iostream>
 
+#include "app/delivery/run_report.h"
+#include "app/delivery/send_texts.h"
 #include "app/window/handler_guard.h"
 #include "app/container/parsed_document.h"
 #include "app/site/settings.h"
@@ -48,6 +52,7 @@ bool TForm1::RefreshFromServer() {
   if (!launch_.arguments.empty()) {
     // Without a display the run's caller learns why from standard error.
     if (!launch_.display) ShowError(failure);
+    if (Unattended) WriteRunReport(1, failure, nullptr);
     RequestTermination(1);
     return false;
   }
@@ -70,16 +75,20 @@ void TForm1::ReadTargetList() {
       if (StoredReadmeDate != ListReadmeDate && !Unattended) RefreshReadme();
     }
     if (splash_) splash_->close();
-    if (Unattended) SendUnattended();
   } catch (const std::exception& error) {
     if (splash_) splash_->close();
     ShowException(error);
     ShowError("Error by parsing target list");
     WriteLogLine("! Error by parsing target list");
-    // The window stays open for the user; without a display there is none,
-    // and a script must learn that the run failed.
-    if (Unattended && !launch_.display) RequestTermination(1);
+    // The window stays open for the user; an unattended run ends, and a
+    // script must learn that it failed.
+    if (Unattended) {
+      WriteRunReport(1, error.what(), nullptr);
+      RequestTermination(1);
+    }
+    return;
   }
+  if (Unattended) SendUnattended();
 }
 
 void TForm1::RefreshReadme() {
@@ -97,7 +106,9 @@ void TForm1::RefreshReadme() {
   Readme1Click();
 }
 
-// A run that did not send to every target it named has failed: exit code 1.
+// Sends to the targets named by -t and ends the run: 0 when every one got
+// the container, 2 when some did, 1 when none did, the run could not send,
+// or a name matched no target. Each target's result goes to standard output.
 void TForm1::SendUnattended() {
   std::sort(TargetNames.begin(), TargetNames.end(), LessIgnoringCase);
   for (int k = 0; k < TargetListBox->count(); ++k) {
@@ -108,9 +119,52 @@ void TForm1::SendUnattended() {
   const std::string unknown = NamesOfNoTarget();
   if (!unknown.empty()) ShowError(unknown);
   SetSendMailChecked(false);
-  const bool sent = SendContainer();
+  std::optional<DeliveryReport> report;
+  std::string error;
+  try {
+    report = SendContainer();
+  } catch (const std::exception& failure) {
+    // The send's own reason, in the log and on the screen or standard error.
+    error = failure.what();
+    WriteLogLine("! " + error);
+    ShowException(failure);
+  }
+  int exitCode = report ? report->ExitCode() : 1;
+  if (!unknown.empty()) exitCode = 1;
+  const bool reached = report && report->stopped.empty();
+  if (report && !reached) error = report->stopped;
+  WriteRunReport(exitCode, error, reached ? &*report : nullptr);
+  for (const TargetOutcome& outcome : reached ? report->targets : PlannedTargets()) std::cout << OutputLine(outcome) << '\n';
+  std::cout.flush();
   TargetNames.clear();
-  RequestTermination(sent && unknown.empty() ? 0 : 1);
+  RequestTermination(exitCode);
+}
+
+std::vector<TargetOutcome> TForm1::PlannedTargets() const {
+  std::vector<TargetOutcome> planned;
+  const std::string container = platform::FromQString(ContainerFile->text());
+  for (int i = 0; i < TargetListBox->count(); ++i)
+    if (TargetListBox->item(i)->isSelected())
+      planned.push_back(PlannedOutcome(Targets[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), site_.port, container));
+  return planned;
+}
+
+void TForm1::WriteRunReport(int exitCode, const std::string& error, const DeliveryReport* delivery) {
+  if (!runOptions_.reportFile) return;
+  RunRecord record;
+  record.container = platform::FromQString(ContainerFile->text());
+  if (delivery) record.container = delivery->container;
+  record.started = runStarted_;
+  record.finished = std::chrono::system_clock::now();
+  record.exitCode = exitCode;
+  record.error = error;
+  record.delivery = delivery;
+  if (!delivery) record.planned = PlannedTargets();
+  try {
+    app::WriteRunReport(*runOptions_.reportFile, record);
+  } catch (const std::exception& failure) {
+    ShowException(failure);
+  }
 }
 
 // One line for each name given with -t that no target has as its short name.

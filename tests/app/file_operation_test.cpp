@@ -1,4 +1,4 @@
-#include "app/window/file_operation.h"
+#include "app/delivery/file_operation.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +25,7 @@ class FileOperationTest : public ::testing::Test {
   test::TempDir dir;
   platform::ScriptedDialogs* dialogs = nullptr;
   std::unique_ptr<platform::Dialogs> previous;
-  TFileOperation copy{nullptr};
+  TFileOperation copy;
 };
 
 TEST_F(FileOperationTest, CopiesTheFileToItsDestination) {

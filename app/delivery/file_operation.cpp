@@ -1,14 +1,14 @@
-#include "app/window/file_operation.h"
+#include "app/delivery/file_operation.h"
 
-#include <QApplication>
-#include <QProgressDialog>
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
+#include <memory>
+#include <vector>
 
+#include "app/local_files.h"
+#include "app/workflow_errors.h"
+#include "ftp/file_source.h"
 #include "platform/dialogs.h"
-#include "platform/qt_text.h"
 
 namespace app {
 namespace fs = std::filesystem;
@@ -25,8 +25,13 @@ fs::path FreeName(const fs::path& taken) {
 
 }  // namespace
 
-bool TFileOperation::Execute() {
+bool TFileOperation::Execute() { return Run(nullptr); }
+
+bool TFileOperation::Execute(ftp::TFileSource& source) { return Run(&source); }
+
+bool TFileOperation::Run(ftp::TFileSource* firstSource) {
   OperationAborted = false;
+  LastError.clear();
   // One destination for all sources, or one per source with fofMultiDestFiles.
   const auto targetFor = [&](std::size_t i) {
     if (Operation == foDelete || FilesTo.empty()) return std::string();
@@ -34,16 +39,17 @@ bool TFileOperation::Execute() {
   };
   bool allDone = true;
   for (std::size_t i = 0; i < FilesFrom.size() && !OperationAborted; ++i)
-    allDone = Handle(FilesFrom[i], targetFor(i)) && allDone;
+    allDone = Handle(FilesFrom[i], targetFor(i), i == 0 ? firstSource : nullptr) && allDone;
   return allDone && !OperationAborted;
 }
 
 bool TFileOperation::Fail(const std::string& text) {
+  LastError = text;
   if (!Has(fofSilent)) platform::Dialogs::Current().MessageBox(text, ProgressTitle, platform::MessageIcon::kError);
   return false;
 }
 
-bool TFileOperation::Handle(const std::string& from, const std::string& to) {
+bool TFileOperation::Handle(const std::string& from, const std::string& to, ftp::TFileSource* source) {
   std::error_code error;
   if (Operation == foDelete) {
     if (!fs::remove(from, error)) return Fail("Cannot delete " + from + ": " + (error ? error.message() : "not found"));
@@ -61,7 +67,7 @@ bool TFileOperation::Handle(const std::string& from, const std::string& to) {
     }
     fs::create_directories(target.parent_path(), error);
   }
-  if (fs::exists(target, error) && !fs::equivalent(from, target, error)) {
+  if (fs::exists(fs::symlink_status(target, error)) && !fs::equivalent(from, target, error)) {
     if (Has(fofRenameOnCollision)) {
       target = FreeName(target);
     } else if (!Has(fofNoConfirmation) &&
@@ -71,59 +77,46 @@ bool TFileOperation::Handle(const std::string& from, const std::string& to) {
       return false;
     }
   }
-  if (Operation == foCopy) return Copy(from, target.string());
+  if (Operation == foCopy) {
+    if (source) return Copy(*source, target.string());
+    std::unique_ptr<ftp::TLocalFile> file;
+    try {
+      file = std::make_unique<ftp::TLocalFile>(from);
+    } catch (const std::exception& e) {
+      return Fail("Cannot copy " + from + ": " + e.what());
+    }
+    return Copy(*file, target.string());
+  }
   fs::rename(from, target, error);
   if (error) return Fail("Cannot move " + from + ": " + error.message());
   return true;
 }
 
-// Copies into a temporary file beside the target and renames it over the
-// target only when complete, so a failed or cancelled copy destroys nothing.
-bool TFileOperation::Copy(const std::string& from, const std::string& to) {
-  std::ifstream in(from, std::ios::binary);
-  if (!in) return Fail("Cannot copy " + from + ": " + std::strerror(errno));
-  std::error_code error;
-  const auto size = fs::file_size(from, error);
-  const std::string temporary = to + ".parcelo-copy";
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) return Fail("Cannot copy to " + to + ": " + std::strerror(errno));
-
-  std::unique_ptr<QProgressDialog> progress;
-  if (!Has(fofSilent)) {
-    progress = std::make_unique<QProgressDialog>(QStringLiteral("Copying %1").arg(platform::ToQString(from)),
-                                                 QStringLiteral("Cancel"), 0, 1000, owner_);
-    progress->setWindowTitle(platform::ToQString(ProgressTitle));
-    progress->setWindowModality(Qt::WindowModal);
-    progress->setMinimumDuration(500);
-  }
-  std::vector<char> chunk(1 << 20);
-  std::uintmax_t copied = 0;
-  while (in) {
-    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    out.write(chunk.data(), in.gcount());
-    copied += static_cast<std::uintmax_t>(in.gcount());
-    if (progress) {
-      progress->setValue(size ? static_cast<int>(copied * 1000 / size) : 1000);
-      QApplication::processEvents();
-      if (progress->wasCanceled()) {
+// Copies into a new file of a unique name beside the target and renames it
+// over the target only when complete, so a failed or cancelled copy destroys
+// nothing.
+bool TFileOperation::Copy(ftp::TFileSource& from, const std::string& to) {
+  try {
+    TemporaryFile copy(to, "copy");
+    const auto size = static_cast<std::uint64_t>(from.Size());
+    std::vector<char> chunk(1 << 20);
+    for (std::uint64_t copied = 0; copied < size;) {
+      const std::size_t got = from.ReadAt(chunk.data(), chunk.size(), static_cast<std::int64_t>(copied));
+      if (got == 0) throw EInOutError("the file ended early");
+      WriteAll(copy.fd(), chunk.data(), got, "Cannot write", copy.path());
+      copied += got;
+      if (OnProgress && !OnProgress(copied, size)) {
         OperationAborted = true;
-        out.close();
-        fs::remove(temporary, error);
         return false;
       }
     }
+    copy.Finish();
+    if (std::rename(copy.path().c_str(), to.c_str()) != 0) RaiseIo("Cannot rename", copy.path());
+    copy.Keep();
+    return true;
+  } catch (const std::exception& e) {
+    return Fail("Cannot copy " + from.Name() + " to " + to + ": " + e.what());
   }
-  out.close();
-  if (in.bad() || !out) {
-    fs::remove(temporary, error);
-    return Fail("Cannot copy " + from + " to " + to + ": write error");
-  }
-  fs::rename(temporary, to, error);
-  if (error) {
-    fs::remove(temporary, error);
-    return Fail("Cannot copy " + from + " to " + to + ": " + error.message());
-  }
-  return true;
 }
 
 }  // namespace app

@@ -1,4 +1,4 @@
-#include "app/window/handler_guard.h"
+#include "app/error_display.h"
 
 #include "app/launch_info.h"
 #include "platform/dialogs.h"

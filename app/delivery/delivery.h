@@ -1,0 +1,164 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/delivery/file_operation.h"
+#include "app/delivery/retry_policy.h"
+#include "app/delivery/session_thread.h"
+#include "app/delivery/target_outcome.h"
+#include "app/delivery/transport.h"
+#include "app/site/site_config.h"
+#include "app/site/target_list.h"
+#include "platform/event_loop.h"
+
+namespace entity {
+class TCharToEntityTranslator;
+}
+
+namespace app {
+
+class ContainerLock;
+class ContainerSnapshot;
+class LogBlocks;
+class Transport;
+
+// What one send is asked to do.
+struct DeliveryOptions {
+  std::string container;              // the path as the user named it
+  std::vector<rTargetList> targets;   // the selected targets, in list order
+  std::vector<std::size_t> rows;      // their rows of the target list
+  bool backup = true;
+  std::string backupFolder;
+  bool unattended = false;            // a run that will send nothing leaves the container as it is
+  RetryPolicy retry{0};               // the window retries nothing by itself
+  int parallel = 1;                   // sessions at once (at most two to one server)
+  bool readRecipients = false;        // the mail will want the EMAIL addresses
+  SiteServer site;                    // the account, and the port of targets that name none
+  std::vector<std::string> caFiles;
+  int timeOut = 5000;
+  std::chrono::milliseconds lockBound = std::chrono::minutes(10);
+  const entity::TCharToEntityTranslator* translator = nullptr;
+  // "date time" as the log writes it.
+  std::function<std::string()> now;
+};
+
+// What the send tells the one who shows it (the window, or the command line).
+class DeliveryEvents {
+ public:
+  virtual ~DeliveryEvents() = default;
+  // Raises EInOutError when the log cannot be written.
+  virtual void LogLine(const std::string& text) = 0;
+  // `now`: the send goes on without handling events.
+  virtual void Status(const std::string& text, bool now) = 0;
+  // Before a box that ends the send early.
+  virtual void StopAnimation() {}
+  // The first upload's transfer type: text (ASCII) or binary.
+  virtual void TransferMode(bool text) {}
+  virtual void TargetChanged(const TargetOutcome& outcome, TargetState state, int percent) {}
+  // An upload in progress; `size` < 0 when it ended.
+  virtual void UploadProgress(std::int64_t sent, std::int64_t size) {}
+  // The backup copy's progress; false cancels it.
+  virtual bool BackupProgress(std::uint64_t copied, std::uint64_t size) { return true; }
+  // The transfer log could not be written (once per send); the send goes on.
+  virtual void LogUnwritable(const std::string& reason) {}
+};
+
+// What a send did, for people and scripts.
+struct DeliveryReport {
+  // Why the send stopped before its targets ("No file selected", "No
+  // target selected"); empty when it reached them.
+  std::string stopped;
+  std::string container;
+  std::int64_t bytes = 0;
+  std::string sha256;
+  std::chrono::system_clock::time_point started;
+  std::chrono::system_clock::time_point finished;
+  std::vector<TargetOutcome> targets;
+  bool backupWanted = false;
+  bool backupDone = false;
+  std::string backupPath;
+  std::string backupError;
+  std::string ident;                    // "<ecu-ident>-<sw-ident>", empty when unknown
+  std::vector<std::string> recipients;  // when they were asked for
+  bool containerIsText = false;         // as the last target left it
+
+  std::size_t Failed() const;
+  bool AnyFtpDelivered() const;
+  // 0: every target got the container (and the backup copy was made when
+  // asked for); 2: some did; 1: none did.
+  int ExitCode() const;
+};
+
+// A selected target before its send: what it is and where it goes.
+TargetOutcome PlannedOutcome(const rTargetList& target, std::size_t row, int sitePort, const std::string& container);
+
+// One send of a container to the selected targets: it locks the container
+// against other runs, prepares it, takes one snapshot of it, gives every
+// target its attempt (retrying transient failures as the policy says,
+// several targets at once), logs each target's steps as one block in list
+// order, then makes the backup copy and reads what the mail needs. A failed
+// target never stops the others.
+class Delivery {
+ public:
+  Delivery(DeliveryOptions options, DeliveryEvents& events);
+  ~Delivery();
+  Delivery(const Delivery&) = delete;
+  Delivery& operator=(const Delivery&) = delete;
+
+  // Runs the send; keeps the thread's events flowing while it waits. False
+  // when it stopped before the targets after telling the user why (no
+  // container named, no target selected: the report's `stopped`). Raises ECopyError (the container
+  // is missing, or its backup copy would overwrite it), EContainerBusy, and
+  // the preparation's EInOutError.
+  bool Run();
+  // Ends the sessions in progress and sends to no further target.
+  void Cancel();
+
+  const DeliveryReport& Report() const { return report_; }
+
+ private:
+  struct Target;
+  class Posted;
+
+  void CheckBackupTarget();
+  void Log(const std::string& text);
+  void Status(Target& target, const std::string& text, bool now);
+  void StartWhatCan();
+  bool CanStart(const Target& target) const;
+  void Start(std::size_t index);
+  void HandOverToStowa(Target& target);
+  void StartAttempt(std::size_t index);
+  void AttemptDone(std::size_t index, AttemptResult result);
+  void Finish(std::size_t index, TargetResult result);
+  void Changed(const Target& target, TargetState state, int percent = 0);
+  void MakeBackupCopy();
+  void FinishReport();
+  bool AllDone() const;
+
+  DeliveryOptions options_;
+  DeliveryEvents& events_;
+  DeliveryReport report_;
+  HomeMail mail_;
+  std::unique_ptr<ContainerLock> lock_;
+  std::unique_ptr<ContainerSnapshot> snapshot_;
+  std::unique_ptr<Transport> ftp_;
+  std::unique_ptr<LogBlocks> blocks_;
+  std::vector<std::unique_ptr<Target>> states_;
+  std::string remoteIdent_;
+  std::exception_ptr identError_;
+  std::string backupSource_;
+  std::string backupDestination_;
+  bool cancelled_ = false;
+  bool logUnwritable_ = false;
+  std::mt19937 random_;
+};
+
+}  // namespace app

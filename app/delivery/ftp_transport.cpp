@@ -1,0 +1,125 @@
+#include "app/delivery/ftp_transport.h"
+
+#include <chrono>
+#include <ctime>
+#include <utility>
+
+#include "app/container/fat_date.h"
+#include "app/container/remote_name.h"
+#include "app/delivery/session_thread.h"
+#include "ftp/ftp_client.h"
+
+namespace app {
+namespace {
+
+// Not more often than this the window hears of an upload's progress.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+// A mailbox that holds this many files of the container's ident within a
+// few minutes is not one we can find a free name in.
+constexpr int kNameTries = 100;
+
+std::string FreeRemoteName(ftp::TFtpClient& client, const std::string& ident) {
+  const std::time_t now = std::time(nullptr);
+  std::string name;
+  // The next stamp is two seconds on: the name keeps its form.
+  for (int i = 0; i < kNameTries; ++i) {
+    const std::time_t when = now + 2 * i;
+    std::tm local{};
+    localtime_r(&when, &local);
+    name = RemoteName(ident, FatDateStamp(local));
+    const auto exists = client.RemoteFileExists(name);
+    if (!exists || !*exists) return name;
+  }
+  throw ftp::Exception("Kein freier Dateiname im Zielverzeichnis für " + ident);
+}
+
+// "TLSv1.3 TLS_AES_256_GCM_SHA384" of "TLS: TLSv1.3 TLS_AES_256_GCM_SHA384, certificate CN=...".
+std::string ProtocolAndCipher(const std::string& description) {
+  std::string text = description.starts_with("TLS: ") ? description.substr(5) : description;
+  return text.substr(0, text.find(','));
+}
+
+void Configure(ftp::TFtpClient& client, const AttemptRequest& request) {
+  client.Host = request.host;
+  client.Port = request.port;
+  client.TimeOut = request.timeOut;
+  client.UserID = request.user;
+  client.Password = request.password;
+  client.Passive = request.target.Passive;
+  client.UseTls = request.target.Tls;
+  client.TlsCaFiles = request.caFiles;
+}
+
+// Ends the session. After a failure the error is reported already: one that
+// comes while the connection is being ended belongs to it.
+void Close(ftp::TFtpClient& client) {
+  if (!client.Connected) return;
+  client.OnError = nullptr;
+  try {
+    client.Disconnect();
+  } catch (const std::exception&) {
+    // A server that does not answer QUIT: the socket is closed all the same.
+  }
+  if (client.Connected) client.CloseSocket();
+}
+
+}  // namespace
+
+AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) {
+  ftp::TFtpClient client;
+  Configure(client, request);
+  auto lastProgress = std::chrono::steady_clock::time_point();
+  client.OnError = [&](ftp::TSockSession&, std::uint16_t, const std::string& text) { events.ConnectionError(text); };
+  client.OnFailure = [&](bool&, ftp::TCmdType kind) { events.Refused(kind); };
+  client.OnSuccess = [&](ftp::TCmdType kind) {
+    if (kind == ftp::ctUpload) events.Uploaded();
+  };
+  client.OnTransferNote = [&](const std::string& note) { events.LogLine(note); };
+  client.OnPacketSent = [&](ftp::TSockSession& data) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastProgress < kProgressInterval && data.BytesSent < client.TransferSize) return;
+    lastProgress = now;
+    events.Progress(data.BytesSent, client.TransferSize);
+  };
+  session.OnCancel([&client] {
+    client.Cancel();
+    client.Abort();
+  });
+
+  AttemptResult result;
+  try {
+    client.Connect();
+    if (client.TlsActive()) {
+      events.LogLine(client.TlsDescription());
+      result.tls = ProtocolAndCipher(client.TlsDescription());
+    }
+    client.ChangeDirectory(request.target.Path);
+    if (request.textMode) {
+      client.SetTransferMode(ftp::tmAscii);
+      events.Status("send in ASCII mode", true);
+      events.LogLine("Set FTPMode to ASCII");
+    } else {
+      client.SetTransferMode(ftp::tmLocal8);
+      events.Status("send in BINARY mode", true);
+      events.LogLine("Set FTPMode to BINARY");
+    }
+    result.remoteName = FreeRemoteName(client, request.remoteIdent);
+    events.LogLine("SourceFile: " + request.containerText);
+    events.LogLine("TargetFile: " + result.remoteName);
+    client.Upload(*request.container, result.remoteName);
+    result.delivered = true;
+    result.bytes = request.container->Size();
+    result.verifiedBy = client.UploadVerifiedBy();
+  } catch (const ftp::ETlsError& error) {
+    // The socket layer logs its own errors; the TLS layer's are logged here.
+    events.LogLine(std::string("--> Error: ") + error.what());
+    result.error = std::current_exception();
+  } catch (...) {
+    result.error = std::current_exception();
+  }
+  session.OnCancel(nullptr);
+  Close(client);
+  return result;
+}
+
+}  // namespace app

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/site/target_list.h"
+
+namespace ftp {
+class TFileSource;
+}
+
+namespace app {
+
+class SessionThread;
+
+// What one attempt at one target needs. It runs on a session thread; the
+// snapshot serves several attempts at once.
+struct AttemptRequest {
+  rTargetList target;
+  std::string host;  // from the target's address, with the site's port where it names none
+  int port = 21;
+  ftp::TFileSource* container = nullptr;
+  std::string containerText;  // the container as the user named it, for the log
+  std::string remoteIdent;    // the first part of the remote name
+  bool textMode = false;
+  std::string user;
+  std::string password;
+  std::vector<std::string> caFiles;
+  int timeOut = 5000;
+};
+
+// How an attempt went.
+struct AttemptResult {
+  bool delivered = false;
+  std::string remoteName;
+  std::int64_t bytes = 0;
+  std::string verifiedBy;
+  std::string tls;  // protocol and cipher
+  std::exception_ptr error;
+};
+
+// What an attempt reports while it runs, from its own thread, in order.
+class AttemptEvents {
+ public:
+  virtual ~AttemptEvents() = default;
+  virtual void LogLine(const std::string& text) = 0;
+  // A status text; `now`: the caller works on without handling events.
+  virtual void Status(const std::string& text, bool now) = 0;
+  // The client's connection error: shown to the user and logged.
+  virtual void ConnectionError(const std::string& text) = 0;
+  // A command the server refused, by its kind (the FTP client's TCmdType).
+  virtual void Refused(int commandKind) = 0;
+  virtual void Progress(std::int64_t sent, std::int64_t size) = 0;
+  // The server confirmed the upload.
+  virtual void Uploaded() = 0;
+};
+
+// One way of delivering a container to a target (FTP and FTPS today).
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  // Runs on `session`'s thread; never raises: a failure is the result's error.
+  virtual AttemptResult Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) = 0;
+};
+
+}  // namespace app
