@@ -21,6 +21,10 @@ int Number(const std::string& text, int most, const std::string& complaint) {
 
 }  // namespace
 
+bool IsOption(const std::string& argument) {
+  return !argument.empty() && (argument.front() == '-' || argument.front() == '?');
+}
+
 bool TakeRunOption(const std::vector<std::string>& arguments, std::size_t& index, RunOptions& options) {
   const std::string option = AsciiUpper(arguments[index]);
   if (option != "-RETRY" && option != "-RETRYWAIT" && option != "-REPORT") return false;

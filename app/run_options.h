@@ -22,6 +22,10 @@ struct RunOptions {
   std::optional<std::string> reportFile;
 };
 
+// Whether a command-line argument is an option (it begins with "-" or "?");
+// any option makes the run unattended.
+bool IsOption(const std::string& argument);
+
 // Takes "-retry N" (0 to 10 retries), "-retrywait SECONDS" (the first wait)
 // or "-report FILE" (letters in any case) at `index`, the value being the
 // next argument, and moves `index` onto the value. False for any other

@@ -15,7 +15,7 @@ namespace app {
 
 ContainerSnapshot::Identity ContainerSnapshot::IdentityOf(const struct stat& info) {
   const auto nanoseconds = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
-  return {info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+  return {info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim)};
 }
 
 ContainerSnapshot::ContainerSnapshot(std::string path) : path_(std::move(path)) {

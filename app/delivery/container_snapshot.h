@@ -13,9 +13,9 @@ namespace app {
 // The container as one send hands it out: opened once after its
 // preparation, its SHA-256 taken once, and every upload, the backup copy and
 // the reading of its fields served from that one descriptor. The bytes must
-// stay what they were: a read that finds the file changed (its size, its
-// modification or change time) raises EContainerChanged, and Unchanged() also
-// tells a container whose path now names another file.
+// stay what they were: a read that finds the file changed (its size or its
+// modification time) raises EContainerChanged, and Unchanged() also tells a
+// container whose path now names another file, or none.
 class ContainerSnapshot : public ftp::TFileSource {
  public:
   // Raises EInOutError when the container cannot be read, EContainerChanged
@@ -42,7 +42,6 @@ class ContainerSnapshot : public ftp::TFileSource {
     ino_t inode = 0;
     std::int64_t size = 0;
     std::int64_t modified = 0;  // nanoseconds
-    std::int64_t changed = 0;
     bool operator==(const Identity&) const = default;
   };
   static Identity IdentityOf(const struct stat& info);

@@ -62,7 +62,6 @@ struct Delivery::Target {
   std::unique_ptr<Posted> events;
   std::unique_ptr<SessionThread> session;
   std::chrono::steady_clock::time_point began;
-  std::string status;  // the last status text of this target's steps
   std::optional<platform::EventLoop::TimerId> retryTimer;
   bool done = false;
 };
@@ -76,7 +75,7 @@ class Delivery::Posted : public AttemptEvents {
     Post([text](Delivery& d, Target& t) { d.blocks_->Write(t.index, text); });
   }
   void Status(const std::string& text, bool now) override {
-    Post([text, now](Delivery& d, Target& t) { d.Status(t, text, now); });
+    Post([text, now](Delivery& d, Target&) { d.Status(text, now); });
   }
   void ConnectionError(const std::string& text) override {
     Post([text](Delivery& d, Target& t) {
@@ -86,10 +85,14 @@ class Delivery::Posted : public AttemptEvents {
   }
   void Refused(int kind) override {
     Post([kind](Delivery& d, Target& t) {
-      if (const char* text = RefusalStatus(kind)) t.status = text;
-      d.events_.Status(t.status, true);
-      d.blocks_->Write(t.index, " --> Failure: " + t.status);
+      // Other kinds leave the status as it is: the line repeats it.
+      if (const char* text = RefusalStatus(kind)) d.status_ = text;
+      d.Status(d.status_, true);
+      d.blocks_->Write(t.index, " --> Failure: " + d.status_);
     });
+  }
+  void TransferModeSet(bool text) override {
+    Post([text](Delivery& d, Target&) { d.events_.TransferMode(text); });
   }
   void Progress(std::int64_t sent, std::int64_t size) override {
     Post([sent, size](Delivery& d, Target& t) {
@@ -98,7 +101,7 @@ class Delivery::Posted : public AttemptEvents {
     });
   }
   void Uploaded() override {
-    Post([](Delivery& d, Target& t) { d.Status(t, "Upload success", false); });
+    Post([](Delivery& d, Target&) { d.Status("Upload success", false); });
   }
 
  private:
@@ -144,7 +147,7 @@ int DeliveryReport::ExitCode() const {
 }
 
 Delivery::Delivery(DeliveryOptions options, DeliveryEvents& events)
-    : options_(std::move(options)), events_(events), ftp_(std::make_unique<FtpTransport>()),
+    : options_(std::move(options)), events_(events), status_(options_.status), ftp_(std::make_unique<FtpTransport>()),
       random_(std::random_device{}()) {
   report_.container = options_.container;
 }
@@ -162,12 +165,12 @@ void Delivery::Log(const std::string& text) {
   } catch (const EInOutError& error) {
     // The log cannot take the record; the send goes on, and what the
     // transfers did stays what they did.
-    if (!std::exchange(logUnwritable_, true)) events_.LogUnwritable(error.what());
+    if (!std::exchange(report_.logUnwritable, true)) events_.LogUnwritable(error.what());
   }
 }
 
-void Delivery::Status(Target& target, const std::string& text, bool now) {
-  target.status = text;
+void Delivery::Status(const std::string& text, bool now) {
+  status_ = text;
   events_.Status(text, now);
 }
 
@@ -186,7 +189,7 @@ bool Delivery::Run() {
   }
   auto& loop = mail_.Home();
   lock_ = std::make_unique<ContainerLock>(
-      container, options_.lockBound, [&] { events_.Status(kWaitingForOtherRun, true); },
+      container, options_.lockBound, [&] { Status(kWaitingForOtherRun, true); },
       [&] {
         loop.Wait(kLockPass);
         loop.ProcessMessages();
@@ -317,7 +320,6 @@ void Delivery::StartAttempt(std::size_t index) {
     outcome.error = ClassifyFailure(identError_);
     return Finish(index, TargetResult::kFailed);
   }
-  events_.TransferMode(outcome.textMode);
   AttemptRequest request;
   request.target = outcome.target;
   request.host = outcome.host;
@@ -330,6 +332,7 @@ void Delivery::StartAttempt(std::size_t index) {
   request.password = options_.site.password;
   request.caFiles = options_.caFiles;
   request.timeOut = options_.timeOut;
+  request.slowTimeOut = options_.slowTimeOut;
   target.state = TargetState::kSending;
   Changed(target, TargetState::kSending);
   Transport* transport = ftp_.get();

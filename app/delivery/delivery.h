@@ -44,6 +44,8 @@ struct DeliveryOptions {
   SiteServer site;                    // the account, and the port of targets that name none
   std::vector<std::string> caFiles;
   int timeOut = 5000;
+  int slowTimeOut = -1;
+  std::string status;  // the status text shown when the send starts
   std::chrono::milliseconds lockBound = std::chrono::minutes(10);
   const entity::TCharToEntityTranslator* translator = nullptr;
   // "date time" as the log writes it.
@@ -60,7 +62,7 @@ class DeliveryEvents {
   virtual void Status(const std::string& text, bool now) = 0;
   // Before a box that ends the send early.
   virtual void StopAnimation() {}
-  // The first upload's transfer type: text (ASCII) or binary.
+  // A server took the transfer type: text (ASCII) or binary.
   virtual void TransferMode(bool text) {}
   virtual void TargetChanged(const TargetOutcome& outcome, TargetState state, int percent) {}
   // An upload in progress; `size` < 0 when it ended.
@@ -89,6 +91,7 @@ struct DeliveryReport {
   std::string ident;                    // "<ecu-ident>-<sw-ident>", empty when unknown
   std::vector<std::string> recipients;  // when they were asked for
   bool containerIsText = false;         // as the last target left it
+  bool logUnwritable = false;           // the transfer log lost lines of this send
 
   std::size_t Failed() const;
   bool AnyFtpDelivered() const;
@@ -130,7 +133,7 @@ class Delivery {
 
   void CheckBackupTarget();
   void Log(const std::string& text);
-  void Status(Target& target, const std::string& text, bool now);
+  void Status(const std::string& text, bool now);
   void StartWhatCan();
   bool CanStart(const Target& target) const;
   void Start(std::size_t index);
@@ -145,6 +148,7 @@ class Delivery {
 
   DeliveryOptions options_;
   DeliveryEvents& events_;
+  std::string status_;  // the status text shown now
   DeliveryReport report_;
   HomeMail mail_;
   std::unique_ptr<ContainerLock> lock_;
@@ -157,7 +161,6 @@ class Delivery {
   std::string backupSource_;
   std::string backupDestination_;
   bool cancelled_ = false;
-  bool logUnwritable_ = false;
   std::mt19937 random_;
 };
 

@@ -43,6 +43,7 @@ void Configure(ftp::TFtpClient& client, const AttemptRequest& request) {
   client.Host = request.host;
   client.Port = request.port;
   client.TimeOut = request.timeOut;
+  client.SlowTimeOut = request.slowTimeOut;
   client.UserID = request.user;
   client.Password = request.password;
   client.Passive = request.target.Passive;
@@ -50,11 +51,25 @@ void Configure(ftp::TFtpClient& client, const AttemptRequest& request) {
   client.TlsCaFiles = request.caFiles;
 }
 
-// Ends the session. After a failure the error is reported already: one that
-// comes while the connection is being ended belongs to it.
+// What a failed upload may have left under its name (part of the file, or
+// bytes the check found wrong) goes again while the connection allows it:
+// the name was free before, so nothing else is lost.
+void RemoveIncomplete(ftp::TFtpClient& client, const std::string& name, AttemptEvents& events) {
+  if (!client.Connected) return;
+  try {
+    std::string reply = client.Transaction("DELE " + name);
+    // A transfer broken off on our side still gets its own final reply
+    // first (RFC 959: 426, 451 or 226); DELE's comes after it.
+    for (const char* ofTheTransfer : {"426", "451", "226", "552"})
+      if (reply.starts_with(ofTheTransfer)) reply = client.ReadLn();
+    if (reply.starts_with("250")) events.LogLine("removed the incomplete upload " + name);
+  } catch (const std::exception&) {
+    // The connection broke meanwhile: nothing more can be done on it.
+  }
+}
+
 void Close(ftp::TFtpClient& client) {
   if (!client.Connected) return;
-  client.OnError = nullptr;
   try {
     client.Disconnect();
   } catch (const std::exception&) {
@@ -87,6 +102,7 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
   });
 
   AttemptResult result;
+  bool stored = false;
   try {
     client.Connect();
     if (client.TlsActive()) {
@@ -96,16 +112,19 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
     client.ChangeDirectory(request.target.Path);
     if (request.textMode) {
       client.SetTransferMode(ftp::tmAscii);
+      events.TransferModeSet(true);
       events.Status("send in ASCII mode", true);
       events.LogLine("Set FTPMode to ASCII");
     } else {
       client.SetTransferMode(ftp::tmLocal8);
+      events.TransferModeSet(false);
       events.Status("send in BINARY mode", true);
       events.LogLine("Set FTPMode to BINARY");
     }
     result.remoteName = FreeRemoteName(client, request.remoteIdent);
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
+    stored = true;
     client.Upload(*request.container, result.remoteName);
     result.delivered = true;
     result.bytes = request.container->Size();
@@ -117,6 +136,10 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
   } catch (...) {
     result.error = std::current_exception();
   }
+  // The error that ended the attempt is reported already; one that comes
+  // while its connection is being cleared or ended belongs to it.
+  client.OnError = nullptr;
+  if (stored && !result.delivered) RemoveIncomplete(client, result.remoteName, events);
   session.OnCancel(nullptr);
   Close(client);
   return result;

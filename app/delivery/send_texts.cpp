@@ -59,10 +59,11 @@ std::string OutputLine(const TargetOutcome& outcome) {
 
 std::string FinalStatus(const DeliveryReport& report) {
   const std::size_t failed = report.Failed();
-  if (failed > 0)
-    return std::to_string(failed) + " of " + std::to_string(report.targets.size()) +
-           (report.targets.size() == 1 ? " target failed" : " targets failed");
-  return report.backupWanted && !report.backupDone ? "finished, but the backup copy failed" : "finished";
+  std::string status = failed > 0 ? std::to_string(failed) + " of " + std::to_string(report.targets.size()) +
+                                        (report.targets.size() == 1 ? " target failed" : " targets failed")
+                       : report.backupWanted && !report.backupDone ? "finished, but the backup copy failed"
+                                                                   : "finished";
+  return report.logUnwritable ? status + "; the transfer log could not be written" : status;
 }
 
 std::string StowaServerOf(const std::string& url) {

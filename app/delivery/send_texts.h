@@ -35,7 +35,7 @@ std::string ResultLine(const TargetOutcome& outcome);
 std::string OutputLine(const TargetOutcome& outcome);
 
 // "finished" when every target got the container (and the backup copy was
-// made); else how many failed.
+// made); else how many failed; and when the log lost lines, that too.
 std::string FinalStatus(const DeliveryReport& report);
 
 // The server ("host:port") of a STOWA check-in address.

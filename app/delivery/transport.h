@@ -29,6 +29,7 @@ struct AttemptRequest {
   std::string password;
   std::vector<std::string> caFiles;
   int timeOut = 5000;
+  int slowTimeOut = -1;
 };
 
 // How an attempt went.
@@ -52,6 +53,8 @@ class AttemptEvents {
   virtual void ConnectionError(const std::string& text) = 0;
   // A command the server refused, by its kind (the FTP client's TCmdType).
   virtual void Refused(int commandKind) = 0;
+  // The server took the transfer type: text (ASCII) or binary.
+  virtual void TransferModeSet(bool text) = 0;
   virtual void Progress(std::int64_t sent, std::int64_t size) = 0;
   // The server confirmed the upload.
   virtual void Uploaded() = 0;

@@ -17,8 +17,6 @@ constexpr const char* kUsage =
     "   nobackup :  no backup of the container will generate\r"
     "   target   :  name of the target";
 
-bool IsOption(const std::string& argument) { return argument.front() == '-' || argument.front() == '?'; }
-
 }  // namespace
 
 void TForm1::EvaluateCommandLine() {

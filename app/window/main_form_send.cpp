@@ -68,8 +68,13 @@ DeliveryOptions TForm1::SendOptions() const {
   options.retry = Unattended ? runOptions_.retry : RetryPolicy{0};
   options.readRecipients = SendMail->isChecked();
   options.site = site_;
+  // The account preset on the client serves the targets too.
+  options.site.user = FtpClient1.UserID;
+  options.site.password = FtpClient1.Password;
   options.caFiles = FtpClient1.TlsCaFiles;
   options.timeOut = FtpClient1.TimeOut;
+  options.slowTimeOut = FtpClient1.SlowTimeOut;
+  options.status = statusText_;
   options.translator = &CETRans;
   options.now = platform::NowText;
   return options;

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSignalBlocker>
 #include <QThread>
+#include <algorithm>
 #include <filesystem>
 
 #include "app/site/data_paths.h"
@@ -45,8 +46,10 @@ void TForm1::FormActivate() {
     if (splash_) splash_->close();
     ShowException(error);
     // Without a display nobody could act on the window, and an unattended
-    // run ends by itself: its exit code says that it failed.
-    if (!launch_.display || Unattended) {
+    // run (one with an option, even before they were read) ends by itself:
+    // its exit code says that it failed.
+    const bool unattended = std::any_of(launch_.arguments.begin(), launch_.arguments.end(), IsOption);
+    if (!launch_.display || unattended) {
       if (pastCommandLine_) WriteRunReport(1, error.what(), nullptr);
       RequestTermination(1);
     }

@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
+#include <chrono>
 
 #include "send_samples.h"
 #include "site_fixture.h"
@@ -22,21 +24,10 @@ class FaultFixture : public World {
   explicit FaultFixture(WorldArguments&&... arguments)
       : World(std::forward<WorldArguments>(arguments)...), mailClient("xdg-email") {}
 
-  // Starts the program and watches it from its first activation on.
   void StartWatched(std::vector<std::string> arguments = {}, bool withDisplay = true) {
     this->display = withDisplay;
     this->CreateWindows(std::move(arguments));
-    Watch();
     this->Activate();
-  }
-  // Counts the upload successes the FTP client reports, passing each on to
-  // the program as before.
-  void Watch() {
-    auto& client = this->form().FtpClient1;
-    client.OnSuccess = [this, reported = client.OnSuccess](ftp::TCmdType kind) {
-      if (kind == ftp::ctUpload) ++uploadSuccesses;
-      reported(kind);
-    };
   }
 
   std::filesystem::path WorkDir() const { return this->root / "work"; }
@@ -60,8 +51,19 @@ class FaultFixture : public World {
     }
     this->dialogs->shown.clear();
     logStart = LogText().size();
-    uploadSuccesses = 0;
+    const auto before = std::chrono::system_clock::now();
     this->form().SendButton->click();
+    const auto& send = this->form().LastSend();
+    lastSend = send && send->started >= before ? &*send : nullptr;
+    uploadSuccesses = lastSend ? static_cast<int>(std::count_if(lastSend->targets.begin(), lastSend->targets.end(),
+                                                                [](const auto& t) { return t.GotIt(); }))
+                               : 0;
+  }
+  // Why the send's `target` (in list order of the selection) failed.
+  std::string FailureOf(std::size_t target = 0) const {
+    return lastSend && target < lastSend->targets.size() && lastSend->targets[target].error
+               ? lastSend->targets[target].error->text
+               : std::string();
   }
 
   std::vector<std::string> Messages() const { return this->dialogs->MessageTexts(); }
@@ -79,7 +81,8 @@ class FaultFixture : public World {
     std::vector<std::string> lines = LogLines(LogText().substr(logStart));
     for (std::string& line : lines) {
       if (line.starts_with("connect: ")) line = "connect: <time>";
-      if (line.starts_with("TargetFile: ")) line = line.substr(0, line.rfind('.') + 1) + "<stamp>";
+      if (line.starts_with("TargetFile: ") || line.starts_with("removed the incomplete upload "))
+        line = line.substr(0, line.rfind('.') + 1) + "<stamp>";
     }
     return lines;
   }
@@ -95,6 +98,14 @@ class FaultFixture : public World {
             "Set FTPMode to ASCII",
             "SourceFile: " + container.string(),
             "TargetFile: S2.<stamp>"};
+  }
+  // `lines`, then the result line of the failed target `shortName`.
+  void ExpectFailedLog(std::vector<std::string> lines, const std::string& shortName) {
+    std::vector<std::string> logged = SendLog();
+    ASSERT_FALSE(logged.empty());
+    EXPECT_TRUE(logged.back().starts_with("result: " + shortName + " failed: ")) << logged.back();
+    logged.pop_back();
+    EXPECT_EQ(logged, lines);
   }
   // What a send logs until it connects to the target `name`.
   std::vector<std::string> LinesUntilConnect(const std::string& name, const std::string& path) const {
@@ -126,14 +137,16 @@ class FaultFixture : public World {
     EXPECT_EQ(FilesIn(WorkDir()), (std::vector<std::string>{container.filename().string(),
                                                             container.filename().string() + ".bak"}));
   }
-  // ... after a failed upload to `name`: the status and the log say so with
-  // `reports` failure lines (a refused command reaches the handler twice, a
-  // broken connection once), and the container is prepared and kept.
-  void ExpectUploadFailed(const std::string& name, const std::string& path, int reports) {
-    EXPECT_EQ(this->form().StatusText(), "FTP: Upload container failed");
+  // ... after a failed upload to `name`: the log says so with `reports`
+  // failure lines (a refused command reaches the handler twice, a broken
+  // connection once) and the result line, and the container is prepared and kept.
+  void ExpectUploadFailed(const std::string& name, const std::string& shortName, const std::string& path,
+                          int reports, std::vector<std::string> after = {}) {
+    EXPECT_EQ(this->form().StatusText(), "1 of 1 target failed");
     auto expected = LinesUntilUpload(name, path);
     expected.insert(expected.end(), reports, " --> Failure: FTP: Upload container failed");
-    EXPECT_EQ(SendLog(), expected);
+    expected.insert(expected.end(), after.begin(), after.end());
+    ExpectFailedLog(expected, shortName);
     ExpectPreparedAndKept();
   }
   // ... or the container is untouched, as written, without a ".bak".
@@ -163,7 +176,8 @@ class FaultFixture : public World {
 
   std::string written = Written();
   std::filesystem::path container;
-  int uploadSuccesses = 0;
+  int uploadSuccesses = 0;  // the targets of the last send that got the container
+  const app::DeliveryReport* lastSend = nullptr;
   std::size_t logStart = 0;
   RecordingProgram mailClient;
 };

@@ -6,7 +6,9 @@
 #include <QMessageBox>
 
 #include "app/window/ok_right_dlg.h"
+#include "app/window/target_state_delegate.h"
 #include "fault_fixture.h"
+#include "support/small_disk.h"
 
 namespace {
 
@@ -16,9 +18,9 @@ using test::Prepared;
 class LocalFault : public test::FaultFixture<test::SiteFixture> {
  protected:
   LocalFault() {
-    PublishSite(TargetList({{"PLANT1", "Plant 1"}, {"LOCKED", "Locked plant", false, "locked"}}));
+    PublishSite(TargetList({{"PLANT1", "Plant 1"}, {"LOCKED", "Locked plant", false, "locked"}, {"DEV", "Development lab"}}));
   }
-  static constexpr int kWorking = 0, kLocked = 1;
+  static constexpr int kWorking = 0, kLocked = 1, kDevelopment = 2;
 
   std::filesystem::path Backup() const { return appDir() / "backup"; }
 
@@ -47,23 +49,28 @@ TEST_F(LocalFault, AContainerRemovedBetweenSelectionAndSendIsReportedAndNothingI
   ExpectNextSendSucceeds(kWorking);
 }
 
-// Gone after the preparation, before the upload: its text as written
-// survives in the ".bak".
-TEST_F(LocalFault, AContainerRemovedWhileTheSendRunsLeavesItsBak) {
+// The send holds one snapshot of the container: a target that started has
+// its bytes whatever happens to the file then, the targets after it are not
+// sent something else. Here the container goes (as a rename over it would
+// take it) once the first upload has begun.
+TEST_F(LocalFault, AContainerGoneDuringTheSendFailsTheTargetsNotYetSentAndTheSnapshotIsKept) {
   StartWatched();
   UseContainer();
-  form().FtpClient1.OnConnect = [&](ftp::TSockSession&) { std::filesystem::remove(container); };
-  SendTo({kWorking});
-  form().FtpClient1.OnConnect = nullptr;
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot open file \"" + container.string() + "\". No such file or directory"});
-  auto expected = LinesUntilConnect("Plant 1", "../../../mailbox/PLANT1");
-  expected.push_back("Set FTPMode to ASCII");
-  EXPECT_EQ(SendLog(), expected);
-  ExpectNoSuccessClaimed();
-  EXPECT_EQ(test::ReadFile(container.string() + ".bak"), written);
-  EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
-  UseContainer();
-  ExpectNextSendSucceeds(kWorking);
+  const auto removeOnFirstUpload = QObject::connect(
+      form().TargetListBox->model(), &QAbstractItemModel::dataChanged, [&](const QModelIndex& index) {
+        if (index.row() == kWorking && index.data(app::TargetStateDelegate::kStateRole).toString().startsWith("sending"))
+          std::filesystem::remove(container);
+      });
+  SendTo({kWorking, kDevelopment});
+  QObject::disconnect(removeOnFirstUpload);
+  EXPECT_EQ(uploadSuccesses, 1);
+  ASSERT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
+  EXPECT_EQ(test::ReadFile(Mailbox("PLANT1") / FilesIn(Mailbox("PLANT1"))[0]).size(),
+            Prepared(written).size() - std::count(written.begin(), written.end(), '\r')) << "pyftpdlib keeps LF";
+  EXPECT_TRUE(FilesIn(Mailbox("DEV")).empty());
+  EXPECT_EQ(FailureOf(1), "container changed during the send");
+  EXPECT_EQ(lastSend->targets[1].error->kind, app::FailureClass::kChanged);
+  EXPECT_EQ(test::ReadFile(BackupCopy()), Prepared(written)) << "the backup copy is the snapshot";
 }
 
 // A name that cannot be read as a file (here a folder) stops the send before
@@ -94,8 +101,7 @@ TEST_F(LocalFault, AnEarlierBakIsSetAsideAndTheOriginalOutlivesEveryFailedUpload
   UseContainer();
   for (int attempt = 1; attempt <= 2; ++attempt) {
     SendTo({kLocked});
-    ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_TRUE(Messages()[0].starts_with("550 ")) << Messages()[0];
+    EXPECT_TRUE(FailureOf().starts_with("550 ")) << FailureOf();
     ExpectNoSuccessClaimed();
     EXPECT_EQ(test::ReadFile(container), Prepared(written));
     EXPECT_EQ(test::ReadFile(container.string() + ".bak"), written) << "attempt " << attempt;
@@ -123,8 +129,8 @@ TEST_F(LocalFault, AStaleBakThatCannotBeReplacedStopsTheSendBeforeTheContainerCh
 }
 
 // Without its dictionary the translator changes nothing, silently; the
-// umlaut left as written is no well-formed XML, so the send stops when the
-// remote name is read from the container, before the upload.
+// umlaut left as written is no well-formed XML, so the target fails when the
+// remote name is read from the container's head, before it connects.
 TEST_F(LocalFault, WithoutTheDictionaryAContainerWithUmlautsIsNotSent) {
   const auto dictionary = appDir() / "lib/uml.ini";
   const std::string entries = test::ReadFile(dictionary);
@@ -132,10 +138,8 @@ TEST_F(LocalFault, WithoutTheDictionaryAContainerWithUmlautsIsNotSent) {
   StartWatched();
   UseContainer();
   SendTo({kWorking});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"EParserFatalError: Fatal Error."});
-  auto expected = LinesUntilConnect("Plant 1", "../../../mailbox/PLANT1");
-  expected.push_back("Set FTPMode to ASCII");
-  EXPECT_EQ(SendLog(), expected);
+  EXPECT_EQ(FailureOf(), "EParserFatalError: Fatal Error.");
+  ExpectFailedLog(LinesUntilConnect("Plant 1", "../../../mailbox/PLANT1"), "PLANT1");
   ExpectNoSuccessClaimed();
   std::string untranslated = Prepared(written);
   untranslated.replace(untranslated.find("M&uuml;ller"), 11, "M\xFCller");
@@ -150,23 +154,21 @@ TEST_F(LocalFault, WithoutTheDictionaryAContainerWithUmlautsIsNotSent) {
   ExpectNextSendSucceeds(kWorking);
 }
 
-// The first line of the send fails on the full disk, after the preparation
-// and before anything is sent; another backup folder lets the next one through.
-TEST_F(LocalFault, AFullDiskUnderTheLogStopsTheSendBeforeTheUpload) {
-  std::filesystem::create_directories(Backup());
-  std::filesystem::create_symlink("/dev/full", Backup() / "ParceloLog.txt");
+// A log that cannot take its lines is reported once; the send goes on, and
+// what the transfers did stays what they did.
+TEST_F(LocalFault, ALogOnAFullDiskIsReportedOnceAndTheSendStillDelivers) {
+  test::SmallDisk disk(Backup(), 64);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
   StartWatched();
+  form().MenuBackup->trigger();  // the copy would not fit either
   UseContainer();
+  disk.FillLeaving(0);
   SendTo({kWorking});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot write the transfer log \"" + (Backup() / "ParceloLog.txt").string() +
-                                                 "\": No space left on device"});
-  ExpectPreparedAndKept();
-  EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
-  const auto elsewhere = root / "elsewhere";
-  std::filesystem::create_directories(elsewhere);
-  ChangeBackupFolderTo(elsewhere);
-  ExpectNextSendSucceeds(kWorking);
-  EXPECT_NE(test::ReadFile(elsewhere / "ParceloLog.txt").find("\r\ncontainer no.: E1-S2\r\n"), std::string::npos);
+  EXPECT_TRUE(Messages().empty()) << Messages()[0];
+  EXPECT_EQ(uploadSuccesses, 1);
+  EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
+  EXPECT_EQ(form().StatusText(), "finished; the transfer log could not be written");
+  EXPECT_TRUE(lastSend->logUnwritable);
 }
 
 // The log cannot open, so the start-up step ends before the target list is
@@ -188,20 +190,42 @@ TEST_F(LocalFault, ABackupFolderThatIsNoFolderAtStartStopsTheStartUp) {
 }
 
 // The upload has been made, so its success stands; the failed copy says so in
-// the copy's own box, and the send goes on to the mail.
+// the copy's own box, the status and the log, and the send goes on to the mail.
 TEST_F(LocalFault, ABackupCopyOnAFullDiskIsReportedAndTheSendStillFinishes) {
+  test::SmallDisk disk(Backup(), 64);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
+  // Room for the log's lines, not for the copy.
+  written = Written(std::string(200 << 10, '7'));
   StartWatched();
   UseContainer();
-  std::filesystem::create_symlink("/dev/full", Backup() / "ECU-4711.cnt.parcelo-copy");
+  disk.FillLeaving(16 << 10);
   SendTo({kWorking});
   ASSERT_EQ(dialogs->shown.size(), 1u);
   EXPECT_EQ(dialogs->shown[0].caption, "copy container to backup folder");
-  EXPECT_EQ(dialogs->shown[0].text, "Cannot copy " + container.string() + " to " + BackupCopy().string() + ": write error");
+  EXPECT_TRUE(dialogs->shown[0].text.ends_with("No space left on device")) << dialogs->shown[0].text;
   EXPECT_EQ(uploadSuccesses, 1);
   EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
-  EXPECT_EQ(FilesIn(Backup()), std::vector<std::string>{"ParceloLog.txt"});
+  EXPECT_EQ(FilesIn(Backup()), (std::vector<std::string>{".filler", "ParceloLog.txt"})) << "no partial copy is left";
+  EXPECT_NE(Log().find("\r\nbackup copy failed: "), std::string::npos) << Log();
   EXPECT_EQ(mailClient.WaitForCalls(1).size(), 1u);
-  EXPECT_EQ(form().StatusText(), "finished");
+  EXPECT_EQ(form().StatusText(), "finished, but the backup copy failed");
+  EXPECT_FALSE(lastSend->backupDone);
+}
+
+// A link planted in a backup folder others may write never makes the copy
+// write through it: the copy takes a name of its own and replaces the link.
+TEST_F(LocalFault, ALinkPlantedInTheBackupFolderIsNotWrittenThrough) {
+  StartWatched();
+  UseContainer();
+  const auto victim = root / "victim";
+  test::WriteFile(victim, "not yours");
+  std::filesystem::create_symlink(victim, Backup() / "ECU-4711.cnt.parcelo-copy");
+  std::filesystem::create_symlink(victim, BackupCopy());
+  dialogs->answers = {true};  // replace the "copy" that is there
+  SendTo({kWorking});
+  EXPECT_EQ(test::ReadFile(victim), "not yours");
+  EXPECT_FALSE(std::filesystem::is_symlink(BackupCopy()));
+  EXPECT_EQ(test::ReadFile(BackupCopy()), Prepared(written));
 }
 
 // A backup folder that stops being one while the program runs (here a file
@@ -214,11 +238,11 @@ TEST_F(LocalFault, ABackupFolderGoneReadOnlyFailsOnlyTheCopy) {
   SendTo({kWorking});
   ASSERT_EQ(dialogs->shown.size(), 1u);
   EXPECT_EQ(dialogs->shown[0].caption, "copy container to backup folder");
-  EXPECT_EQ(dialogs->shown[0].text, "Cannot copy to " + BackupCopy().string() + ": Not a directory");
+  EXPECT_TRUE(dialogs->shown[0].text.ends_with("Not a directory")) << dialogs->shown[0].text;
   EXPECT_EQ(uploadSuccesses, 1);
   EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak"));
   EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
-  EXPECT_EQ(form().StatusText(), "finished");
+  EXPECT_EQ(form().StatusText(), "finished, but the backup copy failed");
   EXPECT_EQ(mailClient.WaitForCalls(1).size(), 1u);
   EXPECT_NE(test::ReadFile(root / "backup-moved/ParceloLog.txt").find("\r\ncontainer no.: E1-S2\r\n"), std::string::npos);
 }

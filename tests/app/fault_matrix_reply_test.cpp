@@ -15,13 +15,18 @@ namespace {
 using Connection = test::ScriptedFtpServer::Connection;
 using test::Prepared;
 
-// Plays a target's server from the greeting to the data connection of STOR.
-test::ScriptedFtpServer::DataConnection OpenUpload(Connection& c) {
+// Plays a target's server from the greeting to the data connection of STOR;
+// a server that offers SIZE is asked first whether the remote name is free.
+test::ScriptedFtpServer::DataConnection OpenUpload(Connection& c, bool offersSize = false) {
   c.Login();
   c.Command();  // CWD
   c.Reply("250 Directory changed");
   c.Command();  // TYPE A
   c.Reply("200 Type set");
+  if (offersSize) {
+    c.Command();  // SIZE of the remote name
+    c.Reply("550 No such file");
+  }
   const std::string port = c.Command();
   c.Reply("200 PORT command successful");
   c.Command();  // STOR
@@ -29,8 +34,16 @@ test::ScriptedFtpServer::DataConnection OpenUpload(Connection& c) {
   return c.ConnectTo(port);
 }
 
+// Ends a session: a failed upload's file is removed first (DELE), then QUIT.
 void SayGoodbye(Connection& c) {
-  if (c.Command() == "QUIT") c.Reply("221 Goodbye");
+  for (std::string command = c.Command(); ; command = c.Command()) {
+    if (command.starts_with("DELE ")) {
+      c.Reply("250 Deleted");
+      continue;
+    }
+    if (command == "QUIT") c.Reply("221 Goodbye");
+    break;
+  }
   c.AwaitClose();
 }
 
@@ -110,11 +123,10 @@ TEST_F(ScriptedTarget, ARefusedTransferTypeStopsTheSendBeforeTheUpload) {
   StartWithContainer("ECU-4711.bin");
   const std::string statusBefore = form().StatusText();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"504 Command not implemented for that parameter\r\n"});
-  EXPECT_EQ(form().StatusText(), statusBefore);
+  EXPECT_EQ(FailureOf(), "504 Command not implemented for that parameter");
   auto expected = LinesUntilConnect("Plant 1", "/in");
   expected.push_back(" --> Failure: " + statusBefore);
-  EXPECT_EQ(SendLog(), expected);
+  ExpectFailedLog(expected, "PLANT1");
   EXPECT_EQ(server.Commands()[3], "TYPE L 8");
   ExpectPreparedAndKept();
   EXPECT_TRUE(Arrived().empty());
@@ -134,8 +146,8 @@ TEST_P(FinalReply, AfterTheDataIsAFailureThatKeepsTheBak) {
   StartWithContainer();
   SendTo({0});
   const std::string reply = GetParam();
-  EXPECT_EQ(Messages(), std::vector<std::string>{reply.substr(reply.rfind('\n') + 1) + "\r\n"});
-  ExpectUploadFailed("Plant 1", "/in", 2);
+  EXPECT_EQ(FailureOf(), reply.substr(reply.rfind('\n') + 1));
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 2, {"removed the incomplete upload S2.<stamp>"});
   const auto commands = server.Commands();
   EXPECT_EQ(std::count(commands.begin(), commands.end(), "QUIT"), 1) << "the failed target's connection was not ended";
   ExpectNextSendSucceeds(0);
@@ -161,8 +173,8 @@ TEST_F(ScriptedTarget, AConnectionDroppedDuringTheUploadIsReportedOnce) {
   StartWithContainer();
   UseLargeContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"10054:Connection reset by peer"});
-  ExpectUploadFailed("Plant 1", "/in", 1);
+  EXPECT_EQ(FailureOf(), "10054:Connection reset by peer");
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
   ExpectNextSmallSendSucceeds();
   EXPECT_EQ(Arrived(), std::vector<std::string>{Prepared(written)});
 }
@@ -174,8 +186,8 @@ TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
   };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
-  ExpectUploadFailed("Plant 1", "/in", 1);
+  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Warten auf Antwort");
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
   ExpectNextSendSucceeds(0);
 }
 
@@ -188,8 +200,8 @@ TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
   };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Verbindung vom Server beendet"});
-  ExpectUploadFailed("Plant 1", "/in", 1);
+  EXPECT_EQ(FailureOf(), "Verbindung vom Server beendet");
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
   ExpectNextSendSucceeds(0);
 }
 
@@ -198,7 +210,7 @@ TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
 TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
   server.SetFeatures({"SIZE"});
   fault = [this](Connection& c) {
-    Record(OpenUpload(c).ReceiveAll());
+    Record(OpenUpload(c, true).ReceiveAll());
     c.Reply("226 Transfer complete");
     c.Command();
     c.Reply("213 1");
@@ -208,10 +220,11 @@ TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
   StartWithContainer();
   SendTo({0});
   ASSERT_EQ(Arrived().size(), 1u);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden " +
-                                                 std::to_string(Arrived()[0].size()) + " Byte"});
-  EXPECT_EQ(server.Commands()[6], "SIZE " + server.Commands()[5].substr(5));
-  ExpectUploadFailed("Plant 1", "/in", 1);
+  EXPECT_EQ(FailureOf(), "Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden " +
+                             std::to_string(Arrived()[0].size()) + " Byte");
+  EXPECT_EQ(server.Commands()[7], "SIZE " + server.Commands()[6].substr(5));
+  EXPECT_EQ(server.Commands()[4], server.Commands()[7]) << "the name was free before the upload";
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1, {"removed the incomplete upload S2.<stamp>"});
   ExpectNextSendSucceeds(0);
 }
 
@@ -225,8 +238,8 @@ TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {
   StartWithContainer();
   UseLargeContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Senden der Datei"});
-  ExpectUploadFailed("Plant 1", "/in", 1);
+  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Senden der Datei");
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
   ExpectNextSmallSendSucceeds();
 }
 
@@ -234,8 +247,8 @@ TEST_F(ScriptedTarget, AServerThatNeverGreetsTimesOut) {
   fault = [](Connection& c) { c.AwaitClose(); };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
-  EXPECT_EQ(SendLog(), LinesUntilConnect("Plant 1", "/in"));
+  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Warten auf Antwort");
+  ExpectFailedLog(LinesUntilConnect("Plant 1", "/in"), "PLANT1");
   ExpectPreparedAndKept();
   ExpectNextSendSucceeds(0);
 }

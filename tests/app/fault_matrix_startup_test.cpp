@@ -69,7 +69,6 @@ TEST_F(StartFault, ACorruptSettingsFileIsLeftAloneAndTheDefaultsServe) {
     readme->reject();
   });
   Activate();
-  Watch();
   EXPECT_FALSE(readmeShown) << "the default readme date was not used";
   EXPECT_TRUE(dialogs->shown.empty()) << dialogs->MessageTexts().front();
   EXPECT_EQ(form().BackupFolderPath(), Backup().string());

@@ -104,8 +104,8 @@ struct Refusal {
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
 
 // A target that requires FTPS on a server that cannot give it safely: the
-// send ends before the login with the reason in the box and in the log, and
-// nothing reaches the server.
+// send ends before the login with the reason in the results and in the log,
+// is not retried, and nothing reaches the server.
 class RefusedFtps : public FtpsSite, public testing::WithParamInterface<Refusal> {
  protected:
   RefusedFtps() : FtpsSite(GetParam().server) {
@@ -119,10 +119,11 @@ class RefusedFtps : public FtpsSite, public testing::WithParamInterface<Refusal>
 
 TEST_P(RefusedFtps, EndsBeforeTheLoginWithTheReasonShownAndLogged) {
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{GetParam().message});
+  EXPECT_EQ(FailureOf(), GetParam().message);
+  EXPECT_EQ(lastSend->targets[0].error->kind, app::FailureClass::kTls);
   auto expected = LinesUntilConnect("Plant 1", "../../../mailbox/PLANT1");
   expected.push_back("--> Error: " + GetParam().message);
-  EXPECT_EQ(SendLog(), expected);
+  ExpectFailedLog(expected, "PLANT1");
   ExpectPreparedAndKept();
   EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
 }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/scripted_dialogs.h"
+#include "send_samples.h"
+#include "support/small_disk.h"
 #include "support/temp_dir.h"
 
 namespace app {
@@ -65,12 +67,18 @@ TEST_F(FileOperationTest, AMissingSourceIsShownAndReportedAsFailure) {
   EXPECT_FALSE(std::filesystem::exists(dir / "backup/gone.cnt"));
 }
 
+// The copy is written under a name of its own: a disk too full for it keeps
+// the old copy whole.
 TEST_F(FileOperationTest, AFailedCopyLeavesTheOldBackupWhole) {
+  test::SmallDisk disk(dir / "backup", 64);
+  if (!disk.Mounted()) GTEST_SKIP() << disk.Why();
   test::WriteFile(dir / "backup/x.cnt", "old container");
-  // The temporary copy cannot be made: a folder stands in its place.
-  std::filesystem::create_directories(dir / "backup/x.cnt.parcelo-copy");
+  test::WriteFile(dir / "x.cnt", std::string(200 << 10, 'n'));
+  copy.Flags = {fofNoConfirmation};
   EXPECT_FALSE(copy.Execute());
+  EXPECT_TRUE(copy.LastError.ends_with("No space left on device")) << copy.LastError;
   EXPECT_EQ(test::ReadFile(dir / "backup/x.cnt"), "old container");
+  EXPECT_EQ(test::FilesIn(dir / "backup"), std::vector<std::string>{"x.cnt"});
 }
 
 TEST_F(FileOperationTest, NoConfirmationReplacesWithoutAsking) {

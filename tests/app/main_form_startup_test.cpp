@@ -110,22 +110,29 @@ TEST_F(AppFixture, AValueOfTheWrongTypeEndsTheStartUpStepForGood) {
 
 // A start-up that fails before the target list closes the splash; without a
 // display nobody could act on the window, so the run ends with exit code 1.
-TEST_F(AppFixture, AFailedStartUpWithoutADisplayEndsWithExitCodeOne) {
+// Nobody acts on a window without a display, nor on an unattended run: both
+// end after the error display, with exit code 1. An interactive window stays.
+TEST_F(AppFixture, AFailedStartUpEndsAnUnattendedRunOrOneWithoutADisplay) {
   const std::function<void(platform::TRegistry&)> faults[] = {
       [](auto& registry) { registry.WriteString("Backup", "yes"); },
       [&](auto& registry) { registry.WriteString("BackupFolder", (root / "nowhere").string()); },
   };
+  const struct {
+    std::vector<std::string> arguments;
+    bool display;
+    bool ends;
+  } runs[] = {{{"-t", "PLANT1"}, true, true}, {{"-t", "PLANT1"}, false, true}, {{}, true, false}, {{}, false, true}};
   for (const auto& fault : faults) {
-    for (bool withDisplay : {true, false}) {
+    for (const auto& run : runs) {
       std::filesystem::remove(settingsFile());
       PresetSettings(fault);
-      display = withDisplay;
+      display = run.display;
       dialogs->shown.clear();
-      Start({"-t", "PLANT1"});
+      Start(run.arguments);
       EXPECT_EQ(dialogs->shown.size(), 1u);
       EXPECT_FALSE(windows->splash->isVisible());
-      EXPECT_EQ(form().TerminationRequested(), !withDisplay);
-      EXPECT_EQ(form().ExitCode(), withDisplay ? 0 : 1);
+      EXPECT_EQ(form().TerminationRequested(), run.ends) << run.arguments.size() << run.display;
+      EXPECT_EQ(form().ExitCode(), run.ends ? 1 : 0);
     }
   }
 }

@@ -90,22 +90,21 @@ TEST_F(Unattended, AnUnknownNameBesideAKnownOneSendsToTheKnownAndEndsWithExitCod
   EXPECT_EQ(form().ExitCode(), 1);
 }
 
-TEST_F(Unattended, AFailedSendStaysOpenForTheUser) {
-  Start({(root / "missing.cnt").string(), "-t", "WK1"});
-  const auto texts = dialogs->MessageTexts();
-  ASSERT_EQ(texts.size(), 3u);
-  EXPECT_EQ(texts[0], "Sorce file does not exist. \r\rTerminate program.");
-  EXPECT_EQ(texts[1], "Files does not exist.");
-  EXPECT_EQ(texts[2], "Error by parsing target list");
-  EXPECT_TRUE(Log().ends_with("! Error by parsing target list\r\n"));
-  EXPECT_FALSE(form().TerminationRequested());
-}
-
-TEST_F(Unattended, AFailedSendWithoutADisplayEndsWithExitCodeOne) {
-  display = false;
-  Start({(root / "missing.cnt").string(), "-t", "WK1"});
-  EXPECT_TRUE(form().TerminationRequested());
-  EXPECT_EQ(form().ExitCode(), 1);
+// Where a display exists the boxes are shown, and after them the run ends by
+// itself with the send's own reason logged; the target list was fine.
+TEST_F(Unattended, AFailedSendShowsItsReasonAndEndsWithExitCodeOne) {
+  for (bool withDisplay : {true, false}) {
+    windows.reset();
+    dialogs->shown.clear();
+    display = withDisplay;
+    Start({(root / "missing.cnt").string(), "-t", "WK1"});
+    EXPECT_EQ(dialogs->MessageTexts(), (std::vector<std::string>{"Sorce file does not exist. \r\rTerminate program.",
+                                                                 "Files does not exist."}));
+    EXPECT_TRUE(Log().ends_with("Container file does not exist. Abort!\r\n! Files does not exist.\r\n")) << Log();
+    EXPECT_EQ(Log().find("Error by parsing target list"), std::string::npos);
+    EXPECT_TRUE(form().TerminationRequested());
+    EXPECT_EQ(form().ExitCode(), 1);
+  }
 }
 
 TEST_F(Unattended, UsageWithAFileNameFetchesAndSendsNothing) {
