@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 
 #include <chrono>
 #include <optional>
@@ -11,6 +13,7 @@
 #include "ftp_client_probe.h"
 #include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace ftp {
 namespace {
@@ -281,6 +284,46 @@ TEST(FtpUpload, FinalFailureReplyIsAFailureNotASuccess) {
   EXPECT_EQ(stored, "container");
 }
 
+// Once an upload is confirmed, QUIT's reply is not waited for long, and a
+// refusal no longer makes an error; without one QUIT fails as it always did.
+// Commands go out without waiting for acknowledgements (TCP_NODELAY).
+TEST(FtpUpload, QuitAfterAConfirmedUploadIsNeverAFailure) {
+  const struct {
+    bool upload;
+    std::optional<std::string> quitReply;  // nullopt: the server stays silent
+    bool raises;
+  } cases[] = {{false, "500 Go away.", true}, {true, "500 Go away.", false}, {true, std::nullopt, false}};
+  for (const auto& c : cases) {
+    ScriptedFtpServer server([&](Connection& s) {
+      s.Login();
+      if (c.upload) {
+        DataConnection data = s.AgreeActive("150 Ok to send data.");
+        data.ReceiveAll();
+        s.Reply("226 Transfer complete.");
+      }
+      s.Command();
+      if (c.quitReply) s.Reply(*c.quitReply);
+      s.AwaitClose();
+    });
+    test::ProbedClient probe(server.Port());
+    test::TempDir dir;
+    test::WriteFile(dir / "c.cnt", "container");
+    probe.client.Connect();
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    getsockopt(probe.client.SocketHandle(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &length);
+    EXPECT_NE(noDelay, 0);
+    if (c.upload) probe.client.Upload((dir / "c.cnt").string(), "c.cnt");
+    if (c.raises)
+      EXPECT_THROW(probe.client.Disconnect(), FTPException);
+    else
+      EXPECT_NO_THROW(probe.client.Disconnect());
+    EXPECT_FALSE(probe.client.Connected);
+    EXPECT_TRUE(test::WaitUntil(platform::EventLoop::Current(), [&] { return server.Commands().back() == "QUIT"; }))
+        << "the QUIT was lost with the closing";
+  }
+}
+
 TEST(FtpUpload, ServerLeavingWithoutTheFinalReplyIsAFailure) {
   ScriptedFtpServer server([](Connection& c) {
     c.Login();
@@ -480,15 +523,8 @@ INSTANTIATE_TEST_SUITE_P(
         VerificationCase{"TextSizeAskedInImageType", std::vector<std::string>{"SIZE"}, tmAscii,
                          {{"SIZE c.bin", "550 SIZE not allowed in ASCII mode."},
                           {"TYPE I", "200 Type set to: Binary."},
-                          {"SIZE c.bin", "213 3"},
-                          {"TYPE A", "200 Type set to: ASCII."}},
+                          {"SIZE c.bin", "213 3"}},
                          {"verified: 3 bytes"}, ""},
-        VerificationCase{"TextModeNotRestored", std::vector<std::string>{"SIZE"}, tmAscii,
-                         {{"SIZE c.bin", "550 SIZE not allowed in ASCII mode."},
-                          {"TYPE I", "200 Type set to: Binary."},
-                          {"SIZE c.bin", "213 3"},
-                          {"TYPE A", "504 Not implemented."}},
-                         {}, "ASCII-Modus nicht wiederhergestellt: 504 Not implemented."},
         VerificationCase{"TextStoredWithItsOwnLineEnds", std::vector<std::string>{"SIZE", "XSHA256"}, tmAscii,
                          {{"SIZE c.bin", "213 4"}}, {"verified: 4 bytes"}, "", "a\r\nb\r\n"},
         // The CR ends the first 64 KiB the client reads, the LF begins the next.
@@ -519,6 +555,59 @@ INSTANTIATE_TEST_SUITE_P(
                          {{"SIZE c.bin", "213 3"}, {"XSHA1 c.bin", "500 Unknown command."}},
                          {"verified: 3 bytes", "digest not compared (XSHA1 answered 500 Unknown command.)"}, ""}),
     [](const testing::TestParamInfo<VerificationCase>& info) { return std::string(info.param.name); });
+
+// A server that refused SIZE in ASCII mode is asked in image type at once
+// for the rest of the connection; the next transfer sets TYPE A again before
+// anything else, and fails when the server refuses it.
+TEST(FtpUploadVerification, TheNextUploadGoesAsTextAgainAndAsksTheSizeInImageTypeAtOnce) {
+  for (const std::string restored : {"200 Type set to: ASCII.", "504 Not implemented."}) {
+    ScriptedFtpServer server([&](Connection& s) {
+      s.Login();
+      s.Command();
+      s.Reply("200 Type set.");
+      const auto upload = [&](const std::vector<std::string>& checkReplies) {
+        DataConnection data = s.AgreeActive("150 Ok to send data.");
+        data.ReceiveAll();
+        s.Reply("226 Transfer complete.");
+        for (const std::string& reply : checkReplies) {
+          s.Command();
+          s.Reply(reply);
+        }
+      };
+      upload({"550 SIZE not allowed in ASCII mode.", "200 Type set to: Binary.", "213 3"});
+      s.Command();
+      s.Reply(restored);
+      if (restored.starts_with("200")) upload({"200 Type set to: Binary.", "213 3"});
+      s.AwaitClose();
+    });
+    server.SetFeatures({"SIZE"});
+    test::ProbedClient probe(server.Port());
+    test::TempDir dir;
+    test::WriteFile(dir / "c.cnt", "abc");
+    probe.client.Connect();
+    probe.client.SetTransferMode(tmAscii);
+    probe.client.Upload((dir / "c.cnt").string(), "1.cnt");
+    std::string error;
+    try {
+      probe.client.Upload((dir / "c.cnt").string(), "2.cnt");
+    } catch (const Exception& raised) {
+      error = raised.what();
+    }
+    auto commands = server.Commands();
+    for (auto& command : commands)
+      if (command.starts_with("PORT ")) command = "PORT";
+    std::vector<std::string> expected = {"USER anna", "PASS secret", "TYPE A", "PORT", "STOR 1.cnt",
+                                         "SIZE 1.cnt", "TYPE I", "SIZE 1.cnt", "TYPE A"};
+    if (restored.starts_with("200")) {
+      EXPECT_EQ(error, "");
+      expected.insert(expected.end(), {"PORT", "STOR 2.cnt", "TYPE I", "SIZE 2.cnt"});
+    } else {
+      EXPECT_EQ(error, "ASCII-Modus nicht wiederhergestellt: 504 Not implemented.");
+      EXPECT_EQ(probe.failures, std::vector<TCmdType>{ctUpload});
+    }
+    EXPECT_EQ(commands, expected) << restored;
+  }
+}
 
 // On an IPv6 control connection the data connection is announced by EPRT
 // (active) or asked for by EPSV (passive); PASV and PORT cannot say IPv6.
