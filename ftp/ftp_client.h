@@ -134,6 +134,8 @@ class TFtpClient : public TSockSession {
   void ReadContinuation(std::string line, std::vector<std::string>* lines = nullptr);
 
   TSockSession* DataConnection() const { return dataConnection_.get(); }
+  // Whether the last transfer of this connection succeeded.
+  bool TransferConfirmed() const { return transferConfirmed_; }
 
  private:
   // One reply with its continuation lines (added to `lines` when given),
