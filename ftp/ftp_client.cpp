@@ -10,7 +10,7 @@ namespace {
 
 // How long QUIT's reply is awaited once a transfer is confirmed: a nearby
 // server answers within it, a distant one is not waited for.
-constexpr std::chrono::milliseconds kQuitReplyWait{20};
+constexpr std::chrono::milliseconds kQuitReplyWait{10};
 
 TCmdType KindOf(const std::string& command) {
   const std::string verb = Field(command, ' ', 1) + " ";
@@ -165,11 +165,16 @@ void TFtpClient::SecureControlConnection() {
 }
 
 void TFtpClient::ProtectDataConnections() {
-  for (const char* command : {"PBSZ 0", "PROT P"}) {
-    Status(1, command);
-    const std::string reply = Transaction(command);
-    if (ReplyCode < 200 || ReplyCode >= 300)
-      throw ETlsError("TLS: " + Host + " refused " + command + ": " + QuotedReply(reply));
+  const std::vector<std::string> commands = {"PBSZ 0", "PROT P"};
+  for (const std::string& command : commands) Status(1, command);
+  // RFC 4217: PROT follows PBSZ; in one write the server still takes them in turn.
+  WriteCommands(commands);
+  std::vector<std::string> replies;
+  for (std::size_t i = 0; i < commands.size(); ++i) replies.push_back(ReadReply());
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const auto code = ReplyCodeOf(replies[i]);
+    if (!code || *code < 200 || *code >= 300)
+      throw ETlsError("TLS: " + Host + " refused " + commands[i] + ": " + QuotedReply(replies[i]));
   }
 }
 
