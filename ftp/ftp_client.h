@@ -174,6 +174,8 @@ class TFtpClient : public TSockSession {
   // The request for a data connection; for an upload on a connection that
   // has not asked FEAT yet, FEAT goes in the same write.
   std::string DataRequest(TCmdType kind, const std::string& command);
+  // FEAT, once per connection.
+  const TServerFeatures& Features();
   // The reply to FEAT, sent already.
   void ReadFeatures();
   // Sends TYPE A again where the client left image type for a check;

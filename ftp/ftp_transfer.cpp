@@ -182,8 +182,8 @@ bool TFtpClient::UploadSteps(TFileSource& source, const std::string& name) {
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
-  // FEAT went with the data request.
-  const TServerFeatures features = features_.value_or(TServerFeatures{});
+  // Known by now: FEAT went with the data request.
+  const TServerFeatures& features = Features();
 
   Status(1, "STOR " + name);
   const std::string reply = Transaction("STOR " + name);

@@ -9,6 +9,14 @@ void TFtpClient::Note(const std::string& text) {
   if (OnTransferNote) OnTransferNote(text);
 }
 
+const TServerFeatures& TFtpClient::Features() {
+  if (!features_) {
+    Writeln("FEAT");
+    ReadFeatures();
+  }
+  return *features_;
+}
+
 void TFtpClient::ReadFeatures() {
   std::vector<std::string> lines;
   const std::string reply = ReadReply(&lines);

@@ -1,7 +1,6 @@
 // The start-up refresh fetches only the site files that changed on either side.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "app/site/site_refresh.h"
@@ -15,71 +14,47 @@ namespace {
 namespace fs = std::filesystem;
 using test::RealServerKind;
 
-// A client of the test server that notes which files it fetched.
-struct RefreshClient {
-  explicit RefreshClient(std::uint16_t port) : probe(port) { probe.client.ReportLevel = 1; }
-  std::vector<std::string> Refresh(const app::DataPaths& paths, std::int64_t* received = nullptr) {
-    probe.statuses.clear();
-    const std::int64_t bytes = app::RefreshSiteFiles(probe.client, paths, app::StartUpFiles());
-    if (received) *received = bytes;
-    std::vector<std::string> fetched;
-    for (const std::string& status : probe.statuses)
-      if (status.starts_with("RETR ")) fetched.push_back(status.substr(5));
-    return fetched;
-  }
-  test::ProbedClient probe;
-};
+using Files = std::vector<std::string>;
 
-class SiteRefresh : public testing::TestWithParam<RealServerKind> {
- protected:
-  SiteRefresh() : server(GetParam()), client(server.Port()) {
-    client.probe.client.UserID = server.User();
-    client.probe.client.Password = server.Password();
-    fs::copy(fs::path(PARCELO_SOURCE_DIR) / "site", shipped.Path(), fs::copy_options::recursive);
-    test::PublishSiteFiles(server.Top(), shipped.Path(), "<FTPSEND><Werk compress='no'/></FTPSEND>\n");
-    for (const auto& folder : {"lib", "dtd", "doc"}) fs::create_directories(local / folder);
-  }
-  fs::path SiteFile(const std::string& name) const { return server.Top() / "k3/fab/cae" / name; }
-  // What a full download of every file gives.
-  std::vector<std::string> FullDownload() {
-    test::TempDir full;
-    for (const auto& folder : {"lib", "dtd", "doc"}) fs::create_directories(full / folder);
-    RefreshClient fresh(server.Port());
-    fresh.probe.client.UserID = server.User();
-    fresh.probe.client.Password = server.Password();
-    fresh.Refresh(app::DataPaths(full.Path(), true));
-    return Contents(full.Path());
-  }
-  static std::vector<std::string> Contents(const fs::path& tree) {
-    std::vector<std::string> contents;
-    for (const auto& file : app::StartUpFiles()) contents.push_back(test::ReadFile(tree / file.local));
-    return contents;
-  }
+// Refreshes `tree` through a client of `port` with the account `user`; the
+// files it fetched, and their contents afterwards.
+std::pair<Files, Files> Refresh(std::uint16_t port, const fs::path& tree, const std::string& user = "anna") {
+  test::ProbedClient probe(port);
+  probe.client.UserID = user;
+  probe.client.ReportLevel = 1;
+  for (const auto& folder : {"lib", "dtd"}) fs::create_directories(tree / folder);
+  const bool received = app::RefreshSiteFiles(probe.client, app::DataPaths(tree, true), app::StartUpFiles()) != 0;
+  Files fetched, contents;
+  for (const std::string& status : probe.statuses)
+    if (status.starts_with("RETR ")) fetched.push_back(status.substr(5));
+  EXPECT_EQ(received, !fetched.empty());
+  for (const auto& file : app::StartUpFiles()) contents.push_back(test::ReadFile(tree / file.local));
+  return {fetched, contents};
+}
 
-  test::RealFtpServer server;
-  RefreshClient client;
-  test::TempDir shipped;
-  test::TempDir local;
-};
+class SiteRefresh : public testing::TestWithParam<RealServerKind> {};
 
 TEST_P(SiteRefresh, FetchesWhatChangedOnEitherSideAndNothingElse) {
-  const app::DataPaths paths(local.Path(), true);
-  const auto dtd = SiteFile("ecum0102.DTD");
+  test::RealFtpServer server(GetParam());
+  test::TempDir shipped, local;
+  fs::copy(fs::path(PARCELO_SOURCE_DIR) / "site", shipped.Path(), fs::copy_options::recursive);
+  test::PublishSiteFiles(server.Top(), shipped.Path(), "<FTPSEND><Werk compress='no'/></FTPSEND>\n");
+  const auto site = [&](const char* name) { return server.Top() / "k3/fab/cae" / name; };
   const struct {
     const char* change;
     std::function<void()> make;
-    std::vector<std::string> fetched;
+    Files fetched;
   } steps[] = {
       {"first start", [] {}, {"ftpsend.xml", "checkit.mck", "ecum0102.DTD"}},
       {"nothing changed", [] {}, {}},
-      {"the rules grew", [&] { test::WriteFile(SiteFile("checkit.mck"), test::ReadFile(SiteFile("checkit.mck")) + "\n"); },
+      {"the rules grew", [&] { test::WriteFile(site("checkit.mck"), test::ReadFile(site("checkit.mck")) + "\n"); },
        {"checkit.mck"}},
       {"the DTD rewritten at its size, an hour later",
        [&] {
-         std::string text = test::ReadFile(dtd);
+         std::string text = test::ReadFile(site("ecum0102.DTD"));
          text[0] = text[0] == ' ' ? '\n' : ' ';
-         test::WriteFile(dtd, text);
-         fs::last_write_time(dtd, fs::last_write_time(dtd) + std::chrono::hours(1));
+         test::WriteFile(site("ecum0102.DTD"), text);
+         fs::last_write_time(site("ecum0102.DTD"), fs::last_write_time(site("ecum0102.DTD")) + std::chrono::hours(1));
        },
        {"ecum0102.DTD"}},
       {"the local list replaced", [&] { test::WriteFile(local / "lib/ftpsend.xml", "<old/>"); }, {"ftpsend.xml"}},
@@ -87,10 +62,10 @@ TEST_P(SiteRefresh, FetchesWhatChangedOnEitherSideAndNothingElse) {
   };
   for (const auto& step : steps) {
     step.make();
-    std::int64_t received = -1;
-    EXPECT_EQ(client.Refresh(paths, &received), step.fetched) << step.change;
-    EXPECT_EQ(received != 0, !step.fetched.empty()) << step.change;
-    EXPECT_EQ(Contents(local.Path()), FullDownload()) << step.change;
+    const auto [fetched, contents] = Refresh(server.Port(), local.Path(), server.User());
+    EXPECT_EQ(fetched, step.fetched) << step.change;
+    test::TempDir full;
+    EXPECT_EQ(contents, Refresh(server.Port(), full.Path(), server.User()).second) << step.change << ": not as fetched whole";
   }
 }
 
@@ -101,12 +76,10 @@ INSTANTIATE_TEST_SUITE_P(RealServers, SiteRefresh, testing::Values(RealServerKin
 TEST(SiteRefreshWithoutFacts, FetchesEverythingEveryTime) {
   test::ScriptedFtpServer server([](test::ScriptedFtpServer::Connection& c) {
     c.Login();
-    for (int i = 0; i < 8; ++i) {  // CWD, TYPE I, SIZE and MDTM of three files
+    for (int i = 0; i < 9; ++i) {  // CWD; TYPE I, SIZE and MDTM of three files; TYPE A
       c.Command();
-      c.Reply(i == 0 ? "250 Directory changed." : "500 Unknown command.");
+      c.Reply(i == 0 ? "250 Directory changed." : i < 8 ? "500 Unknown command." : "200 Type set to: ASCII.");
     }
-    c.Command();
-    c.Reply("200 Type set to: ASCII.");
     for (const char* content : {"<FTPSEND/>\r\n", "rules\r\n", "<!ENTITY x 'y'>\r\n"}) {
       auto data = c.AgreeActive("150 Here it comes.");
       data.Send(content);
@@ -117,14 +90,10 @@ TEST(SiteRefreshWithoutFacts, FetchesEverythingEveryTime) {
     c.AwaitClose();
   });
   test::TempDir local;
-  for (const auto& folder : {"lib", "dtd"}) fs::create_directories(local / folder);
-  RefreshClient client(server.Port());
-  for (int run = 0; run < 2; ++run) {
-    EXPECT_EQ(client.Refresh(app::DataPaths(local.Path(), true)),
-              (std::vector<std::string>{"ftpsend.xml", "checkit.mck", "ecum0102.DTD"}))
+  for (int run = 0; run < 2; ++run)
+    EXPECT_EQ(Refresh(server.Port(), local.Path()), std::make_pair(Files{"ftpsend.xml", "checkit.mck", "ecum0102.DTD"},
+                                                                  Files{"<FTPSEND/>\r\n", "rules\r\n", "<!ENTITY x 'y'>\r\n"}))
         << server.Failure();
-    EXPECT_EQ(test::ReadFile(local / "dtd/ecum0102.dtd"), "<!ENTITY x 'y'>\r\n");
-  }
 }
 
 }  // namespace
