@@ -205,12 +205,15 @@ void TFtpClient::SendCommand(const std::string& command) {
 void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
 
 void TFtpClient::SetTransferMode(TTransferMode mode) {
-  if (mode == tmAscii || mode == tmImage || mode == tmLocal8) imageTypeForQuery_ = false;
-  switch (mode) {
-    case tmAscii: binaryType_ = false; SendCommand("TYPE A"); break;
-    case tmImage: binaryType_ = true; SendCommand("TYPE I"); break;
-    case tmLocal8: binaryType_ = true; SendCommand("TYPE L 8"); break;
-  }
+  const char* command = mode == tmAscii   ? "TYPE A"
+                        : mode == tmImage  ? "TYPE I"
+                        : mode == tmLocal8 ? "TYPE L 8"
+                                           : nullptr;
+  if (!command) return;
+  binaryType_ = mode != tmAscii;
+  // The caller's type goes on the wire: the client has nothing of its own left to undo.
+  imageTypeForQuery_ = false;
+  SendCommand(command);
 }
 
 void TFtpClient::Disconnect() {
