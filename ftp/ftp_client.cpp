@@ -1,9 +1,16 @@
 #include "ftp/ftp_client.h"
 
+#include <chrono>
+#include <utility>
+
 #include "ftp/reply_text.h"
 
 namespace ftp {
 namespace {
+
+// How long QUIT's reply is awaited once a transfer is confirmed: a nearby
+// server answers within it, a distant one is not waited for.
+constexpr std::chrono::milliseconds kQuitReplyWait{10};
 
 TCmdType KindOf(const std::string& command) {
   const std::string verb = Field(command, ' ', 1) + " ";
@@ -45,6 +52,26 @@ std::string TFtpClient::Transaction(const std::string& command) {
   return reply;
 }
 
+std::string TFtpClient::ReadReply(std::vector<std::string>* lines) {
+  const ReplyScope bounds(*this);
+  ReplyCode = 0;
+  const std::string reply = ReadLn();
+  LastReply = reply;
+  Status(1, reply);
+  ParseReplyCode(reply);
+  ReadContinuation(reply, lines);
+  return reply;
+}
+
+void TFtpClient::WriteCommands(const std::vector<std::string>& commands) {
+  std::string lines;
+  for (const std::string& command : commands) {
+    CheckCommandText(command);
+    lines += command + "\r\n";
+  }
+  Write(lines);
+}
+
 void TFtpClient::DiscardInput() {
   // Leftovers of an earlier reply must not be taken for the next one.
   if (DataAvailable()) Read(0);
@@ -73,6 +100,12 @@ void TFtpClient::Connect() {
   features_.reset();
   epsvRefused_ = false;
   binaryType_ = false;
+  imageTypeForQuery_ = false;
+  asciiSizeRefused_ = false;
+  transferConfirmed_ = false;
+  // Each command is one short write that waits for its reply: the system
+  // must not hold it back for an acknowledgement (as after a TLS handshake).
+  SendWithoutDelay();
   try {
     ReadGreeting();
     if (UseTls) SecureControlConnection();
@@ -115,16 +148,7 @@ void TFtpClient::Connect() {
   Notify(OnConnect, *this);
 }
 
-void TFtpClient::ReadGreeting() {
-  const ReplyScope bounds(*this);
-  const std::string greeting = ReadLn();
-  LastReply = greeting;
-  ReplyCode = 0;
-  ParseReplyCode(greeting);
-  Status(1, greeting);
-  ReadContinuation(greeting);
-  CheckLoginReply(greeting);
-}
+void TFtpClient::ReadGreeting() { CheckLoginReply(ReadReply()); }
 
 void TFtpClient::SecureControlConnection() {
   try {
@@ -141,11 +165,16 @@ void TFtpClient::SecureControlConnection() {
 }
 
 void TFtpClient::ProtectDataConnections() {
-  for (const char* command : {"PBSZ 0", "PROT P"}) {
-    Status(1, command);
-    const std::string reply = Transaction(command);
-    if (ReplyCode < 200 || ReplyCode >= 300)
-      throw ETlsError("TLS: " + Host + " refused " + command + ": " + QuotedReply(reply));
+  const std::vector<std::string> commands = {"PBSZ 0", "PROT P"};
+  for (const std::string& command : commands) Status(1, command);
+  // RFC 4217: PROT follows PBSZ; in one write the server still takes them in turn.
+  WriteCommands(commands);
+  std::vector<std::string> replies;
+  for (std::size_t i = 0; i < commands.size(); ++i) replies.push_back(ReadReply());
+  for (std::size_t i = 0; i < commands.size(); ++i) {
+    const auto code = ReplyCodeOf(replies[i]);
+    if (!code || *code < 200 || *code >= 300)
+      throw ETlsError("TLS: " + Host + " refused " + commands[i] + ": " + QuotedReply(replies[i]));
   }
 }
 
@@ -176,11 +205,15 @@ void TFtpClient::SendCommand(const std::string& command) {
 void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
 
 void TFtpClient::SetTransferMode(TTransferMode mode) {
-  switch (mode) {
-    case tmAscii: binaryType_ = false; SendCommand("TYPE A"); break;
-    case tmImage: binaryType_ = true; SendCommand("TYPE I"); break;
-    case tmLocal8: binaryType_ = true; SendCommand("TYPE L 8"); break;
-  }
+  const char* command = mode == tmAscii   ? "TYPE A"
+                        : mode == tmImage  ? "TYPE I"
+                        : mode == tmLocal8 ? "TYPE L 8"
+                                           : nullptr;
+  if (!command) return;
+  binaryType_ = mode != tmAscii;
+  // The caller's type goes on the wire: the client has nothing of its own left to undo.
+  imageTypeForQuery_ = false;
+  SendCommand(command);
 }
 
 void TFtpClient::Disconnect() {
@@ -188,16 +221,33 @@ void TFtpClient::Disconnect() {
   if (!Connected) return;
   Status(1, "QUIT");
   std::string reply;
+  const bool confirmed = std::exchange(transferConfirmed_, false);
   try {
     Vendor = 2411;
     DiscardInput();
-    reply = Transaction("QUIT");
+    reply = confirmed ? QuitBriefly() : Transaction("QUIT");
   } catch (...) {
     TSockSession::Disconnect();
     throw;
   }
   TSockSession::Disconnect();
-  if (ReplyCode > 300 && ReplyCode < 600) throw FTPException(reply);
+  if (ReplyCode <= 300 || ReplyCode >= 600) return;
+  // What the transfer moved is confirmed; a server that refuses to say
+  // goodbye changes nothing of it.
+  if (confirmed) return Note("QUIT answered " + QuotedReply(reply));
+  throw FTPException(reply);
+}
+
+std::string TFtpClient::QuitBriefly() {
+  ReplyCode = 0;
+  Writeln("QUIT");
+  // The QUIT must reach the server even when the socket closes before its reply.
+  KeepUnsentDataOnClose();
+  const auto deadline = std::chrono::steady_clock::now() + kQuitReplyWait;
+  WaitFor([&] { return !Connected || Cancelled || DataAvailable() || std::chrono::steady_clock::now() >= deadline; },
+          WaitOn::Readable);
+  if (!Connected || Cancelled || !DataAvailable()) return {};
+  return ReadReply();
 }
 
 void TFtpClient::Abort() {

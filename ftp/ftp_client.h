@@ -30,6 +30,15 @@ enum TCmdType : std::uint8_t {
 // The representation type that SetTransferMode announces to the server.
 enum TTransferMode : int { tmAscii = 1, tmImage = 2, tmLocal8 = 3 };
 
+// What a server tells of a file it keeps (DescribeFiles).
+struct TRemoteFile {
+  // SIZE in image type: the bytes the server keeps; nullopt when not told.
+  std::optional<std::int64_t> Size;
+  // MDTM's time stamp as the server wrote it ("20261201093000", maybe with a
+  // fraction); empty when not told.
+  std::string Modified;
+};
+
 // How the login goes through a proxy (only when Proxy is set).
 enum TFirewallType : std::uint8_t { FTUser = 0, FtOpen = 1, FtSite = 2 };
 
@@ -86,7 +95,9 @@ class TFtpClient : public TSockSession {
   // EAbortError or FTPException (then the connection is closed again).
   void Connect() override;
   // Sends QUIT and closes; does nothing when not connected. Raises
-  // FTPException (after closing) when QUIT is answered 301 to 599.
+  // FTPException (after closing) when QUIT is answered 301 to 599, unless
+  // the last transfer was confirmed: then QUIT's reply is awaited only
+  // briefly, and a refusal is a note, not an error.
   void Disconnect() override;
   // The first line of the reply; continuation lines are read past. Raises
   // FTPException for a command containing CR, LF or NUL, before sending it.
@@ -111,6 +122,10 @@ class TFtpClient : public TSockSession {
   // current folder). The local file is replaced only when the download
   // succeeded; after a failure it is as it was.
   void Download(const std::string& remoteName, const std::string& localFile);
+  // SIZE and MDTM of each name, asked in one write (with FEAT when this
+  // connection has not asked it yet) and in image type; what FEAT does not
+  // offer stays unknown. The next transfer sets the caller's type again.
+  std::vector<TRemoteFile> DescribeFiles(const std::vector<std::string>& names);
   // Bytes received by the transfer in progress, else by the last transfer
   // (0 after an upload and before any transfer).
   std::int64_t BytesReceived() const;
@@ -127,8 +142,17 @@ class TFtpClient : public TSockSession {
   // Refusals here are answers, not failures: no OnFailure, nothing raised
   // but a broken connection.
   std::optional<bool> RemoteFileExists(const std::string& name);
+  // Whether the last transfer of this connection succeeded.
+  bool TransferConfirmed() const { return transferConfirmed_; }
 
  private:
+  // One reply with its continuation lines (added to `lines` when given),
+  // within its bounds; sets LastReply and ReplyCode.
+  std::string ReadReply(std::vector<std::string>* lines = nullptr);
+  // Sends the command lines in one write; the server answers them in order.
+  void WriteCommands(const std::vector<std::string>& commands);
+  // QUIT, its reply read only if it comes within a moment.
+  std::string QuitBriefly();
   // Raises (after OnConnectionFailed) unless the reply has a code up to 400.
   void CheckLoginReply(const std::string& reply);
   // The greeting with its continuation lines; raises as CheckLoginReply.
@@ -155,14 +179,22 @@ class TFtpClient : public TSockSession {
   bool RequestPassivePort(TCmdType kind, int& port);
   // Listens and tells the server: PORT, or EPRT on IPv6. False as above.
   bool OfferActivePort(TCmdType kind);
+  // The request for a data connection; for an upload on a connection that
+  // has not asked FEAT yet, FEAT goes in the same write.
+  std::string DataRequest(TCmdType kind, const std::string& command);
   // FEAT, once per connection.
   const TServerFeatures& Features();
+  // The reply to FEAT, sent already.
+  void ReadFeatures();
+  // Sends TYPE A again where the client left image type for a check;
+  // raises Exception when the server refuses it.
+  void RestoreTransferType();
   // After the final reply of an upload: the server's SIZE (and digest) of
   // `name` against what was sent. Raises Exception on a difference.
   void VerifyUpload(const std::string& name, TSentBytes& sent, const TServerFeatures& features);
   void VerifyDigest(const std::string& name, TSentBytes& sent, const TServerFeatures& features);
-  // SIZE asked again between TYPE I and TYPE A; `refusal` when TYPE I is refused.
-  std::string SizeInImageType(const std::string& name, const std::string& refusal);
+  // TYPE I and SIZE in one write; the reply to SIZE.
+  std::string SizeInImageType(const std::string& name);
   void Note(const std::string& text);
   void RaiseIfCommandPhaseStopped();
   // The final reply after the data moved: 1yz replies are passed over, 2yz
@@ -184,11 +216,16 @@ class TFtpClient : public TSockSession {
   std::unique_ptr<TSockSession> dataConnection_;
   std::int64_t lastReceived_ = 0;
   // Of the current connection: its FEAT, whether it refused EPSV, whether
-  // the last TYPE was a binary one.
+  // the caller's last TYPE was a binary one, whether the client left it for
+  // image type on its own (to be undone before the next transfer), whether
+  // it refused SIZE in ASCII mode, and whether its last transfer succeeded.
   std::optional<TServerFeatures> features_;
   bool epsvRefused_ = false;
   bool binaryType_ = false;
   std::string verifiedBy_;
+  bool imageTypeForQuery_ = false;
+  bool asciiSizeRefused_ = false;
+  bool transferConfirmed_ = false;
 };
 
 // Raises FTPException when `text` holds CR, LF or NUL, which would end the

@@ -36,6 +36,7 @@ void TFtpClient::Download(const std::string& remoteName, const std::string& loca
 
 void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) {
   bool succeeded = false;
+  transferConfirmed_ = false;
   try {
     Cancelled = false;
     CheckConnected();
@@ -51,6 +52,7 @@ void TFtpClient::RunTransfer(TCmdType kind, const std::function<bool()>& steps) 
     // Every failure of a transfer passes OnFailure before it reaches the caller.
     Failure(kind, std::current_exception());
   }
+  transferConfirmed_ = succeeded;
   if (succeeded && OnSuccess) OnSuccess(kind);
 }
 
@@ -92,7 +94,7 @@ bool TFtpClient::OpenDataConnection(TCmdType kind) {
 bool TFtpClient::RequestPassivePort(TCmdType kind, int& port) {
   const bool ipv6 = PeerAddress().Family() == AF_INET6;
   if (ipv6 || !epsvRefused_) {
-    const std::string reply = Transaction("EPSV");
+    const std::string reply = DataRequest(kind, "EPSV");
     // RFC 2428: a server that does not know EPSV answers 500 to 502; on
     // IPv4, PASV serves then, for the rest of the connection.
     epsvRefused_ = !ipv6 && IsUnknownCommand(ReplyCodeOf(reply));
@@ -102,7 +104,7 @@ bool TFtpClient::RequestPassivePort(TCmdType kind, int& port) {
       return true;
     }
   }
-  const std::string reply = Transaction("PASV");
+  const std::string reply = DataRequest(kind, "PASV");
   if (RefusesTransfer(reply)) return FailureReply(kind, reply);
   port = ftp::PassivePort(reply);
   const std::string named = PassiveAddressText(reply);
@@ -124,9 +126,24 @@ bool TFtpClient::OfferActivePort(TCmdType kind) {
       family == AF_INET6 ? "EPRT |2|" + LocalAddress().Text() + "|" +
                                std::to_string(data.LocalAddress().Port()) + "|"
                          : "PORT " + LocalAddressText() + data.LocalPortText();
-  const std::string reply = Transaction(command);
+  const std::string reply = DataRequest(kind, command);
   if (RefusesTransfer(reply)) return FailureReply(kind, reply);
   return true;
+}
+
+std::string TFtpClient::DataRequest(TCmdType kind, const std::string& command) {
+  if (kind != ctUpload || features_) return Transaction(command);
+  // What the server offers for the check is learnt without a round trip of its own.
+  WriteCommands({"FEAT", command});
+  ReadFeatures();
+  return ReadReply();
+}
+
+void TFtpClient::RestoreTransferType() {
+  if (!imageTypeForQuery_) return;
+  const std::string reply = Transaction("TYPE A");
+  if (ReplyCodeOf(reply) != 200) throw Exception("ASCII-Modus nicht wiederhergestellt: " + QuotedReply(reply));
+  imageTypeForQuery_ = false;
 }
 
 void TFtpClient::SecureDataConnection() {
@@ -161,11 +178,13 @@ bool TFtpClient::UploadSteps(TFileSource& source, const std::string& name) {
   CheckCommandText(name);
   DiscardInput();
   verifiedBy_.clear();
+  RestoreTransferType();
   TransferSize = source.Size();
-  const TServerFeatures& features = Features();
   TSockSession& data = CreateDataConnection();
   if (OnPacketSent) data.OnPacketSent = OnPacketSent;
   if (!OpenDataConnection(ctUpload)) return false;
+  // Known by now: FEAT went with the data request.
+  const TServerFeatures& features = Features();
 
   Status(1, "STOR " + name);
   const std::string reply = Transaction("STOR " + name);
@@ -195,6 +214,7 @@ bool TFtpClient::UploadSteps(TFileSource& source, const std::string& name) {
 bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string& localFile) {
   CheckCommandText(remoteName);
   DiscardInput();
+  RestoreTransferType();
   TSockSession& data = CreateDataConnection();
   if (OnPacketRecvd) data.OnPacketRecvd = OnPacketRecvd;
   if (!OpenDataConnection(ctDownload)) return false;

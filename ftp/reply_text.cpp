@@ -64,6 +64,22 @@ std::string Field(const std::string& text, char delimiter, int n) {
   return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
+std::optional<std::int64_t> StatusNumber(const std::string& reply) {
+  if (ReplyCodeOf(reply) != 213 || reply.size() < 5) return std::nullopt;
+  return LeadingNumber(reply.substr(4), 19);
+}
+
+std::string TimeStampOf(const std::string& reply) {
+  if (ReplyCodeOf(reply) != 213 || reply.size() < 5) return {};
+  const std::string rest = reply.substr(4);
+  const std::size_t digits = std::find_if_not(rest.begin(), rest.end(), IsDigit) - rest.begin();
+  std::size_t end = digits;
+  if (end < rest.size() && rest[end] == '.')
+    end = std::find_if_not(rest.begin() + static_cast<std::ptrdiff_t>(end) + 1, rest.end(), IsDigit) - rest.begin();
+  // Year, month, day, hours, minutes and seconds: fourteen digits at least.
+  return digits >= 14 ? rest.substr(0, end) : std::string();
+}
+
 std::int64_t ParseByteCount(const std::string& line) {
   std::string upper(line);
   std::transform(upper.begin(), upper.end(), upper.begin(),

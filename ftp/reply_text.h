@@ -32,6 +32,14 @@ std::string Field(const std::string& text, char delimiter, int n);
 // for the empty line of a closed connection.
 std::string QuotedReply(const std::string& line);
 
+// The number after the code of a 213 reply ("213 1234567"); nullopt for
+// any other reply.
+std::optional<std::int64_t> StatusNumber(const std::string& reply);
+
+// The time stamp of an MDTM reply (RFC 3659: "213 YYYYMMDDHHMMSS", maybe
+// with a fraction of a second); empty for any other reply.
+std::string TimeStampOf(const std::string& reply);
+
 // The size a transfer reply announces: the run of digits nearest before the
 // first "BYTE" (any case); 0 when there is none or it does not fit.
 std::int64_t ParseByteCount(const std::string& line);

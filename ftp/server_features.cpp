@@ -70,6 +70,8 @@ TServerFeatures ParseFeatures(const std::vector<std::string>& lines) {
       features.Size = true;
     } else if (name == "MLST") {
       features.Mlst = true;
+    } else if (name == "MDTM") {
+      features.Mdtm = true;
     } else if (name == "HASH") {
       // "HASH SHA-1;SHA-256*;MD5": the starred one is in use.
       std::istringstream list(Upper(arguments));

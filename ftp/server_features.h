@@ -11,6 +11,7 @@ namespace ftp {
 struct TServerFeatures {
   bool Size = false;  // SIZE (RFC 3659)
   bool Mlst = false;  // MLST (RFC 3659)
+  bool Mdtm = false;  // MDTM (RFC 3659)
   // The strongest digest offered and the command that asks for it: "HASH"
   // (draft-bryan-ftpext-hash) or one of XSHA256, XSHA1, XMD5, XCRC.
   THashKind Hash = THashKind::None;

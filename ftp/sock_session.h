@@ -197,6 +197,9 @@ class TSockSession {
   int SocketHandle() const { return socket_; }
   // Lets a later close deliver the data still queued instead of resetting.
   void KeepUnsentDataOnClose();
+  // Sends each write at once, without waiting for the peer to acknowledge
+  // what went before (TCP_NODELAY).
+  void SendWithoutDelay();
 
  protected:
   // What a wait blocks on besides the loop's own notifications. Nothing

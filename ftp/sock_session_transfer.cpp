@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -114,6 +116,11 @@ int TSockSession::TakeAcceptedConnection() {
 void TSockSession::KeepUnsentDataOnClose() {
   const linger off{0, 0};
   setsockopt(socket_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+}
+
+void TSockSession::SendWithoutDelay() {
+  const int on = 1;
+  setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 TNetAddress TSockSession::LocalAddress() const {

@@ -5,12 +5,6 @@
 namespace ftp {
 namespace {
 
-// The number after the code of a 213 reply ("213 1234567").
-std::optional<std::int64_t> StatusNumber(const std::string& reply) {
-  if (ReplyCodeOf(reply) != 213 || reply.size() < 5) return std::nullopt;
-  return LeadingNumber(reply.substr(4), 19);
-}
-
 // "SHA-256" as "sha256".
 std::string AsciiLowerWithoutDash(const std::string& name) {
   std::string lower;
@@ -27,17 +21,19 @@ void TFtpClient::Note(const std::string& text) {
 }
 
 const TServerFeatures& TFtpClient::Features() {
-  if (features_) return *features_;
-  std::vector<std::string> lines;
-  {
-    const ReplyScope bounds(*this);
-    const std::string reply = TSockSession::Transaction("FEAT");
-    ReadContinuation(reply, &lines);
-    // RFC 2389: 211 lists the features; a server without FEAT refuses it.
-    if (ReplyCodeOf(reply) != 211) lines.clear();
+  if (!features_) {
+    Writeln("FEAT");
+    ReadFeatures();
   }
-  features_ = ParseFeatures(lines);
   return *features_;
+}
+
+void TFtpClient::ReadFeatures() {
+  std::vector<std::string> lines;
+  const std::string reply = ReadReply(&lines);
+  // RFC 2389: 211 lists the features; a server without FEAT refuses it.
+  if (ReplyCodeOf(reply) != 211) lines.clear();
+  features_ = ParseFeatures(lines);
 }
 
 void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const TServerFeatures& features) {
@@ -45,10 +41,15 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const T
     Note("not verified (server offers no SIZE)");
     return;
   }
-  std::string reply = Transaction("SIZE " + name);
+  std::string reply;
+  if (binaryType_ || !asciiSizeRefused_) reply = Transaction("SIZE " + name);
   // Some servers (pyftpdlib) tell no size of a text in ASCII mode, as it
   // depends on line ends; in image type they tell the bytes they stored.
-  if (!binaryType_ && !StatusNumber(reply)) reply = SizeInImageType(name, reply);
+  // Such a server is asked in image type at once for the rest of the connection.
+  if (!binaryType_ && !StatusNumber(reply)) {
+    asciiSizeRefused_ = true;
+    reply = SizeInImageType(name);
+  }
   const auto stored = StatusNumber(reply);
   if (!stored) {
     Note("not verified (SIZE answered " + QuotedReply(reply) + ")");
@@ -64,14 +65,12 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const T
   if (sent.Kind() != THashKind::None) VerifyDigest(name, sent, features);
 }
 
-std::string TFtpClient::SizeInImageType(const std::string& name, const std::string& refusal) {
-  if (ReplyCodeOf(Transaction("TYPE I")) != 200) return refusal;
-  const std::string reply = Transaction("SIZE " + name);
-  // The next upload of this connection must go as text again.
-  const std::string restored = Transaction("TYPE A");
-  if (ReplyCodeOf(restored) != 200)
-    throw Exception("ASCII-Modus nicht wiederhergestellt: " + QuotedReply(restored));
-  return reply;
+std::string TFtpClient::SizeInImageType(const std::string& name) {
+  WriteCommands({"TYPE I", "SIZE " + name});
+  // The next transfer of this connection goes as text again: it sets TYPE A
+  // first (QUIT needs none).
+  if (ReplyCodeOf(ReadReply()) == 200) imageTypeForQuery_ = true;
+  return ReadReply();
 }
 
 void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent, const TServerFeatures& features) {

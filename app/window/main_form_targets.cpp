@@ -10,14 +10,13 @@
 #include "app/window/handler_guard.h"
 #include "app/container/parsed_document.h"
 #include "app/site/settings.h"
+#include "app/site/site_refresh.h"
 #include "app/site/target_list.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
 
 namespace app {
 namespace {
-
-constexpr const char* kSiteDirectory = "../../../k3/fab/cae";
 
 bool LessIgnoringCase(const std::string& a, const std::string& b) {
   return platform::ToQString(a).compare(platform::ToQString(b), Qt::CaseInsensitive) < 0;
@@ -26,14 +25,8 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
 }  // namespace
 
 void TForm1::DownloadSiteFiles() {
-  FtpClient1.Connect();
-  FtpClient1.ChangeDirectory(kSiteDirectory);
-  FtpClient1.SetTransferMode(ftp::tmAscii);
-  FtpClient1.Download("ftpsend.xml", dataPaths_.Writable("lib/ftpsend.xml"));
-  FtpClient1.Download("checkit.mck", dataPaths_.Writable("lib/checkit.mck"));
-  FtpClient1.Download("ecum0102.DTD", dataPaths_.Writable("dtd/ecum0102.dtd"));
-  if (FtpClient1.BytesReceived() != 0) SetStatusText("target list updated", Repaint::kLater);
-  FtpClient1.Disconnect();
+  if (RefreshSiteFiles(FtpClient1, dataPaths_, StartUpFiles()) != 0)
+    SetStatusText("target list updated", Repaint::kLater);
 }
 
 bool TForm1::RefreshFromServer() {
@@ -93,11 +86,7 @@ void TForm1::ReadTargetList() {
 
 void TForm1::RefreshReadme() {
   try {
-    FtpClient1.Connect();
-    FtpClient1.ChangeDirectory(kSiteDirectory);
-    FtpClient1.SetTransferMode(ftp::tmAscii);
-    FtpClient1.Download("Readme.html", dataPaths_.Writable("doc/Readme.html"));
-    FtpClient1.Disconnect();
+    RefreshSiteFiles(FtpClient1, dataPaths_, {ReadmeFile()});
   } catch (...) {
     CloseFtpAfterError();
     throw;

@@ -114,6 +114,8 @@ TEST_P(DeliveryEndToEnd, ABusyServerIsTriedAgainAndTheOthersAreSentOnce) {
     c.Reply("250 Directory changed");
     c.Command();  // TYPE A
     c.Reply("200 Type set");
+    for (const char* asked : {"MLST", "SIZE"})
+      if (c.Command().starts_with(asked)) c.Reply("550 No such file");
     arrived = c.AgreeActive("150 Opening data connection").ReceiveAll();
     c.Reply("226 Transfer complete");
     if (c.Command() == "QUIT") c.Reply("221 Goodbye");

@@ -15,18 +15,19 @@ namespace {
 using Connection = test::ScriptedFtpServer::Connection;
 using test::Prepared;
 
-// Plays a target's server from the greeting to the data connection of STOR;
-// a server that offers SIZE is asked first whether the remote name is free.
-test::ScriptedFtpServer::DataConnection OpenUpload(Connection& c, bool offersSize = false) {
+// Plays a target's server from the greeting to the data connection of STOR.
+// Whether the remote name is free is asked first (with FEAT, which the
+// server answers itself): MLST, which it does not know, and SIZE.
+test::ScriptedFtpServer::DataConnection OpenUpload(Connection& c) {
   c.Login();
   c.Command();  // CWD
   c.Reply("250 Directory changed");
   c.Command();  // TYPE A
   c.Reply("200 Type set");
-  if (offersSize) {
-    c.Command();  // SIZE of the remote name
-    c.Reply("550 No such file");
-  }
+  c.Command();  // MLST of the remote name
+  c.Reply("500 Unknown command");
+  c.Command();  // SIZE of the remote name
+  c.Reply("550 No such file");
   const std::string port = c.Command();
   c.Reply("200 PORT command successful");
   c.Command();  // STOR
@@ -210,7 +211,7 @@ TEST_F(ScriptedTarget, AServerThatHangsUpBeforeTheFinalReplyIsAFailure) {
 TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
   server.SetFeatures({"SIZE"});
   fault = [this](Connection& c) {
-    Record(OpenUpload(c, true).ReceiveAll());
+    Record(OpenUpload(c).ReceiveAll());
     c.Reply("226 Transfer complete");
     c.Command();
     c.Reply("213 1");
@@ -222,8 +223,8 @@ TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
   ASSERT_EQ(Arrived().size(), 1u);
   EXPECT_EQ(FailureOf(), "Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden " +
                              std::to_string(Arrived()[0].size()) + " Byte");
-  EXPECT_EQ(server.Commands()[7], "SIZE " + server.Commands()[6].substr(5));
-  EXPECT_EQ(server.Commands()[4], server.Commands()[7]) << "the name was free before the upload";
+  EXPECT_EQ(server.Commands()[8], "SIZE " + server.Commands()[7].substr(5));
+  EXPECT_EQ(server.Commands()[5], server.Commands()[8]) << "the name was free before the upload";
   ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1, {"removed the incomplete upload S2.<stamp>"});
   ExpectNextSendSucceeds(0);
 }

@@ -30,8 +30,9 @@ inline int ClosedLoopbackPort() {
   return port;
 }
 
-// A listening socket on 127.0.0.1 (AF_INET6: ::1) at a free port.
-inline int ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backlog = 4) {
+// A listening socket on 127.0.0.1 or another IPv4 loopback address (AF_INET6: ::1) at a free port.
+inline int ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backlog = 4,
+                            const char* ipv4 = "127.0.0.1") {
   const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
   sockaddr_storage address{};
@@ -44,7 +45,7 @@ inline int ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backl
   } else {
     auto& v4 = reinterpret_cast<sockaddr_in&>(address);
     v4.sin_family = AF_INET;
-    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, ipv4, &v4.sin_addr);
     length = sizeof v4;
   }
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, backlog) != 0 ||

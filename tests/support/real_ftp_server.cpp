@@ -22,21 +22,23 @@ import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit, quirk, address = sys.argv[1:7]
+root, user, password, read_limit, quirk, address, first_port, last_port = sys.argv[1:9]
 class CutDTPHandler(TLS_DTPHandler):
     def close(self):
         self._error = True  # closes the socket without the TLS shutdown
         super().close()
 handler = FTPHandler
-if len(sys.argv) > 7:
+if len(sys.argv) > 9:
     handler = TLS_FTPHandler
-    handler.certfile, handler.keyfile = sys.argv[7:9]
+    handler.certfile, handler.keyfile = sys.argv[9:11]
     handler.tls_control_required = quirk != "PlainClientsToo"
     handler.tls_data_required = quirk != "PlainClientsToo"
     if quirk == "PlainDataConnections":
         handler.dtp_handler = DTPHandler
     if quirk == "DataWithoutCloseNotify":
         handler.dtp_handler = CutDTPHandler
+if int(first_port):
+    handler.passive_ports = range(int(first_port), int(last_port) + 1)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
@@ -104,7 +106,8 @@ void RealFtpServer::StartPyftpdlib() {
   std::filesystem::create_directories(loginDir_ / "locked");
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
                                    password_, std::to_string(options_.readLimit), QuirkName(options_.quirk),
-                                   options_.address};
+                                   options_.address, std::to_string(options_.passivePorts.first),
+                                   std::to_string(options_.passivePorts.second)};
   if (options_.tls)
     command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;
@@ -142,10 +145,14 @@ void RealFtpServer::StartVsftpd() {
             "delay_failed_login=0\n"
             "dirmessage_enable=NO\n"
             "xferlog_enable=NO\n" +
+            (options_.passivePorts.first ? "pasv_min_port=" + std::to_string(options_.passivePorts.first) +
+                                               "\npasv_max_port=" + std::to_string(options_.passivePorts.second) + "\n"
+                                         : std::string()) +
             VsftpdTlsSettings());
   // In this inetd mode vsftpd serves whatever connection it is given, so an
   // IPv6 listener here is what listen_ipv6=YES would be in its own.
-  listener_ = ListenOnLoopback(&port_, options_.address == "::1" ? AF_INET6 : AF_INET, 8);
+  listener_ = options_.address == "::1" ? ListenOnLoopback(&port_, AF_INET6, 8)
+                                         : ListenOnLoopback(&port_, AF_INET, 8, options_.address.c_str());
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/child_process.h"
@@ -36,8 +37,11 @@ struct RealServerOptions {
   // as a busy or distant site does.
   std::size_t readLimit = 0;
   FtpsQuirk quirk = FtpsQuirk::None;
-  // "::1" listens on IPv6 (vsftpd: its launcher does).
+  // "::1" listens on IPv6 (vsftpd: its launcher does); any other loopback
+  // address of IPv4 serves as well.
   std::string address = "127.0.0.1";
+  // The ports passive mode hands out, first to last; 0, 0: any free one.
+  std::pair<std::uint16_t, std::uint16_t> passivePorts{0, 0};
 };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
