@@ -115,7 +115,8 @@ void TSftpClient::Abort() {
 
 void TSftpClient::CheckHostKey() {
   const std::string fingerprint = ssh_->HostKeyFingerprint();
-  const std::string shown = Port == kSftpPort ? Host : Host + ":" + std::to_string(Port);
+  const std::string bracketed = Host.find(':') == std::string::npos ? Host : "[" + Host + "]";
+  const std::string shown = Port == kSftpPort ? Host : bracketed + ":" + std::to_string(Port);
   const std::string refused = "; refused: the server may have been replaced, or someone is in between";
   if (!PinnedHostKeys.empty()) {
     const bool pinned = std::any_of(PinnedHostKeys.begin(), PinnedHostKeys.end(), [&](const std::string& pin) {

@@ -2,10 +2,9 @@
 
 #include <libssh/libssh.h>
 #include <fcntl.h>
-#include <sys/socket.h>
+#include <poll.h>
 #include <unistd.h>
 
-#include <cerrno>
 
 #include "ftp/ssh_errors.h"
 
@@ -60,12 +59,12 @@ struct TSshConnection::Impl {
     return ssh_get_poll_flags(session) & SSH_WRITE_PENDING ? SshStatus::WantWrite : SshStatus::WantRead;
   }
 
-  // Whether the peer has ended the TCP connection (a close or a reset); the
-  // library's own state does not tell that from a protocol failure.
+  // Whether the peer has ended the TCP connection (a close or a reset), also
+  // when bytes it sent before are still unread; the library's own state does
+  // not tell that from a failure of the protocol.
   bool PeerEnded() const {
-    char byte;
-    const ssize_t got = ::recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+    pollfd ended{socket, POLLRDHUP, 0};
+    return ::poll(&ended, 1, 0) > 0 && (ended.revents & (POLLRDHUP | POLLHUP | POLLERR));
   }
 
   [[noreturn]] void Fail(TSshFailure kind, const std::string& step) const {
