@@ -79,6 +79,11 @@ void TSftpClient::Connect() {
     Status(1, "SSH: connecting to " + Host + ":" + std::to_string(Port));
     socket_->Connect();
     ssh_ = std::make_unique<TSshConnection>(socket_->SocketHandle(), Host, Port, UserID);
+    // With pins, no file has a say, not even in the choice of the key type.
+    if (PinnedHostKeys.empty())
+      ssh_->PreferKeyTypesOf(KnownHostsFile, UserKnownHostsFile);
+    else
+      ssh_->PreferKeyTypesOf("", "");
     socket_->Drive([this] { return ssh_->KeyExchange(); }, "key exchange with " + Host);
     CheckHostKey();
     Authenticate();

@@ -101,7 +101,9 @@ void TSftpClient::CheckFolder(const std::string& folder) {
   if (reply.Kind() == sftp::kAttrs && ReadAttributes(reply).IsFolder()) return;
   if (reply.Kind() == sftp::kAttrs)
     throw ESshError(TSshFailure::NoSuchFile, "SFTP: " + folder + " on " + Host + " is no folder");
-  RaiseStatus(reply, "the folder " + folder);
+  if (reply.IsStatus(sftp::kNoSuchFile))
+    throw ESshError(TSshFailure::NoSuchFile, "SFTP: there is no folder " + folder + " on " + Host);
+  RaiseStatus(reply, "the look-up of the folder " + folder);
 }
 
 std::string TSftpClient::Open(const std::string& path) {

@@ -55,6 +55,13 @@ struct TSshConnection::Impl {
 
   const char* User() const { return user.empty() ? nullptr : user.c_str(); }
 
+  // The library's two known_hosts files; an empty name points nowhere.
+  void KnowHostsFrom(const std::string& file, const std::string& otherFile) {
+    constexpr const char* kNowhere = "/nonexistent/known_hosts";
+    ssh_options_set(session, SSH_OPTIONS_KNOWNHOSTS, file.empty() ? kNowhere : file.c_str());
+    ssh_options_set(session, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, otherFile.empty() ? kNowhere : otherFile.c_str());
+  }
+
   SshStatus Want() const {
     return ssh_get_poll_flags(session) & SSH_WRITE_PENDING ? SshStatus::WantWrite : SshStatus::WantRead;
   }
@@ -111,6 +118,10 @@ TSshConnection::TSshConnection(int socket, const std::string& host, int port, co
 
 TSshConnection::~TSshConnection() = default;
 
+void TSshConnection::PreferKeyTypesOf(const std::string& file, const std::string& otherFile) {
+  impl_->KnowHostsFrom(file, otherFile);
+}
+
 SshStatus TSshConnection::KeyExchange() {
   impl_->handedOver = true;
   const int result = ssh_connect(impl_->session);
@@ -147,10 +158,8 @@ std::string TSshConnection::KnownHostsLine() const {
 }
 
 TKnownHost TSshConnection::LookUp(const std::string& file) {
-  // The library reads two files; the second one points nowhere, so each
-  // file is asked on its own.
-  ssh_options_set(impl_->session, SSH_OPTIONS_KNOWNHOSTS, file.c_str());
-  ssh_options_set(impl_->session, SSH_OPTIONS_GLOBAL_KNOWNHOSTS, "/nonexistent/known_hosts");
+  // The library reads two files; here each is asked on its own.
+  impl_->KnowHostsFrom(file, "");
   switch (ssh_session_is_known_server(impl_->session)) {
     case SSH_KNOWN_HOSTS_OK: return TKnownHost::Match;
     // The file holds another key for the host, of the same type or of another.

@@ -51,6 +51,10 @@ class TSshConnection {
   TSshConnection(const TSshConnection&) = delete;
   TSshConnection& operator=(const TSshConnection&) = delete;
 
+  // Before the key exchange: asks for the host key types that these
+  // known_hosts files hold for the server first, so that a server with
+  // several keys shows one that a file can vouch for. Empty: none.
+  void PreferKeyTypesOf(const std::string& file, const std::string& otherFile);
   // The banner exchange and the key exchange.
   SshStatus KeyExchange();
   // Of the server's host key, once the key exchange is done: "SHA256:<base64>"

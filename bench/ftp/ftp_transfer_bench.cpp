@@ -4,6 +4,10 @@
 // throughput and CPU time of each side with the ratio to curl. Each side
 // runs a whole session per transfer: connect, log in, move the file, end.
 // Our uploads include their check by SIZE.
+// Then one upload over SFTP to OpenSSH's sshd, with TSftpClient, with curl's
+// sftp:// (libssh2) and with OpenSSH's sftp in batch mode, all checking the
+// host key and logging in by the same user key; ours includes its check by
+// the size the server reports.
 //   ftp_transfer_bench [megabytes]   (default 512)
 
 #include <sys/resource.h>
@@ -21,8 +25,10 @@
 #include <vector>
 
 #include "ftp/ftp_client.h"
+#include "ftp/sftp_client.h"
 #include "support/child_process.h"
 #include "support/real_ftp_server.h"
+#include "support/real_sftp_server.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
 
@@ -48,7 +54,7 @@ Cost MeasureOwn(const std::function<void()>& transfer) {
   return {std::chrono::duration<double>(end - start).count(), CpuSeconds(after) - CpuSeconds(before)};
 }
 
-Cost MeasureCurl(const std::vector<std::string>& argv) {
+Cost MeasureProgram(const std::vector<std::string>& argv) {
   const auto start = std::chrono::steady_clock::now();
   test::ChildProcess curl(argv, {});
   int status = 0;
@@ -56,7 +62,7 @@ Cost MeasureCurl(const std::vector<std::string>& argv) {
   wait4(curl.Pid(), &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "curl failed: %d\n", status);
+    std::fprintf(stderr, "%s failed: %d\n", argv[0].c_str(), status);
     std::exit(1);
   }
   return {std::chrono::duration<double>(end - start).count(), CpuSeconds(usage)};
@@ -139,8 +145,8 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
 
     const auto up = BestOfEach(
         kRuns, {[&] { return session([&](ftp::TFtpClient& client) { client.Upload(source.string(), "own.bin"); }); },
-                [&] { return MeasureCurl(curl({"-T", source.string(), url + "curl.bin"})); },
-                [&] { return MeasureCurl(curl({"-T", source.string(), url + "curl.bin", "-Q", "-SIZE curl.bin"})); }});
+                [&] { return MeasureProgram(curl({"-T", source.string(), url + "curl.bin"})); },
+                [&] { return MeasureProgram(curl({"-T", source.string(), url + "curl.bin", "-Q", "-SIZE curl.bin"})); }});
     Print(protocol + " upload " + mode, static_cast<double>(megabytes), up[0], up[1], &up[2]);
 
     const auto ownCopy = local / "own-copy.bin";
@@ -148,7 +154,7 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
     const auto down = BestOfEach(
         kRuns,
         {[&] { return session([&](ftp::TFtpClient& client) { client.Download("own.bin", ownCopy.string()); }); },
-         [&] { return MeasureCurl(curl({"-o", curlCopy.string(), url + "curl.bin"})); }});
+         [&] { return MeasureProgram(curl({"-o", curlCopy.string(), url + "curl.bin"})); }});
     Print(protocol + " download " + mode, static_cast<double>(megabytes), down[0], down[1]);
     if (std::filesystem::file_size(ownCopy) != std::filesystem::file_size(source)) {
       std::fprintf(stderr, "the downloaded copy is incomplete\n");
@@ -156,6 +162,47 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
     }
   }
   return true;
+}
+
+void CompareSftp(const std::filesystem::path& source, std::size_t megabytes) {
+  constexpr int kRuns = 5;
+  const test::RealSftpServer server;
+  const std::string target = (server.Top() / "curl.bin").string();
+  const std::string key = server.UserKey().string();
+  const auto knownHosts = source.parent_path() / "known_hosts";
+  test::WriteFile(knownHosts, server.KnownHostsLine() + "\n");
+  const auto batch = source.parent_path() / "sftp.batch";
+  test::WriteFile(batch, "put " + source.string() + " " + (server.Top() / "openssh.bin").string() + "\n");
+  const auto own = [&] {
+    return MeasureOwn([&] {
+      ftp::TSftpClient client;
+      client.Host = "127.0.0.1";
+      client.Port = server.Port();
+      client.UserID = server.User();
+      client.TimeOut = 5000;
+      client.UseAgent = false;
+      client.KeyFiles = {key};
+      client.PinnedHostKeys = {server.Fingerprint()};
+      client.Connect();
+      ftp::TLocalFile file(source.string());
+      client.Upload(file, server.Top().string(), "own.bin");
+      client.Disconnect();
+    });
+  };
+  const auto curl = [&] {
+    return MeasureProgram({"curl", "-s", "-S", "--key", key, "--pubkey", key + ".pub", "--hostpubsha256",
+                        server.Fingerprint().substr(7), "-u", server.User() + ":", "-T", source.string(),
+                        "sftp://127.0.0.1:" + std::to_string(server.Port()) + target});
+  };
+  const auto openssh = [&] {
+    return MeasureProgram({"sftp", "-q", "-b", batch.string(), "-P", std::to_string(server.Port()), "-i", key,
+                        "-o", "BatchMode=yes", "-o", "StrictHostKeyChecking=yes", "-o",
+                        "UserKnownHostsFile=" + knownHosts.string(), server.User() + "@127.0.0.1"});
+  };
+  const auto up = BestOfEach(kRuns, {own, curl, openssh});
+  Print("sftp upload", static_cast<double>(megabytes), up[0], up[1]);
+  std::printf("sftp upload throughput: %.2f x OpenSSH's sftp; cpu: %.2f x OpenSSH's sftp\n",
+              up[2].seconds / up[0].seconds, up[0].cpuSeconds / up[2].cpuSeconds);
 }
 
 }  // namespace
@@ -176,5 +223,7 @@ int main(int argc, char** argv) {
   const test::TestCertificates certificates;
   const test::RealFtpServer secured(test::RealServerKind::Vsftpd,
                                     {.tls = certificates.Files(test::TestCertificate::Server)});
-  return CompareModes(secured, "127.0.0.1", source, megabytes, {true}, certificates.CaFile().string()) ? 0 : 1;
+  if (!CompareModes(secured, "127.0.0.1", source, megabytes, {true}, certificates.CaFile().string())) return 1;
+  CompareSftp(source, megabytes);
+  return 0;
 }

@@ -28,7 +28,7 @@ using testing::HasSubstr;
 
 constexpr std::size_t kUploadSize = (1 << 20) + 123;  // many requests, the last one short
 
-enum class Trust { Pinned, OwnKnownHosts, UserKnownHosts, AcceptedInTheWindow, Nothing };
+enum class Trust { Pinned, OwnKnownHosts, UserKnownHosts, UserKnowsOnlyEcdsa, AcceptedInTheWindow, Nothing };
 
 // A client for `server`, trusting its key as `trust` says, with the user key
 // and the password; the notes it records go to `notes`.
@@ -49,9 +49,11 @@ struct Probe {
     client.KnownHostsFile = (home / "lib/known_hosts").string();
     client.UserKnownHostsFile = (home / ".ssh/known_hosts").string();
     client.OnTransferNote = [this](const std::string& note) { notes.push_back(note); };
-    if (trust == Trust::Pinned) client.PinnedHostKeys = {server.OtherFingerprint(), server.Fingerprint()};
+    if (trust == Trust::Pinned) client.PinnedHostKeys = {server.Fingerprint(test::HostKey::Other), server.Fingerprint()};
     if (trust == Trust::OwnKnownHosts) test::WriteFile(client.KnownHostsFile, server.KnownHostsLine() + "\n");
     if (trust == Trust::UserKnownHosts) test::WriteFile(client.UserKnownHostsFile, server.KnownHostsLine() + "\n");
+    if (trust == Trust::UserKnowsOnlyEcdsa)
+      test::WriteFile(client.UserKnownHostsFile, server.KnownHostsLine(test::HostKey::Ecdsa) + "\n");
     if (trust == Trust::AcceptedInTheWindow)
       client.OnUnknownHostKey = [this](const std::string& host, const std::string& fingerprint) {
         asked.push_back(host + " " + fingerprint);
@@ -65,13 +67,15 @@ struct Delivery {
   SftpPeer peer;
   const char* address;
   Trust trust;
+  test::HostKey shown = test::HostKey::Main;  // the key the server must show
 };
 
 class SftpDelivery : public testing::TestWithParam<Delivery> {};
 
 TEST_P(SftpDelivery, StoresTheBytesUnderTheTemporaryNameThenRenamesThem) {
   const Delivery& delivery = GetParam();
-  const RealSftpServer server({.peer = delivery.peer, .address = delivery.address});
+  const RealSftpServer server(
+      {.peer = delivery.peer, .address = delivery.address, .ecdsaKeyToo = delivery.shown == test::HostKey::Ecdsa});
   std::filesystem::create_directory(server.Top() / "in");
   const std::string folder = (server.Top() / "in").string();
   test::TempDir local;
@@ -81,7 +85,7 @@ TEST_P(SftpDelivery, StoresTheBytesUnderTheTemporaryNameThenRenamesThem) {
 
   probe.client.Connect();
   EXPECT_THAT(probe.client.Description(), testing::MatchesRegex("SSH: [^ ]+ [^ ]+, host key SHA256:.*"));
-  EXPECT_THAT(probe.client.Description(), testing::EndsWith(server.Fingerprint()));
+  EXPECT_THAT(probe.client.Description(), testing::EndsWith(server.Fingerprint(delivery.shown)));
   probe.client.Upload(source, folder, "ABC.tmp");
   probe.client.Rename(folder, "ABC.tmp", "ABC.1569153346");
   EXPECT_EQ(probe.client.Exists(folder, "ABC.1569153346"), static_cast<std::int64_t>(kUploadSize));
@@ -106,6 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Delivery{"PinnedKeyUserKey", SftpPeer::Sshd, "127.0.0.1", Trust::Pinned},
                     Delivery{"OwnKnownHostsOverIpv6", SftpPeer::Sshd, "::1", Trust::OwnKnownHosts},
                     Delivery{"UserKnownHosts", SftpPeer::Sshd, "127.0.0.1", Trust::UserKnownHosts},
+                    Delivery{"KnownKeyTypeChosenAmongSeveral", SftpPeer::Sshd, "127.0.0.1",
+                             Trust::UserKnowsOnlyEcdsa, test::HostKey::Ecdsa},
                     Delivery{"KeyAcceptedInTheWindow", SftpPeer::Sshd, "127.0.0.1", Trust::AcceptedInTheWindow},
                     Delivery{"Password", SftpPeer::PasswordPeer, "127.0.0.1", Trust::Pinned},
                     Delivery{"KeyboardInteractive", SftpPeer::InteractivePeer, "127.0.0.1", Trust::Pinned}),
@@ -153,11 +159,11 @@ const Fault kFaults[] = {
        p.client.OnUnknownHostKey = [](auto&, auto&) { return THostKeyDecision::Refuse; };
      },
      Step::Connect, {"ESshError", TSshFailure::HostKeyUnknown, "not trusted without a pin"}, 3000, Trust::Nothing},
-    {"ChangedPinnedKey", {}, [](Probe& p, const RealSftpServer& s) { p.client.PinnedHostKeys = {s.OtherFingerprint()}; },
+    {"ChangedPinnedKey", {}, [](Probe& p, const RealSftpServer& s) { p.client.PinnedHostKeys = {s.Fingerprint(test::HostKey::Other)}; },
      Step::Connect, {"ESshError", TSshFailure::HostKeyChanged, "has changed: it is SHA256:"}},
     {"ChangedKeyInOwnKnownHostsDecides", {},
      [](Probe& p, const RealSftpServer& s) {
-       test::WriteFile(p.client.KnownHostsFile, s.KnownHostsLine(true) + "\n");
+       test::WriteFile(p.client.KnownHostsFile, s.KnownHostsLine(test::HostKey::Other) + "\n");
        test::WriteFile(p.client.UserKnownHostsFile, s.KnownHostsLine() + "\n");
      },
      Step::Connect, {"ESshError", TSshFailure::HostKeyChanged, "holds another key for it"}, 3000, Trust::Nothing},
@@ -167,7 +173,7 @@ const Fault kFaults[] = {
     {"NoKeyTaken", {}, [](Probe& p, const RealSftpServer&) { p.client.KeyFiles = {"/nonexistent/id_ed25519"}; },
      Step::Connect, {"ESshError", TSshFailure::AuthenticationRefused, "the server takes: publickey"}},
     {"MissingFolder", {}, [](Probe&, const RealSftpServer& s) { std::filesystem::remove(s.Top() / "in"); },
-     Step::Upload, {"ESshError", TSshFailure::NoSuchFile, "no such file"}},
+     Step::Upload, {"ESshError", TSshFailure::NoSuchFile, "SFTP: there is no folder /"}},
     {"RenameNeverReplaces", {}, nullptr, Step::RenameOntoAnother,
      {"ESshError", TSshFailure::FileExists, "exists already"}},
     {"StopsAnsweringMidTransfer", {.quirk = SftpQuirk::Stall}, nullptr, Step::Upload,

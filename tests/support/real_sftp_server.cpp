@@ -14,10 +14,10 @@ namespace {
 
 constexpr const char* kSftpServer = "/usr/lib/openssh/sftp-server";
 
-std::filesystem::path MakeKey(const TempDir& dir, const std::string& name) {
+std::filesystem::path MakeKey(const TempDir& dir, const std::string& name, const char* type = "ed25519") {
   const auto key = dir / name;
   const ProgramResult made =
-      RunProgram({"/usr/bin/ssh-keygen", "-q", "-t", "ed25519", "-N", "", "-C", name, "-f", key.string()}, {});
+      RunProgram({"/usr/bin/ssh-keygen", "-q", "-t", type, "-N", "", "-C", name, "-f", key.string()}, {});
   if (made.exitCode != 0) throw std::runtime_error("ssh-keygen: " + made.output);
   return key;
 }
@@ -48,11 +48,10 @@ const char* QuirkName(SftpQuirk quirk) {
 
 RealSftpServer::RealSftpServer(RealSftpOptions options) : options_(std::move(options)) {
   user_ = getpwuid(geteuid())->pw_name;
-  hostKey_ = MakeKey(state_, "host_key");
-  otherKey_ = MakeKey(state_, "other_key");
+  hostKeys_[HostKey::Main] = MakeKey(state_, "host_key");
+  hostKeys_[HostKey::Other] = MakeKey(state_, "other_key");
+  if (options_.ecdsaKeyToo) hostKeys_[HostKey::Ecdsa] = MakeKey(state_, "ecdsa_key", "ecdsa");
   userKey_ = MakeKey(state_, "user_key");
-  fingerprint_ = FingerprintOf(hostKey_);
-  otherFingerprint_ = FingerprintOf(otherKey_);
   std::filesystem::copy_file(userKey_.string() + ".pub", state_ / "authorized_keys");
   const std::string support = PARCELO_TEST_SUPPORT_DIR;
   std::vector<std::string> command;
@@ -64,7 +63,7 @@ RealSftpServer::RealSftpServer(RealSftpOptions options) : options_(std::move(opt
     command = {"/usr/sbin/sshd", "-i", "-e", "-f", (state_ / "sshd_config").string()};
   } else {
     const char* method = options_.peer == SftpPeer::PasswordPeer ? "password" : "keyboard-interactive";
-    command = {"/usr/bin/python3", support + "/ssh_password_peer.py", hostKey_.string(), user_, password_,
+    command = {"/usr/bin/python3", support + "/ssh_password_peer.py", hostKeys_[HostKey::Main].string(), user_, password_,
                method, (state_ / "attempts").string(), kSftpServer};
   }
   inetd_ = std::make_unique<InetdListener>(command, options_.address == "::1" ? AF_INET6 : AF_INET);
@@ -76,7 +75,9 @@ std::string RealSftpServer::SshdConfig() const {
           ? kSftpServer
           : "/usr/bin/python3 " + std::string(PARCELO_TEST_SUPPORT_DIR) + "/sftp_quirks.py " +
                 QuirkName(options_.quirk) + " " + kSftpServer;
-  return "HostKey " + hostKey_.string() + "\n" +
+  std::string hostKeys = "HostKey " + hostKeys_.at(HostKey::Main).string() + "\n";
+  if (options_.ecdsaKeyToo) hostKeys += "HostKey " + hostKeys_.at(HostKey::Ecdsa).string() + "\n";
+  return hostKeys +
          "AuthorizedKeysFile " + (state_ / "authorized_keys").string() + "\n" +
          "StrictModes no\n"
          "UsePAM no\n"
@@ -87,8 +88,10 @@ std::string RealSftpServer::SshdConfig() const {
          "Subsystem sftp " + subsystem + "\n";
 }
 
-std::string RealSftpServer::KnownHostsLine(bool otherKey) const {
-  std::istringstream key(ReadFile((otherKey ? otherKey_ : hostKey_).string() + ".pub"));
+std::string RealSftpServer::Fingerprint(HostKey key) const { return FingerprintOf(hostKeys_.at(key)); }
+
+std::string RealSftpServer::KnownHostsLine(HostKey which) const {
+  std::istringstream key(ReadFile(hostKeys_.at(which).string() + ".pub"));
   std::string type, base64;
   key >> type >> base64;
   return "[" + options_.address + "]:" + std::to_string(Port()) + " " + type + " " + base64;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,7 +26,12 @@ struct RealSftpOptions {
   SftpPeer peer = SftpPeer::Sshd;
   SftpQuirk quirk = SftpQuirk::None;
   std::string address = "127.0.0.1";  // or "::1"
+  bool ecdsaKeyToo = false;  // sshd: an ECDSA host key beside the Ed25519 one
 };
+
+// The host keys a test may name: the server's (Ed25519), one it does not
+// have, and its ECDSA key (ecdsaKeyToo).
+enum class HostKey { Main, Other, Ecdsa };
 
 // An SSH server that nobody here wrote, on 127.0.0.1 or ::1 at a free port,
 // run as the user running the tests (no root needed), one process per
@@ -40,11 +46,10 @@ class RealSftpServer {
   const std::string& User() const { return user_; }
   const std::string& Password() const { return password_; }
   const std::filesystem::path& UserKey() const { return userKey_; }
-  // "SHA256:..." of the host key, and of another key the server does not have.
-  const std::string& Fingerprint() const { return fingerprint_; }
-  const std::string& OtherFingerprint() const { return otherFingerprint_; }
-  // The known_hosts line for the host key, or for the other key.
-  std::string KnownHostsLine(bool otherKey = false) const;
+  // "SHA256:..." of a host key.
+  std::string Fingerprint(HostKey key = HostKey::Main) const;
+  // The known_hosts line of a host key for this server.
+  std::string KnownHostsLine(HostKey key = HostKey::Main) const;
   const std::filesystem::path& Top() const { return tree_.Path(); }
   // The authentication methods that the paramiko peer saw tried, in order.
   std::vector<std::string> Attempts() const;
@@ -57,8 +62,8 @@ class RealSftpServer {
   TempDir tree_;
   std::string user_;
   std::string password_ = "secret";
-  std::filesystem::path hostKey_, otherKey_, userKey_;
-  std::string fingerprint_, otherFingerprint_;
+  std::filesystem::path userKey_;
+  std::map<HostKey, std::filesystem::path> hostKeys_;
   std::unique_ptr<InetdListener> inetd_;
 };
 
