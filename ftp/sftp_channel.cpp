@@ -8,11 +8,6 @@ namespace {
 
 constexpr std::uint32_t kVersion = 3;
 
-std::uint32_t LengthAt(const std::string& bytes) {
-  const auto* at = reinterpret_cast<const unsigned char*>(bytes.data());
-  return std::uint32_t{at[0]} << 24 | std::uint32_t{at[1]} << 16 | std::uint32_t{at[2]} << 8 | at[3];
-}
-
 const char* TypeName(sftp::Type type) {
   switch (type) {
     case sftp::kInit: return "INIT";
@@ -114,7 +109,7 @@ SshStatus TSftpChannel::Exchange() {
 
 bool TSftpChannel::HasReply() const {
   if (received_.size() < 4) return false;
-  const std::uint32_t length = LengthAt(received_);
+  const std::uint32_t length = BigEndian32(received_.data());
   if (length > sftp::kMaxReply)
     throw ESshError(TSshFailure::Protocol,
                     "SFTP: " + host_ + " sent a reply of " + std::to_string(length) + " bytes, far more than any reply");
@@ -122,7 +117,7 @@ bool TSftpChannel::HasReply() const {
 }
 
 TSftpReply TSftpChannel::TakeReply() {
-  const std::uint32_t length = LengthAt(received_);
+  const std::uint32_t length = BigEndian32(received_.data());
   std::string body = received_.substr(4, length);
   received_.erase(0, 4 + std::size_t{length});
   return TSftpReply(std::move(body), host_);

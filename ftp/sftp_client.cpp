@@ -104,7 +104,11 @@ void TSftpClient::Close() {
   if (!socket_) return;
   // Let the goodbye go out instead of resetting the connection.
   socket_->KeepUnsentDataOnClose();
-  socket_->Disconnect();
+  try {
+    socket_->Disconnect();
+  } catch (const Exception&) {
+    // The close of a socket that the work is done with, or that failed already.
+  }
   socket_.reset();
 }
 

@@ -32,16 +32,6 @@ const char* StatusName(std::uint32_t code) {
   }
 }
 
-std::string Hex(const std::string& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (const unsigned char byte : bytes) {
-    text += digits[byte >> 4];
-    text += digits[byte & 15];
-  }
-  return text;
-}
-
 }  // namespace
 
 TSftpChannel& TSftpClient::Channel() {
@@ -206,7 +196,8 @@ void TSftpClient::VerifyDigest(const std::string& path, TSentBytes& sent) {
     Note("digest not compared (check-file gave no " + std::string(algorithm) + " digest)");
     return;
   }
-  const std::string theirs = Hex(reply.Rest());
+  const std::string digest = reply.Rest();
+  const std::string theirs = LowerHex(reinterpret_cast<const unsigned char*>(digest.data()), digest.size());
   const std::string ours = sent.Digest();
   if (theirs != ours) RaiseCorruptedUpload(sent.Kind(), theirs, ours);
   Note("verified: " + std::string(HashName(sent.Kind())) + " " + ours);

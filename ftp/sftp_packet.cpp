@@ -19,6 +19,11 @@ void PutU32(char* at, std::uint32_t value) {
 
 }  // namespace
 
+std::uint32_t BigEndian32(const char* at) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(at);
+  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
+}
+
 TSftpRequest::TSftpRequest(sftp::Type type, std::uint32_t id) : type_(type), id_(id), bytes_(4, '\0') {
   bytes_ += static_cast<char>(type);
   U32(id);
@@ -77,10 +82,7 @@ const char* TSftpReply::Take(std::size_t count) {
   return field;
 }
 
-std::uint32_t TSftpReply::U32() {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(Take(4));
-  return std::uint32_t{bytes[0]} << 24 | std::uint32_t{bytes[1]} << 16 | std::uint32_t{bytes[2]} << 8 | bytes[3];
-}
+std::uint32_t TSftpReply::U32() { return BigEndian32(Take(4)); }
 
 std::uint64_t TSftpReply::U64() {
   const std::uint64_t high = U32();

@@ -49,6 +49,9 @@ constexpr std::size_t kMaxReply = 256 * 1024;
 
 }  // namespace sftp
 
+// The big-endian number of four bytes at `at`, as SFTP writes every number.
+std::uint32_t BigEndian32(const char* at);
+
 // One request, built field by field as it goes on the wire: its length,
 // type, request id (INIT: the version) and fields.
 class TSftpRequest {
