@@ -50,7 +50,11 @@ void TSftpChannel::Send(TSftpRequest& request) {
     outgoing_.erase(0, sent_);
     sent_ = 0;
   }
-  outgoing_ += request.Take();
+  // Most requests find the buffer empty: they take its place without a copy.
+  if (outgoing_.empty())
+    outgoing_ = request.Take();
+  else
+    outgoing_ += request.Take();
 }
 
 TSftpReply TSftpChannel::Call(TSftpRequest& request) {

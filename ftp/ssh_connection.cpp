@@ -1,10 +1,9 @@
 #include "ftp/ssh_connection.h"
 
-#include <libssh/libssh.h>
 #include <fcntl.h>
+#include <libssh/libssh.h>
 #include <poll.h>
 #include <unistd.h>
-
 
 #include "ftp/ssh_errors.h"
 
@@ -77,7 +76,7 @@ struct TSshConnection::Impl {
   [[noreturn]] void Fail(TSshFailure kind, const std::string& step) const {
     const char* said = ssh_get_error(session);
     // A server that says why it disconnects has refused, not broken down.
-    const bool toldWhy = std::string(said).starts_with("Received SSH_MSG_DISCONNECT");
+    const bool toldWhy = said && std::string(said).starts_with("Received SSH_MSG_DISCONNECT");
     if (!toldWhy && PeerEnded())
       throw ESockError("SSH: the connection to " + host + " ended during the " + step + Reason(said));
     throw ESshError(kind, "SSH: the " + step + " with " + host + " failed" + Reason(said));
