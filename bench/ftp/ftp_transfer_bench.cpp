@@ -85,13 +85,17 @@ std::vector<Cost> BestOfEach(int runs, const std::vector<std::function<Cost()>>&
 }
 
 // `checkedCurl`, where given: curl asking the server for the file's SIZE
-// after the upload, as our check does.
+// after the upload, as our check does. `other`, where given: a second peer,
+// named `otherName`.
 void Print(const std::string& what, double megabytes, const Cost& own, const Cost& curl,
-           const Cost* checkedCurl = nullptr) {
+           const Cost* checkedCurl = nullptr, const Cost* other = nullptr, const char* otherName = "") {
   std::printf("%s throughput: %.0f MB/s (%.2f x curl", what.c_str(), megabytes / own.seconds,
               curl.seconds / own.seconds);
   if (checkedCurl) std::printf(", %.2f x curl asking SIZE after it", checkedCurl->seconds / own.seconds);
-  std::printf(")\n%s cpu: %.3f s (%.2f x curl)\n", what.c_str(), own.cpuSeconds, own.cpuSeconds / curl.cpuSeconds);
+  if (other) std::printf(", %.2f x %s", other->seconds / own.seconds, otherName);
+  std::printf(")\n%s cpu: %.3f s (%.2f x curl", what.c_str(), own.cpuSeconds, own.cpuSeconds / curl.cpuSeconds);
+  if (other) std::printf(", %.2f x %s", own.cpuSeconds / other->cpuSeconds, otherName);
+  std::printf(")\n");
 }
 
 void WriteLargeFile(const std::filesystem::path& file, std::size_t megabytes) {
@@ -203,9 +207,7 @@ void CompareSftp(const std::filesystem::path& source, std::size_t megabytes) {
                         "UserKnownHostsFile=" + knownHosts.string(), server.User() + "@127.0.0.1"});
   };
   const auto up = BestOfEach(kRuns, {own, curl, openssh});
-  Print("sftp upload", static_cast<double>(megabytes), up[0], up[1]);
-  std::printf("sftp upload throughput: %.2f x OpenSSH's sftp; cpu: %.2f x OpenSSH's sftp\n",
-              up[2].seconds / up[0].seconds, up[0].cpuSeconds / up[2].cpuSeconds);
+  Print("sftp upload", static_cast<double>(megabytes), up[0], up[1], nullptr, &up[2], "OpenSSH's sftp");
 }
 
 }  // namespace
