@@ -42,8 +42,9 @@ std::string DefaultUserKnownHostsFile();
 // EAbortError (time-outs, too slow, cancelled: worth another try), ESshError
 // (the server or its host key refused: permanent, see Kind()), and Exception
 // for local causes (the file, a remote name with a slash) and for an upload
-// that the server did not store as sent. After a failure other than a
-// refused request the connection is closed.
+// that the server did not store as sent. After a network failure, a
+// time-out, a broken protocol or a failure amid an upload's data the
+// connection is closed; after a refused request or a failed check it stays.
 class TSftpClient {
  public:
   using TStatusEvent = std::function<void(const std::string& Status)>;
