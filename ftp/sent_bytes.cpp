@@ -34,7 +34,9 @@ const EVP_MD* Algorithm(THashKind kind) {
   }
 }
 
-std::string Hex(const unsigned char* bytes, std::size_t count) {
+}  // namespace
+
+std::string LowerHex(const unsigned char* bytes, std::size_t count) {
   static const char digits[] = "0123456789abcdef";
   std::string text;
   for (std::size_t i = 0; i < count; ++i) {
@@ -43,8 +45,6 @@ std::string Hex(const unsigned char* bytes, std::size_t count) {
   }
   return text;
 }
-
-}  // namespace
 
 struct TSentBytes::Hash {
   EVP_MD_CTX* context = nullptr;
@@ -108,7 +108,7 @@ std::string TSentBytes::Digest() {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   EVP_DigestFinal_ex(hash_->context, digest, &length);
-  return Hex(digest, length);
+  return LowerHex(digest, length);
 }
 
 }  // namespace ftp

@@ -13,6 +13,9 @@ enum class THashKind { None, Crc32, Md5, Sha1, Sha256 };
 // "CRC32", "MD5", "SHA-1", "SHA-256" (the names of the HASH command); empty for None.
 const char* HashName(THashKind kind);
 
+// The bytes in lower-case hexadecimal, as digests are compared.
+std::string LowerHex(const unsigned char* bytes, std::size_t count);
+
 // What the bytes of an upload were, gathered while they are sent, so that
 // checking them needs no second pass over the file: their count, the count
 // with every CR LF taken as one LF (what a server that stores text with its

@@ -241,6 +241,8 @@ class TSockSession {
   void PumpIfDue();
   // Processes messages; data that moved since the last time restarts the time-out.
   void Pump();
+  // Data moved through a layer above the socket: the next Pump restarts the time-out.
+  void MarkProgress() { progressed_ = true; }
 
   static void Notify(const TNotifyEvent& event, TSockSession& sender);
   // ReplyCode := the leading number of `reply` (first 10 characters), if it

@@ -1,6 +1,7 @@
 // How the client learns what a server offers and has it confirm an upload.
 #include "ftp/ftp_client.h"
 #include "ftp/reply_text.h"
+#include "ftp/upload_verdict.h"
 
 namespace ftp {
 namespace {
@@ -57,9 +58,7 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const T
   }
   // In ASCII mode a server may store text with its own line ends (LF).
   const bool same = *stored == sent.Size() || (!binaryType_ && *stored == sent.SizeWithLfLineEnds());
-  if (!same)
-    throw EVerifyError("Upload unvollständig: der Server hat " + std::to_string(*stored) +
-                    " Byte gespeichert, gesendet wurden " + std::to_string(sent.Size()) + " Byte");
+  if (!same) RaiseIncompleteUpload(*stored, sent.Size());
   Note("verified: " + std::to_string(*stored) + " bytes");
   verifiedBy_ = "size";
   if (sent.Kind() != THashKind::None) VerifyDigest(name, sent, features);
@@ -89,8 +88,7 @@ void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent, const T
     return;
   }
   const std::string ours = sent.Digest();
-  if (theirs != ours)
-    throw EVerifyError("Upload verfälscht: " + algorithm + " des Servers " + theirs + ", gesendet " + ours);
+  if (theirs != ours) RaiseCorruptedUpload(sent.Kind(), theirs, ours);
   Note("verified: " + algorithm + " " + ours);
   verifiedBy_ = AsciiLowerWithoutDash(algorithm);
 }

@@ -1,5 +1,9 @@
 #include "app/site/target_list.h"
 
+#include <algorithm>
+#include <optional>
+#include <sstream>
+
 #include "app/ascii_case.h"
 #include "app/workflow_errors.h"
 #include "platform/ansi.h"
@@ -18,6 +22,27 @@ std::string FirstChildValue(const xml::TDomNode& node, const std::string& what) 
 
 bool IsYes(const std::string& value) { return AsciiUpper(value) == "YES"; }
 
+TTargetProtocol ProtocolOf(const std::string& value, const std::string& where) {
+  const std::string protocol = AsciiUpper(value);
+  if (protocol == "FTP") return TTargetProtocol::Ftp;
+  if (protocol == "SFTP") return TTargetProtocol::Sftp;
+  throw ETargetListError("Target list: the protocol of " + where + " is neither ftp nor sftp: " + value);
+}
+
+// Fingerprints as OpenSSH prints them ("SHA256:" and base64), separated by blanks.
+std::vector<std::string> HostKeysOf(const std::string& value, const std::string& where) {
+  static const std::string base64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
+  std::vector<std::string> keys;
+  std::istringstream words(value);
+  for (std::string key; words >> key;) {
+    const std::string digits = key.substr(std::min<std::size_t>(key.size(), 7));
+    if (!key.starts_with("SHA256:") || digits.empty() || digits.find_first_not_of(base64) != std::string::npos)
+      throw ETargetListError("Target list: the hostkey of " + where + " holds no SHA256 fingerprint: " + key);
+    keys.push_back(key);
+  }
+  return keys;
+}
+
 rTargetList ReadWerk(xml::TDomElement& werk, int number) {
   const std::string where = "Werk " + std::to_string(number);
   rTargetList row;
@@ -25,14 +50,20 @@ rTargetList ReadWerk(xml::TDomElement& werk, int number) {
   const xml::TDomNode* compress = attributes->getNamedItem(u"compress");
   if (!compress) throw ETargetListError("Target list: " + where + " has no attribute compress");
   row.Compress = IsYes(FirstChildValue(*compress, "the attribute compress of " + where));
+  const auto read = [&](std::u16string_view name) -> std::optional<std::string> {
+    const xml::TDomNode* node = attributes->getNamedItem(name);
+    if (!node) return std::nullopt;
+    return FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where);
+  };
   // An optional yes/no attribute leaves its flag as it is when absent.
   const auto readYes = [&](std::u16string_view name, bool& flag) {
-    if (const xml::TDomNode* node = attributes->getNamedItem(name))
-      flag = IsYes(FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where));
+    if (const auto value = read(name)) flag = IsYes(*value);
   };
   readYes(u"stowa", row.Stowa);
   readYes(u"tls", row.Tls);
   readYes(u"passive", row.Passive);
+  if (const auto protocol = read(u"protocol")) row.Protocol = ProtocolOf(*protocol, where);
+  if (const auto keys = read(u"hostkey")) row.HostKeys = HostKeysOf(*keys, where);
   for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
     if (child->nodeType() != xml::ELEMENT_NODE) continue;
     const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));

@@ -11,6 +11,9 @@ class TDomDocument;
 
 namespace app {
 
+// How a target is reached: FTP (plain or FTPS) or SFTP.
+enum class TTargetProtocol { Ftp, Sftp };
+
 // One target of the target list.
 struct rTargetList {
   bool Compress = false;  // only reported in the log
@@ -21,13 +24,16 @@ struct rTargetList {
   std::string ShortName;  // at most 10 characters
   std::string Path;
   std::string FtpAddress;  // host, "host:port", an IPv4 or IPv6 address, "[v6]:port"
+  TTargetProtocol Protocol = TTargetProtocol::Ftp;  // protocol="sftp" (default port 22)
+  std::vector<std::string> HostKeys;  // hostkey="SHA256:... SHA256:...": the SFTP server's pinned keys
 };
 
 // Reads the "Werk" elements below the document element into `rows`: the
 // table first gets one empty row per Werk, then each row is filled in
 // document order and passed to `onRow`. Raises ETargetListError at a Werk
-// without the attribute compress or a child element without content; the
-// rows read before it stay filled, the others empty.
+// without the attribute compress, with a protocol other than ftp or sftp,
+// with a hostkey that is no list of SHA256 fingerprints, or with a child
+// element without content; the rows read before it stay filled, the others empty.
 void ReadTargetRows(xml::TDomDocument& list, std::vector<rTargetList>& rows,
                     const std::function<void(const rTargetList&)>& onRow);
 

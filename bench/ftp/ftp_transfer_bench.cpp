@@ -4,6 +4,12 @@
 // throughput and CPU time of each side with the ratio to curl. Each side
 // runs a whole session per transfer: connect, log in, move the file, end.
 // Our uploads include their check by SIZE.
+// Then one upload over SFTP to OpenSSH's sshd, with TSftpClient, with curl's
+// sftp:// (libssh2) and with OpenSSH's sftp in batch mode, all checking the
+// host key and logging in by the same user key; ours includes its check by
+// the size the server reports. OpenSSH's sftp is told our cipher
+// (AES-128-GCM; its own first choice is ChaCha20-Poly1305); curl takes
+// what libssh2 chooses.
 //   ftp_transfer_bench [megabytes]   (default 512)
 
 #include <sys/resource.h>
@@ -21,8 +27,10 @@
 #include <vector>
 
 #include "ftp/ftp_client.h"
+#include "ftp/sftp_client.h"
 #include "support/child_process.h"
 #include "support/real_ftp_server.h"
+#include "support/real_sftp_server.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
 
@@ -48,7 +56,7 @@ Cost MeasureOwn(const std::function<void()>& transfer) {
   return {std::chrono::duration<double>(end - start).count(), CpuSeconds(after) - CpuSeconds(before)};
 }
 
-Cost MeasureCurl(const std::vector<std::string>& argv) {
+Cost MeasureProgram(const std::vector<std::string>& argv) {
   const auto start = std::chrono::steady_clock::now();
   test::ChildProcess curl(argv, {});
   int status = 0;
@@ -56,7 +64,7 @@ Cost MeasureCurl(const std::vector<std::string>& argv) {
   wait4(curl.Pid(), &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "curl failed: %d\n", status);
+    std::fprintf(stderr, "%s failed: %d\n", argv[0].c_str(), status);
     std::exit(1);
   }
   return {std::chrono::duration<double>(end - start).count(), CpuSeconds(usage)};
@@ -77,13 +85,17 @@ std::vector<Cost> BestOfEach(int runs, const std::vector<std::function<Cost()>>&
 }
 
 // `checkedCurl`, where given: curl asking the server for the file's SIZE
-// after the upload, as our check does.
+// after the upload, as our check does. `other`, where given: a second peer,
+// named `otherName`.
 void Print(const std::string& what, double megabytes, const Cost& own, const Cost& curl,
-           const Cost* checkedCurl = nullptr) {
+           const Cost* checkedCurl = nullptr, const Cost* other = nullptr, const char* otherName = "") {
   std::printf("%s throughput: %.0f MB/s (%.2f x curl", what.c_str(), megabytes / own.seconds,
               curl.seconds / own.seconds);
   if (checkedCurl) std::printf(", %.2f x curl asking SIZE after it", checkedCurl->seconds / own.seconds);
-  std::printf(")\n%s cpu: %.3f s (%.2f x curl)\n", what.c_str(), own.cpuSeconds, own.cpuSeconds / curl.cpuSeconds);
+  if (other) std::printf(", %.2f x %s", other->seconds / own.seconds, otherName);
+  std::printf(")\n%s cpu: %.3f s (%.2f x curl", what.c_str(), own.cpuSeconds, own.cpuSeconds / curl.cpuSeconds);
+  if (other) std::printf(", %.2f x %s", own.cpuSeconds / other->cpuSeconds, otherName);
+  std::printf(")\n");
 }
 
 void WriteLargeFile(const std::filesystem::path& file, std::size_t megabytes) {
@@ -139,8 +151,8 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
 
     const auto up = BestOfEach(
         kRuns, {[&] { return session([&](ftp::TFtpClient& client) { client.Upload(source.string(), "own.bin"); }); },
-                [&] { return MeasureCurl(curl({"-T", source.string(), url + "curl.bin"})); },
-                [&] { return MeasureCurl(curl({"-T", source.string(), url + "curl.bin", "-Q", "-SIZE curl.bin"})); }});
+                [&] { return MeasureProgram(curl({"-T", source.string(), url + "curl.bin"})); },
+                [&] { return MeasureProgram(curl({"-T", source.string(), url + "curl.bin", "-Q", "-SIZE curl.bin"})); }});
     Print(protocol + " upload " + mode, static_cast<double>(megabytes), up[0], up[1], &up[2]);
 
     const auto ownCopy = local / "own-copy.bin";
@@ -148,7 +160,7 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
     const auto down = BestOfEach(
         kRuns,
         {[&] { return session([&](ftp::TFtpClient& client) { client.Download("own.bin", ownCopy.string()); }); },
-         [&] { return MeasureCurl(curl({"-o", curlCopy.string(), url + "curl.bin"})); }});
+         [&] { return MeasureProgram(curl({"-o", curlCopy.string(), url + "curl.bin"})); }});
     Print(protocol + " download " + mode, static_cast<double>(megabytes), down[0], down[1]);
     if (std::filesystem::file_size(ownCopy) != std::filesystem::file_size(source)) {
       std::fprintf(stderr, "the downloaded copy is incomplete\n");
@@ -156,6 +168,46 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
     }
   }
   return true;
+}
+
+void CompareSftp(const std::filesystem::path& source, std::size_t megabytes) {
+  constexpr int kRuns = 5;
+  const test::RealSftpServer server;
+  const std::string target = (server.Top() / "curl.bin").string();
+  const std::string key = server.UserKey().string();
+  const auto knownHosts = source.parent_path() / "known_hosts";
+  test::WriteFile(knownHosts, server.KnownHostsLine() + "\n");
+  const auto batch = source.parent_path() / "sftp.batch";
+  test::WriteFile(batch, "put " + source.string() + " " + (server.Top() / "openssh.bin").string() + "\n");
+  const auto own = [&] {
+    return MeasureOwn([&] {
+      ftp::TSftpClient client;
+      client.Host = "127.0.0.1";
+      client.Port = server.Port();
+      client.UserID = server.User();
+      client.TimeOut = 5000;
+      client.UseAgent = false;
+      client.KeyFiles = {key};
+      client.PinnedHostKeys = {server.Fingerprint()};
+      client.Connect();
+      ftp::TLocalFile file(source.string());
+      client.Upload(file, server.Top().string(), "own.bin");
+      client.Disconnect();
+    });
+  };
+  const auto curl = [&] {
+    return MeasureProgram({"curl", "-s", "-S", "--key", key, "--pubkey", key + ".pub", "--hostpubsha256",
+                        server.Fingerprint().substr(7), "-u", server.User() + ":", "-T", source.string(),
+                        "sftp://127.0.0.1:" + std::to_string(server.Port()) + target});
+  };
+  const auto openssh = [&] {
+    return MeasureProgram({"sftp", "-q", "-b", batch.string(), "-P", std::to_string(server.Port()), "-i", key,
+                        "-o", "BatchMode=yes", "-o", "Ciphers=aes128-gcm@openssh.com", "-o",
+                        "StrictHostKeyChecking=yes", "-o",
+                        "UserKnownHostsFile=" + knownHosts.string(), server.User() + "@127.0.0.1"});
+  };
+  const auto up = BestOfEach(kRuns, {own, curl, openssh});
+  Print("sftp upload", static_cast<double>(megabytes), up[0], up[1], nullptr, &up[2], "OpenSSH's sftp");
 }
 
 }  // namespace
@@ -176,5 +228,7 @@ int main(int argc, char** argv) {
   const test::TestCertificates certificates;
   const test::RealFtpServer secured(test::RealServerKind::Vsftpd,
                                     {.tls = certificates.Files(test::TestCertificate::Server)});
-  return CompareModes(secured, "127.0.0.1", source, megabytes, {true}, certificates.CaFile().string()) ? 0 : 1;
+  if (!CompareModes(secured, "127.0.0.1", source, megabytes, {true}, certificates.CaFile().string())) return 1;
+  CompareSftp(source, megabytes);
+  return 0;
 }

@@ -63,6 +63,18 @@ TEST_F(TargetListTest, CompressStowaTlsAndPassiveAreYesInAnyCaseOnly) {
   EXPECT_FALSE(rows[3].Passive);
 }
 
+TEST_F(TargetListTest, SftpTargetsCarryTheirPinnedHostKeys) {
+  const auto rows = Rows(
+      "<Werk compress='no'/><Werk compress='no' protocol='FTP'/>"
+      "<Werk compress='no' protocol='sftp' hostkey=' SHA256:abc+/1 \n SHA256:def= '/>");
+  EXPECT_EQ(rows[0].Protocol, TTargetProtocol::Ftp);
+  EXPECT_EQ(rows[1].Protocol, TTargetProtocol::Ftp);
+  EXPECT_EQ(rows[2].Protocol, TTargetProtocol::Sftp);
+  EXPECT_EQ(rows[2].HostKeys, (std::vector<std::string>{"SHA256:abc+/1", "SHA256:def="}));
+  for (const char* faulty : {"protocol='scp'", "hostkey='MD5:ab:cd'", "hostkey='SHA256:'", "hostkey='SHA256:a;b'"})
+    EXPECT_THROW(Rows(std::string("<Werk compress='no' ") + faulty + "/>"), ETargetListError) << faulty;
+}
+
 TEST_F(TargetListTest, ChildNamesCountInAnyCaseAndTheLaterOneWins) {
   const auto rows = Rows(
       "<Werk compress='no'><name>first</name><!-- note --><Name>second</Name><other>x</other>"

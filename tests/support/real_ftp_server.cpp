@@ -1,10 +1,6 @@
 #include "support/real_ftp_server.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -12,7 +8,6 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "support/loopback.h"
 
 namespace test {
 namespace {
@@ -90,15 +85,7 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
     throw std::runtime_error("vsftpd is neither throttled nor broken here");
 }
 
-RealFtpServer::~RealFtpServer() {
-  if (acceptor_.joinable()) {
-    const std::uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(stop_, &one, sizeof one);
-    acceptor_.join();
-  }
-  if (listener_ >= 0) ::close(listener_);
-  if (stop_ >= 0) ::close(stop_);
-}
+RealFtpServer::~RealFtpServer() = default;
 
 void RealFtpServer::StartPyftpdlib() {
   user_ = "parcelo";
@@ -151,10 +138,10 @@ void RealFtpServer::StartVsftpd() {
             VsftpdTlsSettings());
   // In this inetd mode vsftpd serves whatever connection it is given, so an
   // IPv6 listener here is what listen_ipv6=YES would be in its own.
-  listener_ = options_.address == "::1" ? ListenOnLoopback(&port_, AF_INET6, 8)
-                                         : ListenOnLoopback(&port_, AF_INET, 8, options_.address.c_str());
-  stop_ = ::eventfd(0, EFD_CLOEXEC);
-  acceptor_ = std::thread([this, config = config.string()] { ServeVsftpd(config); });
+  vsftpd_ = std::make_unique<InetdListener>(std::vector<std::string>{"vsftpd", config.string()},
+                                            options_.address == "::1" ? AF_INET6 : AF_INET,
+                                            options_.address == "::1" ? "127.0.0.1" : options_.address);
+  port_ = vsftpd_->Port();
 }
 
 // The force_local_* settings bind local users only; the launcher's account
@@ -171,26 +158,6 @@ std::string RealFtpServer::VsftpdTlsSettings() const {
          "ssl_ciphers=HIGH\n"
          "rsa_cert_file=" + options_.tls->certificate.string() + "\n"
          "rsa_private_key_file=" + options_.tls->key.string() + "\n";
-}
-
-void RealFtpServer::ServeVsftpd(const std::string& config) {
-  for (;;) {
-    pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0 && errno == EINTR) continue;
-    if (fds[1].revents) break;
-    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (connection < 0) continue;
-    std::lock_guard guard(childrenLock_);
-    std::erase_if(children_, [](const auto& child) { return child->Ended(); });
-    try {
-      children_.push_back(std::make_unique<ChildProcess>(
-          std::vector<std::string>{"vsftpd", config}, ChildProcess::Options{connection, connection}));
-    } catch (const std::exception&) {
-    }
-    ::close(connection);
-  }
-  std::lock_guard guard(childrenLock_);
-  children_.clear();
 }
 
 }  // namespace test

@@ -1,17 +1,14 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 #include "support/child_process.h"
+#include "support/inetd_listener.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
 
@@ -79,7 +76,6 @@ class RealFtpServer {
   void StartPyftpdlib();
   void StartVsftpd();
   std::string VsftpdTlsSettings() const;
-  void ServeVsftpd(const std::string& config);
 
   RealServerKind kind_;
   RealServerOptions options_;
@@ -90,12 +86,8 @@ class RealFtpServer {
   std::string password_ = "secret";
   std::uint16_t port_ = 0;
   std::unique_ptr<ChildProcess> server_;
-  // vsftpd: the launcher's listener, its thread and one process per connection.
-  int listener_ = -1;
-  int stop_ = -1;
-  std::thread acceptor_;
-  std::mutex childrenLock_;
-  std::vector<std::unique_ptr<ChildProcess>> children_;
+  // vsftpd: one process per connection.
+  std::unique_ptr<InetdListener> vsftpd_;
 };
 
 }  // namespace test
