@@ -15,11 +15,23 @@ TCmdType KindOf(const std::string& command) {
   return ctOther;
 }
 
+// RFC 959 speaks Telnet on the control connection, where the byte 255 (IAC,
+// RFC 854) starts a Telnet command; a 255 that belongs to the text is doubled.
+std::string TelnetText(const std::string& command) {
+  std::string line;
+  line.reserve(command.size());
+  for (const char c : command) {
+    line += c;
+    if (static_cast<unsigned char>(c) == 0xFF) line += c;
+  }
+  return line;
+}
+
 }  // namespace
 
 void CheckCommandText(const std::string& text) {
   if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
-    throw FTPException("Unzulässiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl");
+    throw FTPException("Unzulässiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl"_ansi);
 }
 
 TFtpClient::TFtpClient() {
@@ -38,11 +50,15 @@ void TFtpClient::ReadContinuation(std::string line, std::vector<std::string>* li
 }
 
 std::string TFtpClient::Transaction(const std::string& command) {
-  CheckCommandText(command);
   const ReplyScope bounds(*this);
-  const std::string reply = TSockSession::Transaction(command);
+  const std::string reply = SendCommandLine(command);
   ReadContinuation(reply);
   return reply;
+}
+
+std::string TFtpClient::SendCommandLine(const std::string& command) {
+  CheckCommandText(command);
+  return TSockSession::Transaction(TelnetText(command));
 }
 
 void TFtpClient::DiscardInput() {
@@ -74,8 +90,9 @@ void TFtpClient::Connect() {
   epsvRefused_ = false;
   binaryType_ = false;
   try {
+    if (TlsMode == TTlsMode::Implicit) SecureControlConnection();
     ReadGreeting();
-    if (UseTls) SecureControlConnection();
+    if (TlsMode == TTlsMode::Explicit) SecureControlConnection();
     if (FWAuthenticate) {
       CheckLoginReply(Transaction("USER " + FWUserID));
       if (ReplyCode == 331) {
@@ -103,7 +120,7 @@ void TFtpClient::Connect() {
       Status(1, "PASS ");
       CheckLoginReply(Transaction("PASS " + Password));
     }
-    if (UseTls) ProtectDataConnections();
+    if (TlsMode != TTlsMode::None) ProtectDataConnections();
   } catch (...) {
     try {
       Disconnect();
@@ -128,11 +145,13 @@ void TFtpClient::ReadGreeting() {
 
 void TFtpClient::SecureControlConnection() {
   try {
-    // Made for each connection, so that a changed list of CA files counts.
-    tlsContext_ = std::make_unique<TTlsContext>(TlsCaFiles);
-    Status(1, "AUTH TLS");
-    const std::string reply = Transaction("AUTH TLS");
-    if (ReplyCode != 234) throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
+    // Looked up for each connection, so that changed settings count.
+    tlsContext_ = TTlsContext::Shared({TlsCaFiles, TlsCertificateFile, TlsKeyFile, TlsCrlFiles});
+    if (TlsMode == TTlsMode::Explicit) {
+      Status(1, "AUTH TLS");
+      const std::string reply = Transaction("AUTH TLS");
+      if (ReplyCode != 234) throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
+    }
     StartTls(*tlsContext_);
   } catch (const ETlsError&) {
     if (OnConnectionFailed) OnConnectionFailed(*this);

@@ -23,7 +23,7 @@ const TServerFeatures& TFtpClient::Features() {
   std::vector<std::string> lines;
   {
     const ReplyScope bounds(*this);
-    const std::string reply = TSockSession::Transaction("FEAT");
+    const std::string reply = SendCommandLine("FEAT");
     ReadContinuation(reply, &lines);
     // RFC 2389: 211 lists the features; a server without FEAT refuses it.
     if (ReplyCodeOf(reply) != 211) lines.clear();
@@ -49,7 +49,7 @@ void TFtpClient::VerifyUpload(const std::string& name, TSentBytes& sent, const T
   // In ASCII mode a server may store text with its own line ends (LF).
   const bool same = *stored == sent.Size() || (!binaryType_ && *stored == sent.SizeWithLfLineEnds());
   if (!same)
-    throw Exception("Upload unvollständig: der Server hat " + std::to_string(*stored) +
+    throw Exception("Upload unvollständig: der Server hat "_ansi + std::to_string(*stored) +
                     " Byte gespeichert, gesendet wurden " + std::to_string(sent.Size()) + " Byte");
   Note("verified: " + std::to_string(*stored) + " bytes");
   if (sent.Kind() != THashKind::None) VerifyDigest(name, sent, features);
@@ -82,7 +82,7 @@ void TFtpClient::VerifyDigest(const std::string& name, TSentBytes& sent, const T
   }
   const std::string ours = sent.Digest();
   if (theirs != ours)
-    throw Exception("Upload verfälscht: " + algorithm + " des Servers " + theirs + ", gesendet " + ours);
+    throw Exception("Upload verfälscht: "_ansi + algorithm + " des Servers " + theirs + ", gesendet " + ours);
   Note("verified: " + algorithm + " " + ours);
 }
 

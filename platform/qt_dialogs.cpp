@@ -4,16 +4,14 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "platform/one_line.h"
 #include "platform/qt_text.h"
 
 namespace platform {
 namespace {
 
-QString BoxText(const std::string& text) {
-  QString shown = ToQString(text);
-  shown.replace(QChar('\r'), QChar('\n'));
-  return shown;
-}
+// Plain text, never rich text: a server's reply may look like markup.
+QString BoxText(const std::string& text) { return ToQString(MessageText(text, "\n")); }
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
   switch (icon) {
@@ -31,12 +29,14 @@ QWidget* Owner() { return QApplication::activeWindow(); }
 
 void QtDialogs::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
   QMessageBox box(QtIcon(icon), ToQString(caption), BoxText(text), QMessageBox::Ok, Owner());
+  box.setTextFormat(Qt::PlainText);
   box.exec();
 }
 
 bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   QMessageBox box(QMessageBox::Question, ToQString(caption), BoxText(text),
                   QMessageBox::Yes | QMessageBox::No, Owner());
+  box.setTextFormat(Qt::PlainText);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -1,6 +1,7 @@
 #include "app/site/target_list.h"
 
 #include "app/ascii_case.h"
+#include "app/site/site_config.h"
 #include "app/workflow_errors.h"
 #include "platform/ansi.h"
 #include "xml/dom.h"
@@ -25,14 +26,15 @@ rTargetList ReadWerk(xml::TDomElement& werk, int number) {
   const xml::TDomNode* compress = attributes->getNamedItem(u"compress");
   if (!compress) throw ETargetListError("Target list: " + where + " has no attribute compress");
   row.Compress = IsYes(FirstChildValue(*compress, "the attribute compress of " + where));
-  // An optional yes/no attribute leaves its flag as it is when absent.
-  const auto readYes = [&](std::u16string_view name, bool& flag) {
+  // An optional attribute leaves its field as it is when absent.
+  const auto read = [&](std::u16string_view name, const auto& take) {
     if (const xml::TDomNode* node = attributes->getNamedItem(name))
-      flag = IsYes(FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where));
+      take(FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where));
   };
-  readYes(u"stowa", row.Stowa);
-  readYes(u"tls", row.Tls);
-  readYes(u"passive", row.Passive);
+  read(u"stowa", [&](const std::string& value) { row.Stowa = IsYes(value); });
+  read(u"tls", [&](const std::string& value) { row.Tls = TlsModeOf(value); });
+  read(u"passive", [&](const std::string& value) { row.Passive = IsYes(value); });
+  read(u"user", [&](const std::string& value) { row.User = value; });
   for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
     if (child->nodeType() != xml::ELEMENT_NODE) continue;
     const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));

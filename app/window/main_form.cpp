@@ -160,7 +160,7 @@ void TForm1::CreateComponents() {
   targetPort_ = site.port;
   FtpClient1.FirewallType = ftp::FTUser;
   FtpClient1.FWAuthenticate = false;
-  FtpClient1.UseTls = site.tls;
+  FtpClient1.TlsMode = site.tls;
   FtpClient1.TlsCaFiles = TrustedCaFiles(dataPaths_);
   FtpClient1.OnError = [this](ftp::TSockSession& sender, std::uint16_t number, const std::string& text) {
     FtpClient1Error(sender, number, text);

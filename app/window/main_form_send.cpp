@@ -139,7 +139,7 @@ void TForm1::UploadToTarget(const rTargetList& row, const std::string& container
     FtpClient1.Host = server.host;
     FtpClient1.Port = server.port;
     FtpClient1.Passive = row.Passive;
-    FtpClient1.UseTls = row.Tls;
+    FtpClient1.TlsMode = row.Tls.value_or(ftp::TTlsMode::None);
     FtpClient1.Connect();
     if (FtpClient1.TlsActive()) WriteLogLine(FtpClient1.TlsDescription());
     FtpClient1.ChangeDirectory(row.Path);

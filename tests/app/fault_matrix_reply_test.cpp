@@ -12,6 +12,8 @@
 
 namespace {
 
+using platform::operator""_ansi;
+
 using Connection = test::ScriptedFtpServer::Connection;
 using test::Prepared;
 
@@ -174,7 +176,7 @@ TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
   };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"_ansi});
   ExpectUploadFailed("Plant 1", "/in", 1);
   ExpectNextSendSucceeds(0);
 }
@@ -208,7 +210,7 @@ TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
   StartWithContainer();
   SendTo({0});
   ASSERT_EQ(Arrived().size(), 1u);
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden " +
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden "_ansi +
                                                  std::to_string(Arrived()[0].size()) + " Byte"});
   EXPECT_EQ(server.Commands()[6], "SIZE " + server.Commands()[5].substr(5));
   ExpectUploadFailed("Plant 1", "/in", 1);
@@ -225,7 +227,7 @@ TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {
   StartWithContainer();
   UseLargeContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Senden der Datei"});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Senden der Datei"_ansi});
   ExpectUploadFailed("Plant 1", "/in", 1);
   ExpectNextSmallSendSucceeds();
 }
@@ -234,7 +236,7 @@ TEST_F(ScriptedTarget, AServerThatNeverGreetsTimesOut) {
   fault = [](Connection& c) { c.AwaitClose(); };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Zeitüberschreitung beim Warten auf Antwort"_ansi});
   EXPECT_EQ(SendLog(), LinesUntilConnect("Plant 1", "/in"));
   ExpectPreparedAndKept();
   ExpectNextSendSucceeds(0);

@@ -99,7 +99,7 @@ TEST(FtpClientLogin, SilentServerEndsTheLoginAfterTheTimeOut) {
     probe.client.Connect();
     FAIL();
   } catch (const EAbortError& error) {
-    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort");
+    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   }
   EXPECT_FALSE(probe.client.Connected);
   EXPECT_EQ(probe.client.StatusText(), "Verbindung abgebrochen");
