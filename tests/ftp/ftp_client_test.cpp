@@ -7,6 +7,7 @@
 
 #include "ftp_client_probe.h"
 #include "support/scripted_ftp_server.h"
+#include "support/temp_dir.h"
 
 namespace ftp {
 namespace {
@@ -262,6 +263,33 @@ TEST(FtpClientCommands, ControlCharactersAreRefusedBeforeSending) {
   EXPECT_EQ(probe.failures, std::vector<TCmdType>(3, ctChangeDir));
   probe.client.SendCommand("NOOP");
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER anna", "PASS secret", "NOOP"}));
+}
+
+// The control connection speaks Telnet: a byte 255 (IAC) that belongs to a
+// name (an sw-ident, a password) goes out twice, else the server reads a
+// Telnet command there.
+TEST(FtpClientCommands, Byte255IsDoubledOnTheWire) {
+  ScriptedFtpServer server([](Connection& c) {
+    c.Login();
+    c.Command();
+    c.Reply("250 OK");
+    c.Command();
+    c.Reply("200 PORT command successful.");
+    c.Command();
+    c.Reply("550 No such file.");
+    c.AwaitClose();
+  });
+  test::ProbedClient probe(server.Port());
+  probe.client.Password = "se\xFF" "cret";
+  probe.client.Connect();
+  probe.client.ChangeDirectory("in\xFF");
+  test::TempDir dir;
+  EXPECT_THROW(probe.client.Download("ABC\xFF.1", (dir / "x").string()), FTPException);
+  const std::vector<std::string> commands = server.Commands();
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_EQ(commands[1], "PASS se\xFF\xFF" "cret");
+  EXPECT_EQ(commands[2], "CWD in\xFF\xFF");
+  EXPECT_EQ(commands[4], "RETR ABC\xFF\xFF.1");
 }
 
 TEST(FtpClientCommands, CommandWithoutConnectionAsksOnceThenFails) {
