@@ -46,6 +46,7 @@ if len(sys.argv) > 9:
         context = handler.get_ssl_context()
         context.load_verify_locations(client_ca)
         context.set_verify(SSL.VERIFY_PEER | SSL.VERIFY_FAIL_IF_NO_PEER_CERT, lambda *args: args[-1])
+        context.set_session_id(b"parcelo-test")  # data connections resume the control's session
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
