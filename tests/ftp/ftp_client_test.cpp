@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ftp_client_probe.h"
+#include "platform/console_dialogs.h"
 #include "support/scripted_ftp_server.h"
 #include "support/temp_dir.h"
 
@@ -290,6 +292,20 @@ TEST(FtpClientCommands, Byte255IsDoubledOnTheWire) {
   EXPECT_EQ(commands[1], "PASS se\xFF\xFF" "cret");
   EXPECT_EQ(commands[2], "CWD in\xFF\xFF");
   EXPECT_EQ(commands[4], "RETR ABC\xFF\xFF.1");
+}
+
+// The client's texts are in the program's code page, so that the terminal
+// reads them right and the log (Windows-1252) holds them right.
+TEST(FtpClientCommands, GermanTextsReadRightOnAUtf8Terminal) {
+  std::ostringstream out;
+  try {
+    CheckCommandText("in\r\nDELE victim");
+    FAIL();
+  } catch (const FTPException& error) {
+    EXPECT_EQ(std::string(error.what()).substr(0, 6), "Unzul\xE4");
+    platform::ConsoleDialogs(out).MessageBox(error.what(), "Error", platform::MessageIcon::kError);
+  }
+  EXPECT_EQ(out.str(), "Error: Unzul\xC3\xA4ssiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl\n");
 }
 
 TEST(FtpClientCommands, CommandWithoutConnectionAsksOnceThenFails) {
