@@ -10,8 +10,13 @@
 namespace platform {
 namespace {
 
-// Plain text, never rich text: a server's reply may look like markup.
 QString BoxText(const std::string& text) { return ToQString(MessageText(text, "\n")); }
+
+// Shown as plain text, never as rich text: a server's reply may look like markup.
+int ExecPlain(QMessageBox& box) {
+  box.setTextFormat(Qt::PlainText);
+  return box.exec();
+}
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
   switch (icon) {
@@ -29,15 +34,13 @@ QWidget* Owner() { return QApplication::activeWindow(); }
 
 void QtDialogs::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
   QMessageBox box(QtIcon(icon), ToQString(caption), BoxText(text), QMessageBox::Ok, Owner());
-  box.setTextFormat(Qt::PlainText);
-  box.exec();
+  ExecPlain(box);
 }
 
 bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   QMessageBox box(QMessageBox::Question, ToQString(caption), BoxText(text),
                   QMessageBox::Yes | QMessageBox::No, Owner());
-  box.setTextFormat(Qt::PlainText);
-  return box.exec() == QMessageBox::Yes;
+  return ExecPlain(box) == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtDialogs::OpenFile(const std::string& initialFolder, const std::string& filter) {
