@@ -22,7 +22,7 @@ TLocalFile::TLocalFile(std::string path) : path_(std::move(path)) {
     fd_ = -1;
     errno = EISDIR;
   }
-  RaiseFileError("Datei kann nicht geöffnet werden", path_);
+  RaiseFileError("Datei kann nicht geöffnet werden"_ansi, path_);
 }
 
 TLocalFile::~TLocalFile() {

@@ -22,11 +22,23 @@ TCmdType KindOf(const std::string& command) {
   return ctOther;
 }
 
+// RFC 959 speaks Telnet on the control connection, where the byte 255 (IAC,
+// RFC 854) starts a Telnet command; a 255 that belongs to the text is doubled.
+std::string TelnetText(const std::string& command) {
+  std::string line;
+  line.reserve(command.size());
+  for (const char c : command) {
+    line += c;
+    if (static_cast<unsigned char>(c) == 0xFF) line += c;
+  }
+  return line;
+}
+
 }  // namespace
 
 void CheckCommandText(const std::string& text) {
   if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos)
-    throw FTPException("Unzulässiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl");
+    throw FTPException("Unzulässiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl"_ansi);
 }
 
 TFtpClient::TFtpClient() {
@@ -45,9 +57,8 @@ void TFtpClient::ReadContinuation(std::string line, std::vector<std::string>* li
 }
 
 std::string TFtpClient::Transaction(const std::string& command) {
-  CheckCommandText(command);
   const ReplyScope bounds(*this);
-  const std::string reply = TSockSession::Transaction(command);
+  const std::string reply = SendCommandLine(command);
   ReadContinuation(reply);
   return reply;
 }
@@ -67,9 +78,14 @@ void TFtpClient::WriteCommands(const std::vector<std::string>& commands) {
   std::string lines;
   for (const std::string& command : commands) {
     CheckCommandText(command);
-    lines += command + "\r\n";
+    lines += TelnetText(command) + "\r\n";
   }
   Write(lines);
+}
+
+std::string TFtpClient::SendCommandLine(const std::string& command) {
+  CheckCommandText(command);
+  return TSockSession::Transaction(TelnetText(command));
 }
 
 void TFtpClient::DiscardInput() {
@@ -107,8 +123,9 @@ void TFtpClient::Connect() {
   // must not hold it back for an acknowledgement (as after a TLS handshake).
   SendWithoutDelay();
   try {
+    if (TlsMode == TTlsMode::Implicit) SecureControlConnection();
     ReadGreeting();
-    if (UseTls) SecureControlConnection();
+    if (TlsMode == TTlsMode::Explicit) SecureControlConnection();
     if (FWAuthenticate) {
       CheckLoginReply(Transaction("USER " + FWUserID));
       if (ReplyCode == 331) {
@@ -136,7 +153,7 @@ void TFtpClient::Connect() {
       Status(1, "PASS ");
       CheckLoginReply(Transaction("PASS " + Password));
     }
-    if (UseTls) ProtectDataConnections();
+    if (TlsMode != TTlsMode::None) ProtectDataConnections();
   } catch (...) {
     try {
       Disconnect();
@@ -152,11 +169,13 @@ void TFtpClient::ReadGreeting() { CheckLoginReply(ReadReply()); }
 
 void TFtpClient::SecureControlConnection() {
   try {
-    // Made for each connection, so that a changed list of CA files counts.
-    tlsContext_ = std::make_unique<TTlsContext>(TlsCaFiles);
-    Status(1, "AUTH TLS");
-    const std::string reply = Transaction("AUTH TLS");
-    if (ReplyCode != 234) throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
+    // Looked up for each connection, so that changed settings count.
+    tlsContext_ = TTlsContext::Shared({TlsCaFiles, TlsCertificateFile, TlsKeyFile, TlsCrlFiles});
+    if (TlsMode == TTlsMode::Explicit) {
+      Status(1, "AUTH TLS");
+      const std::string reply = Transaction("AUTH TLS");
+      if (ReplyCode != 234) throw ETlsError("TLS: " + Host + " refused AUTH TLS: " + QuotedReply(reply));
+    }
     StartTls(*tlsContext_);
   } catch (const ETlsError&) {
     if (OnConnectionFailed) OnConnectionFailed(*this);

@@ -12,6 +12,7 @@
 #include "ftp/file_source.h"
 #include "ftp/server_features.h"
 #include "ftp/sock_session.h"
+#include "ftp/tls_mode.h"
 
 namespace ftp {
 
@@ -70,11 +71,20 @@ class TFtpClient : public TSockSession {
   std::string FWUserID;
   std::string FWPassword;
   bool FWAuthenticate = false;
-  // Explicit FTPS: AUTH TLS before the login, PBSZ 0 and PROT P after it,
-  // and every data connection through TLS. Never falls back to plain FTP.
-  bool UseTls = false;
+  // FTPS, explicit (AUTH TLS before the login) or implicit (TLS from the
+  // first byte; the port is the caller's, usually kImplicitFtpsPort). Either
+  // way PBSZ 0 and PROT P follow the login and every data connection goes
+  // through TLS. Never falls back to plain FTP.
+  TTlsMode TlsMode = TTlsMode::None;
   // PEM files of authorities trusted beside the system's store.
   std::vector<std::string> TlsCaFiles;
+  // The client certificate (PEM, with its chain) and its key offered to a
+  // server that asks for one; empty: none. No key file: the key is in the
+  // certificate's file.
+  std::string TlsCertificateFile;
+  std::string TlsKeyFile;
+  // PEM files of revocation lists the server's certificate is checked against.
+  std::vector<std::string> TlsCrlFiles;
 
   // Raised after a successful login (the socket-level OnConnect stays unused).
   TNotifyEvent OnConnect;
@@ -153,11 +163,15 @@ class TFtpClient : public TSockSession {
   void WriteCommands(const std::vector<std::string>& commands);
   // QUIT, its reply read only if it comes within a moment.
   std::string QuitBriefly();
+  // The session's Transaction for one command line, as the control
+  // connection carries it: the first line of the reply. Raises as Transaction.
+  std::string SendCommandLine(const std::string& command);
   // Raises (after OnConnectionFailed) unless the reply has a code up to 400.
   void CheckLoginReply(const std::string& reply);
   // The greeting with its continuation lines; raises as CheckLoginReply.
   void ReadGreeting();
-  // AUTH TLS and the handshake; raises ETlsError when either fails.
+  // The handshake on the control connection, after AUTH TLS when explicit;
+  // raises ETlsError when either fails.
   void SecureControlConnection();
   // PBSZ 0 and PROT P; raises ETlsError when the server refuses either.
   void ProtectDataConnections();
@@ -212,7 +226,7 @@ class TFtpClient : public TSockSession {
   static std::exception_ptr Refusal(const std::string& reply);
 
   std::recursive_mutex transferLock_;
-  std::unique_ptr<TTlsContext> tlsContext_;
+  std::shared_ptr<const TTlsContext> tlsContext_;
   std::unique_ptr<TSockSession> dataConnection_;
   std::int64_t lastReceived_ = 0;
   // Of the current connection: its FEAT, whether it refused EPSV, whether

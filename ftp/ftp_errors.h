@@ -3,7 +3,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/ansi.h"
+
 namespace ftp {
+
+// The client's texts are Windows-1252, as every 8-bit string of the program
+// is: its German ones are written "..."_ansi.
+using platform::operator""_ansi;
 
 // The general failure of the FTP subsystem ("Nicht verbunden", "Kein
 // Zeitgeber", file access); the more specific classes derive from it.

@@ -75,6 +75,8 @@ TSockSession& TFtpClient::CreateDataConnection() {
   dataConnection_->TimeOut = TimeOut;
   dataConnection_->SlowTimeOut = SlowTimeOut;
   dataConnection_->Host = Host;
+  // Its socket errors are the transfer's: the caller hears of them as of the control connection's.
+  dataConnection_->OnError = OnError;
   return *dataConnection_;
 }
 
@@ -119,7 +121,8 @@ bool TFtpClient::OfferActivePort(TCmdType kind) {
   TSockSession& data = *dataConnection_;
   const int family = PeerAddress().Family();
   data.Port = 0;
-  data.Listen(true, family);
+  // Only where the server reaches us already: no other network sees the port.
+  data.Listen(true, LocalAddress());
   data.AcceptOnlyFrom(PeerAddress());
   // RFC 2428: "EPRT |2|address|port|" for IPv6; PORT cannot say an IPv6 address.
   const std::string command =
@@ -154,8 +157,8 @@ void TFtpClient::SecureDataConnection() {
 }
 
 void TFtpClient::RaiseIfCommandPhaseStopped() {
-  if (TimedOut) throw EAbortError("Zeitüberschreitung beim Warten auf Antwort");
-  if (Cancelled) throw EAbortError("Übertragung abgebrochen");
+  if (TimedOut) throw EAbortError("Zeitüberschreitung beim Warten auf Antwort"_ansi);
+  if (Cancelled) throw EAbortError("Übertragung abgebrochen"_ansi);
 }
 
 bool TFtpClient::ReadFinalReply(TCmdType kind) {
@@ -224,7 +227,7 @@ bool TFtpClient::DownloadSteps(const std::string& remoteName, const std::string&
   std::string line;
   {
     const ReplyScope bounds(*this);
-    const std::string reply = TSockSession::Transaction("RETR " + remoteName);
+    const std::string reply = SendCommandLine("RETR " + remoteName);
     if (RefusesTransfer(reply)) return FailureReply(ctDownload, reply);
     TransferSize = ParseByteCount(reply);
     line = reply;

@@ -27,7 +27,7 @@ void MinimumRate::Check(std::int64_t bytesMoved) {
     return;
   }
   if (now - windowStart_ < *window_) return;
-  throw EAbortError("Übertragung zu langsam: weniger als " + std::to_string(kMinBytes) +
+  throw EAbortError("Übertragung zu langsam: weniger als "_ansi + std::to_string(kMinBytes) +
                     " Byte in " + DurationText(*window_));
 }
 

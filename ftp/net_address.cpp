@@ -28,13 +28,13 @@ std::optional<in_addr_t> AsV4(const sockaddr_storage& s) {
 }
 
 int ParsePort(const std::string& text) {
-  if (text.empty() || text.size() > 5) throw ESockError("Ungültige Portnummer");
+  if (text.empty() || text.size() > 5) throw ESockError("Ungültige Portnummer"_ansi);
   int port = 0;
   for (const char c : text) {
-    if (!IsDigit(c)) throw ESockError("Ungültige Portnummer");
+    if (!IsDigit(c)) throw ESockError("Ungültige Portnummer"_ansi);
     port = port * 10 + (c - '0');
   }
-  if (port < 1 || port > 65535) throw ESockError("Ungültige Portnummer");
+  if (port < 1 || port > 65535) throw ESockError("Ungültige Portnummer"_ansi);
   return port;
 }
 

@@ -23,8 +23,8 @@ void ReplyBounds::CountLine() {
 
 void ReplyBounds::CheckTime() const {
   if (!deadline_ || std::chrono::steady_clock::now() < *deadline_) return;
-  if (bytes_ == 0) throw EAbortError("Zeitüberschreitung beim Warten auf Antwort");
-  throw EAbortError("Zeitüberschreitung beim Lesen der Antwort");
+  if (bytes_ == 0) throw EAbortError("Zeitüberschreitung beim Warten auf Antwort"_ansi);
+  throw EAbortError("Zeitüberschreitung beim Lesen der Antwort"_ansi);
 }
 
 }  // namespace ftp

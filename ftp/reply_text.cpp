@@ -101,7 +101,7 @@ int PassivePort(const std::string& reply) {
   const auto high = Digits(WithoutBlanks(Field(reply, ',', 5)));
   const auto low =
       close == std::string::npos ? std::nullopt : Digits(WithoutBlanks(sixth.substr(0, close)));
-  if (!high || !low || *high > 255 || *low > 255) throw Exception("Ungültige Antwort auf PASV");
+  if (!high || !low || *high > 255 || *low > 255) throw Exception("Ungültige Antwort auf PASV"_ansi);
   return static_cast<int>(*high * 256 + *low);
 }
 
@@ -133,7 +133,7 @@ int ExtendedPassivePort(const std::string& reply) {
       if (port && *port >= 1 && *port <= 65535) return static_cast<int>(*port);
     }
   }
-  throw Exception("Ungültige Antwort auf EPSV");
+  throw Exception("Ungültige Antwort auf EPSV"_ansi);
 }
 
 }  // namespace ftp

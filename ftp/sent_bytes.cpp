@@ -68,7 +68,7 @@ TSentBytes::TSentBytes(THashKind kind, LineEnds lineEnds)
   if (!algorithm) return;
   hash_->context = EVP_MD_CTX_new();
   if (!hash_->context || EVP_DigestInit_ex(hash_->context, algorithm, nullptr) != 1)
-    throw Exception("Prüfsumme nicht verfügbar: " + std::string(HashName(kind)));
+    throw Exception("Prüfsumme nicht verfügbar: "_ansi + std::string(HashName(kind)));
 }
 
 TSentBytes::~TSentBytes() = default;

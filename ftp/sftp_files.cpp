@@ -140,7 +140,7 @@ void TSftpClient::SendBytes(TFileSource& source, const std::string& handle, cons
       write.String(handle).U64(static_cast<std::uint64_t>(offset)).String(want, [&](char* into) {
         const std::size_t got = source.ReadAt(into, want, offset);
         // Fewer bytes than the file had when the upload began: it was cut meanwhile.
-        if (got == 0) throw Exception("Datei während des Sendens gekürzt: " + source.Name());
+        if (got == 0) throw Exception("Datei während des Sendens gekürzt: "_ansi + source.Name());
         sent.Add(into, got);
         inFlight[write.Id()] = got;
         return got;

@@ -40,7 +40,7 @@ std::vector<std::string> SocketLayerInfo() {
           "Beschreibung= POSIX-Sockets (IPv4, IPv6, TCP)",
           "System= Running",
           "Max Sockets= " + std::to_string(maxSockets),
-          "Max Upd Pack.-Größe= 65507"};
+          "Max Upd Pack.-Größe= 65507"_ansi};
 }
 
 }  // namespace
@@ -65,7 +65,7 @@ TSockSession::TSockSession() : loop_(platform::EventLoop::Current()), timer_(loo
 }
 
 TSockSession::~TSockSession() {
-  Status(8, "Löschen");
+  Status(8, "Löschen"_ansi);
   TSockSession::Abort();
   Cancel();
   lookup_.reset();
@@ -210,7 +210,7 @@ std::optional<std::chrono::milliseconds> TSockSession::SlowBound() const {
 }
 
 void TSockSession::ResolveHost() {
-  Status(8, "Auf Host zurückschreiben");
+  Status(8, "Auf Host zurückschreiben"_ansi);
   const std::string& name = Proxy.empty() ? Host : Proxy;
   peers_.clear();
   if (const auto literal = LiteralAddress(name)) {
@@ -218,7 +218,7 @@ void TSockSession::ResolveHost() {
     return;
   }
   // The resolver would read such a name as something else than it says.
-  if (HasControlCharacter(name)) throw ESockError("Ungültiger Hostname");
+  if (HasControlCharacter(name)) throw ESockError("Ungültiger Hostname"_ansi);
   StartTimer();
   EventArrived = false;
   lookup_ = std::make_unique<THostLookup>(
@@ -227,7 +227,7 @@ void TSockSession::ResolveHost() {
   StopTimer();
   // A result that comes after a time-out or cancel is dropped.
   lookup_.reset();
-  if (TimedOut) throw ESockError("Zeitüberschreitung bei Host-Lookup");
+  if (TimedOut) throw ESockError("Zeitüberschreitung bei Host-Lookup"_ansi);
   if (Cancelled) throw ESockError("Host-Lookup abgebrochen");
   if (!EventOk) throw ESockError("Host-Lookup fehlgeschlagen");
   Notify(OnHostResolved, *this);
@@ -239,7 +239,7 @@ void TSockSession::ResolveWithRetry() {
       ResolveHost();
     } catch (const ESockError& error) {
       const std::string text = error.what();
-      if (text == "Zeitüberschreitung bei Host-Lookup" || text == "Host-Lookup abgebrochen") throw;
+      if (text == "Zeitüberschreitung bei Host-Lookup"_ansi || text == "Host-Lookup abgebrochen") throw;
       peers_.clear();
     }
     if (!peers_.empty()) return;
@@ -256,7 +256,7 @@ void TSockSession::Connect() {
   if (Connected) throw ESockError("Bereits verbunden");
   ResolveWithRetry();
   const int port = Proxy.empty() ? Port : ProxyPort;
-  if (port < 0 || port > 65535) throw ESockError("Ungültige Portnummer");
+  if (port < 0 || port > 65535) throw ESockError("Ungültige Portnummer"_ansi);
   // A name may stand for IPv6 and IPv4 addresses: the next one is tried
   // when one fails, as long as nobody cancelled.
   const std::vector<TNetAddress> addresses = peers_;
@@ -269,7 +269,7 @@ void TSockSession::Connect() {
     if (i + 1 < addresses.size()) Cancelled = false;
   }
   Notify(OnConnectionFailed, *this);
-  if (TimedOut) throw ESockError("Zeitüberschreitung bei Verbindung");
+  if (TimedOut) throw ESockError("Zeitüberschreitung bei Verbindung"_ansi);
   if (Cancelled) throw ESockError("Verbindung abgebrochen");
   // Why the last attempt failed, as the socket layer said it.
   throw ESockError(LastError > 10000 ? ErrorMessage(LastError) : "Verbindung fehlgeschlagen");
@@ -314,7 +314,7 @@ void TSockSession::Cancel() {
 }
 
 void TSockSession::CheckConnected() {
-  Status(8, "Überprüfung der Verbindung");
+  Status(8, "Überprüfung der Verbindung"_ansi);
   for (int attempts = 0; !Connected; ++attempts) {
     if (attempts > 0 || !OnConnectionRequired) throw Exception("Nicht verbunden");
     bool handled = false;
@@ -324,7 +324,7 @@ void TSockSession::CheckConnected() {
 }
 
 void TSockSession::CloseSocket() {
-  Status(4, "Schließen des Socket anfordern");
+  Status(4, "Schließen des Socket anfordern"_ansi);
   Connected = false;
   tls_.reset();
   if (socket_ < 0) return;
@@ -368,7 +368,7 @@ void TSockSession::StopTimer() {
 }
 
 void TSockSession::TimerFired() {
-  Status(8, "Zeitgeber ausgelöst");
+  Status(8, "Zeitgeber ausgelöst"_ansi);
   StopTimer();
   TimedOut = true;
   EventArrived = true;

@@ -154,9 +154,9 @@ class TSockSession {
   void Status(int level, const std::string& text);
 
   // Data-connection operations.
-  // Listens on Port (0: a free one) of every local address of `family` for
-  // one incoming connection; raises ESockError.
-  void Listen(bool useCompletion, int family = AF_INET);
+  // Listens on Port (0: a free one) of the local address `at` (its own
+  // port does not count) for one incoming connection; raises ESockError.
+  void Listen(bool useCompletion, const TNetAddress& at);
   // Accept takes connections from this host only; others are closed.
   void AcceptOnlyFrom(const TNetAddress& address) { acceptFrom_ = address; }
   // The address and port the socket is bound to.

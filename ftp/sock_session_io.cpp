@@ -56,15 +56,15 @@ void TSockSession::SendBuffer(const char* bytes, std::size_t length) {
   ArmedTimer timer(*this);
   if (!Cancelled) {
     if (length == 0) length = strnlen(bytes, kBufferSize);
-    if (length >= kBufferSize) throw ESockError("Text zu lang für Socket-send");
+    if (length >= kBufferSize) throw ESockError("Text zu lang für Socket-send"_ansi);
     SendAll(bytes, length, nullptr);
   }
-  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung bei Socket-send");
+  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung bei Socket-send"_ansi);
 }
 
 void TSockSession::Write(const std::string& text) {
   Status(8, "Schreiben");
-  if (text.size() >= kBufferSize) throw ESockError("Text zu lang für Socket-send");
+  if (text.size() >= kBufferSize) throw ESockError("Text zu lang für Socket-send"_ansi);
   std::memcpy(buffer_.data(), text.data(), text.size());
   buffer_[text.size()] = '\0';
   SendBuffer(buffer_.data(), 0);
@@ -118,7 +118,7 @@ std::string TSockSession::ReadLn() {
       return line;
     }
   }
-  RaiseIfStopped("Socket-readln abgebrochen", "Zeitüberschreitung beim Warten auf Antwort");
+  RaiseIfStopped("Socket-readln abgebrochen", "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   return line;
 }
 
@@ -148,13 +148,13 @@ std::string TSockSession::Read(std::uint16_t count) {
 }
 
 bool TSockSession::DataAvailable() {
-  Status(8, "Daten verfügbar");
+  Status(8, "Daten verfügbar"_ansi);
   char byte;
   return Receive(&byte, 1, true) > 0;
 }
 
 void TSockSession::ClearInput() {
-  Status(8, "Löschen der Eingabe");
+  Status(8, "Löschen der Eingabe"_ansi);
   [[maybe_unused]] const ssize_t dropped = Receive(buffer_.data(), kBufferSize, false);
 }
 
@@ -174,7 +174,7 @@ std::string TSockSession::Transaction(const std::string& command) {
 void TSockSession::ParseReplyCode(const std::string& reply) {
   const auto code = LeadingNumber(reply, 10);
   if (!code) return;
-  if (*code > 32767) throw ESockError("Ungültiger Antwortcode");
+  if (*code > 32767) throw ESockError("Ungültiger Antwortcode"_ansi);
   ReplyCode = static_cast<std::int16_t>(*code);
 }
 

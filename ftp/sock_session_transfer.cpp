@@ -24,6 +24,7 @@ namespace ftp {
 namespace {
 
 constexpr std::size_t kCaptureChunk = 1 << 19;
+constexpr int kAcceptBacklog = 8;
 
 void WriteAll(int file, const char* bytes, std::size_t length, const std::string& path) {
   while (length > 0) {
@@ -49,13 +50,11 @@ std::optional<std::int64_t> UnsentBytes(int socket) {
 
 }  // namespace
 
-void TSockSession::Listen(bool useCompletion, int family) {
+void TSockSession::Listen(bool useCompletion, const TNetAddress& at) {
   Status(8, "Warten auf Ereignisse");
-  if (Port < 0 || Port > 65535) throw ESockError("Ungültige Portnummer");
-  if (family != family_) ReplaceSocket(family);
-  // All zero is the wildcard address of either family.
-  TNetAddress local;
-  local.storage.ss_family = static_cast<sa_family_t>(family);
+  if (Port < 0 || Port > 65535) throw ESockError("Ungültige Portnummer"_ansi);
+  if (at.Family() != family_) ReplaceSocket(at.Family());
+  TNetAddress local = at;
   local.SetPort(static_cast<std::uint16_t>(Port));
   EventArrived = false;
   if (::bind(socket_, local.Raw(), local.Length()) != 0) CheckError(10035);
@@ -65,7 +64,10 @@ void TSockSession::Listen(bool useCompletion, int family) {
     else
       OnSocketNotification(event, error);
   });
-  if (::listen(socket_, 1) != 0) CheckError(10035);
+  // Room for the server's connection beside strangers that came first and
+  // wait to be turned away: a full queue drops the server's SYN, and its
+  // retries come only after a second or more.
+  if (::listen(socket_, kAcceptBacklog) != 0) CheckError(10035);
 }
 
 int TSockSession::Accept() {
@@ -75,7 +77,7 @@ int TSockSession::Accept() {
     WaitFor([this] { return EventArrived || Cancelled || TimedOut; });
     if (TimedOut) {
       Cancelled = false;
-      throw ESockError("Zeitüberschreitung bei Annahme der Datenverbindung");
+      throw ESockError("Zeitüberschreitung bei Annahme der Datenverbindung"_ansi);
     }
     if (Cancelled) throw ESockError("Annahme abgebrochen");
     if (!EventOk) throw ESockError("Fehler beim Herstellen der Datenverbindung");
@@ -155,12 +157,12 @@ void TSockSession::SendFile(TFileSource& source, TSentBytes* seen) {
     const auto want = static_cast<std::size_t>(std::min<std::int64_t>(kBufferSize, size - offset));
     const std::size_t chunk = source.ReadAt(buffer_.data(), want, offset);
     // Fewer bytes than the file had when the upload began: it was cut meanwhile.
-    if (chunk == 0) throw Exception("Datei während des Sendens gekürzt: " + source.Name());
+    if (chunk == 0) throw Exception("Datei während des Sendens gekürzt: "_ansi + source.Name());
     if (seen) seen->Add(buffer_.data(), chunk);
     SendAll(buffer_.data(), chunk, &rate);
     offset += static_cast<std::int64_t>(chunk);
   }
-  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
+  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei"_ansi);
 }
 
 std::int64_t TSockSession::BytesTaken() const {
@@ -180,7 +182,7 @@ void TSockSession::AwaitDelivery() {
     if (left < unsent) progressed_ = true;
     unsent = left;
   }
-  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei");
+  RaiseIfStopped("Socket-send abgebrochen", "Zeitüberschreitung beim Senden der Datei"_ansi);
   // A reset before the peer took everything: the data did not arrive whole.
   RaiseIfPeerReset();
 }

@@ -10,66 +10,39 @@
 
 #include "ftp/net_address.h"
 #include "ftp/tls_certificate_text.h"
+#include "ftp/tls_context_impl.h"
 #include "ftp/tls_socket_bio.h"
 
 namespace ftp {
 namespace {
 
-// The library's reason for the failure on this thread, in its words: the
-// first error queued, as the later ones tell how it travelled up.
-std::string LibraryReason() {
-  const unsigned long error = ERR_peek_error();
-  if (ERR_SYSTEM_ERROR(error)) return std::strerror(ERR_GET_REASON(error));
-  const char* reason = error ? ERR_reason_error_string(error) : nullptr;
-  return reason ? reason : "unknown reason";
-}
-
-// Verification callback: keeps the reason of the first refusal where the
-// connection's message will find it (the SSL object's application data).
-int RecordRefusal(int preverified, X509_STORE_CTX* store) {
-  if (preverified) return 1;
-  auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-  auto* refusal = ssl ? static_cast<std::string*>(SSL_get_app_data(ssl)) : nullptr;
-  if (refusal && refusal->empty())
-    *refusal = RefusalReason(X509_STORE_CTX_get_error(store), X509_STORE_CTX_get_current_cert(store));
-  return 0;
+// Why a server ended the handshake or the connection with an alert about
+// our certificate, or nothing when the alert says something else.
+std::string ClientCertificateRefusal(int reason, const std::string& host, const std::string& certificate) {
+  switch (reason) {
+    case SSL_R_TLSV13_ALERT_CERTIFICATE_REQUIRED:
+      if (certificate.empty()) return "TLS: " + host + " requires a client certificate, and none is set up";
+      [[fallthrough]];
+    case SSL_R_SSLV3_ALERT_BAD_CERTIFICATE:
+    case SSL_R_SSLV3_ALERT_CERTIFICATE_EXPIRED:
+    case SSL_R_SSLV3_ALERT_CERTIFICATE_REVOKED:
+    case SSL_R_SSLV3_ALERT_CERTIFICATE_UNKNOWN:
+    case SSL_R_SSLV3_ALERT_UNSUPPORTED_CERTIFICATE:
+    case SSL_R_TLSV1_ALERT_UNKNOWN_CA:
+    case SSL_R_TLSV1_ALERT_ACCESS_DENIED:
+      if (certificate.empty()) return {};
+      return "TLS: " + host + " refused the client certificate " + certificate + ": " + LibraryReason();
+    default:
+      return {};
+  }
 }
 
 }  // namespace
 
-struct TTlsContext::Impl {
-  SSL_CTX* ctx = nullptr;
-  ~Impl() { SSL_CTX_free(ctx); }
-};
-
-TTlsContext::TTlsContext(const std::vector<std::string>& caFiles) : impl_(std::make_unique<Impl>()) {
-  ERR_clear_error();
-  SSL_CTX* ctx = impl_->ctx = SSL_CTX_new(TLS_client_method());
-  if (!ctx) throw ETlsError("TLS: the TLS library cannot be set up: " + LibraryReason());
-  SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
-  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, RecordRefusal);
-  // Partial writes let Write hand over one record at a time; a write repeated
-  // after WantWrite may come from a buffer that has moved.
-  SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-  // Reading ahead saves a system call per record. It is safe because a read
-  // reports WantRead only once what it holds is used up, so a caller that
-  // waits for the socket then never waits while data sits here.
-  SSL_CTX_set_read_ahead(ctx, 1);
-  // A machine without a system store still trusts the bundles given here.
-  SSL_CTX_set_default_verify_paths(ctx);
-  for (const std::string& file : caFiles) {
-    ERR_clear_error();
-    if (SSL_CTX_load_verify_locations(ctx, file.c_str(), nullptr) != 1)
-      throw ETlsError("TLS: the CA file " + file + " cannot be read: " + LibraryReason());
-  }
-  ERR_clear_error();
-}
-
-TTlsContext::~TTlsContext() = default;
-
 struct TTlsConnection::Impl {
   SSL* ssl = nullptr;
   std::string host;
+  std::string clientCertificate;  // what the context offers, for messages
   std::string refusal;  // why the certificate check failed, filled by RecordRefusal
   bool closeNotifySent = false;
 
@@ -97,6 +70,10 @@ struct TTlsConnection::Impl {
         if (!refusal.empty()) throw ETlsError("TLS: the certificate of " + host + " was refused: " + refusal);
         if (ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING)
           return Ended(duringHandshake);
+        if (const std::string text = ClientCertificateRefusal(ERR_GET_REASON(ERR_peek_error()), host,
+                                                              clientCertificate);
+            !text.empty())
+          throw ETlsError(text);
         throw ETlsError((duringHandshake ? "TLS: the handshake with " : "TLS: the connection to ") + host +
                         " failed: " + LibraryReason());
     }
@@ -122,6 +99,7 @@ TTlsConnection::TTlsConnection(const TTlsContext& context, int socket, const std
     : impl_(std::make_unique<Impl>()) {
   if (host.empty()) throw ETlsError("TLS: no host name to check the certificate against");
   impl_->host = host;
+  impl_->clientCertificate = context.impl_->clientCertificate;
   ERR_clear_error();
   SSL* ssl = impl_->ssl = SSL_new(context.impl_->ctx);
   if (!ssl) throw ETlsError("TLS: the connection to " + host + " cannot be set up: " + LibraryReason());
@@ -135,7 +113,9 @@ TTlsConnection::TTlsConnection(const TTlsContext& context, int socket, const std
     X509_VERIFY_PARAM_set1_ip_asc(check, address->Text().c_str());
   } else {
     SSL_set_tlsext_host_name(ssl, host.c_str());
-    X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    // RFC 9525: a certificate names its host in its DNS entries, never in
+    // its common name.
+    X509_VERIFY_PARAM_set_hostflags(check, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
     X509_VERIFY_PARAM_set1_host(check, host.c_str(), host.size());
   }
   SSL_set_connect_state(ssl);

@@ -23,17 +23,42 @@ class ETlsError : public ESockError {
   Kind kind_;
 };
 
+// What a client's TLS context trusts and offers. The files are PEM; an
+// empty name or list means none.
+struct TTlsSettings {
+  // Authorities trusted beside the system's store.
+  std::vector<std::string> caFiles{};
+  // The certificate (with its chain) offered to a server that asks for one,
+  // and its private key, which must not need a passphrase; without a key
+  // file the key is taken from the certificate's file.
+  std::string clientCertificate{};
+  std::string clientKey{};
+  // Revocation lists: the server's certificate is refused when the list of
+  // its issuer names it. A certificate whose issuer has no list here is not
+  // checked for revocation.
+  std::vector<std::string> crlFiles{};
+
+  bool operator==(const TTlsSettings&) const = default;
+};
+
 // The client side's TLS settings, shared by a control connection and its data
-// connections: TLS 1.2 at least, and peers verified against the system's trust
-// store plus the given CA bundles.
+// connections, and by connections on several threads at once: TLS 1.2 at
+// least, security level 2 at least (RSA and DH keys of 2048 bits or more,
+// no SHA-1 signatures) whatever the system's configuration says, and peers
+// verified against the system's trust store plus the given CA bundles.
 class TTlsContext {
  public:
-  // `caFiles`: PEM files of further trusted authorities. Raises ETlsError when
-  // one of them cannot be read; an empty list trusts the system store alone.
-  explicit TTlsContext(const std::vector<std::string>& caFiles = {});
+  // Raises ETlsError naming the file when one of them cannot be read, or
+  // the key does not belong to the certificate.
+  explicit TTlsContext(const TTlsSettings& settings = {});
   ~TTlsContext();
   TTlsContext(const TTlsContext&) = delete;
   TTlsContext& operator=(const TTlsContext&) = delete;
+
+  // The context of `settings` that this process uses for every connection:
+  // made on first use, and made afresh once one of its files has changed.
+  // Safe to call from several threads. Raises as the constructor does.
+  static std::shared_ptr<const TTlsContext> Shared(const TTlsSettings& settings);
 
  private:
   friend class TTlsConnection;

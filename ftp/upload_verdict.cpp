@@ -5,12 +5,13 @@
 namespace ftp {
 
 void RaiseIncompleteUpload(std::int64_t stored, std::int64_t sent) {
-  throw EVerifyError("Upload unvollständig: der Server hat " + std::to_string(stored) + " Byte gespeichert, gesendet wurden " +
-                  std::to_string(sent) + " Byte");
+  throw EVerifyError("Upload unvollständig: der Server hat "_ansi + std::to_string(stored) +
+                     " Byte gespeichert, gesendet wurden " + std::to_string(sent) + " Byte");
 }
 
 void RaiseCorruptedUpload(THashKind kind, const std::string& theirs, const std::string& ours) {
-  throw EVerifyError("Upload verfälscht: " + std::string(HashName(kind)) + " des Servers " + theirs + ", gesendet " + ours);
+  throw EVerifyError("Upload verfälscht: "_ansi + std::string(HashName(kind)) + " des Servers " + theirs + ", gesendet " +
+                     ours);
 }
 
 }  // namespace ftp

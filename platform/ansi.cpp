@@ -121,3 +121,11 @@ std::u16string DisplayText(std::string_view text) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string DisplayUtf8(std::string_view text) {
+  return IsValidUtf8(text) ? std::string(text) : AnsiToUtf8(text);
+}
+
+}  // namespace platform

@@ -1,25 +1,24 @@
 #include "platform/console_dialogs.h"
 
-#include <algorithm>
+#include "platform/ansi.h"
+#include "platform/one_line.h"
 
 namespace platform {
 namespace {
 
-std::string Lines(std::string text) {
-  std::replace(text.begin(), text.end(), '\r', '\n');
-  return text;
-}
+// For a terminal, which reads UTF-8.
+std::string Lines(const std::string& text) { return DisplayUtf8(MessageText(text, "\n")); }
 
 }  // namespace
 
 ConsoleDialogs::ConsoleDialogs(std::ostream& out) : out_(out) {}
 
 void ConsoleDialogs::MessageBox(const std::string& text, const std::string& caption, MessageIcon) {
-  out_ << caption << ": " << Lines(text) << std::endl;
+  out_ << Lines(caption) << ": " << Lines(text) << std::endl;
 }
 
 bool ConsoleDialogs::AskYesNo(const std::string& text, const std::string& caption) {
-  out_ << caption << ": " << Lines(text) << " [yes]" << std::endl;
+  out_ << Lines(caption) << ": " << Lines(text) << " [yes]" << std::endl;
   return true;
 }
 

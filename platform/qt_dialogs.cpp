@@ -4,15 +4,18 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "platform/one_line.h"
 #include "platform/qt_text.h"
 
 namespace platform {
 namespace {
 
-QString BoxText(const std::string& text) {
-  QString shown = ToQString(text);
-  shown.replace(QChar('\r'), QChar('\n'));
-  return shown;
+QString BoxText(const std::string& text) { return ToQString(MessageText(text, "\n")); }
+
+// Shown as plain text, never as rich text: a server's reply may look like markup.
+int ExecPlain(QMessageBox& box) {
+  box.setTextFormat(Qt::PlainText);
+  return box.exec();
 }
 
 QMessageBox::Icon QtIcon(MessageIcon icon) {
@@ -31,13 +34,13 @@ QWidget* Owner() { return QApplication::activeWindow(); }
 
 void QtDialogs::MessageBox(const std::string& text, const std::string& caption, MessageIcon icon) {
   QMessageBox box(QtIcon(icon), ToQString(caption), BoxText(text), QMessageBox::Ok, Owner());
-  box.exec();
+  ExecPlain(box);
 }
 
 bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   QMessageBox box(QMessageBox::Question, ToQString(caption), BoxText(text),
                   QMessageBox::Yes | QMessageBox::No, Owner());
-  return box.exec() == QMessageBox::Yes;
+  return ExecPlain(box) == QMessageBox::Yes;
 }
 
 std::optional<std::string> QtDialogs::OpenFile(const std::string& initialFolder, const std::string& filter) {

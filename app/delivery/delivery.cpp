@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <future>
 #include <utility>
 
 #include "app/ascii_case.h"
@@ -14,12 +15,14 @@
 #include "app/delivery/container_snapshot.h"
 #include "app/delivery/failure_class.h"
 #include "app/delivery/ftp_transport.h"
+#include "app/delivery/sftp_transport.h"
 #include "app/delivery/log_blocks.h"
 #include "app/delivery/send_texts.h"
 #include "app/error_display.h"
 #include "app/workflow_errors.h"
 #include "ftp/ftp_client.h"
 #include "ftp/net_address.h"
+#include "ftp/sftp_client.h"
 #include "platform/file_version.h"
 #include "platform/shell.h"
 
@@ -53,6 +56,24 @@ std::string ExpandedPath(const std::string& path) {
 }
 
 std::string ServerKey(const TargetOutcome& outcome) { return AsciiLower(outcome.host) + ":" + std::to_string(outcome.port); }
+
+// "ftp", "ftps", "ftps-implicit".
+const char* ProtocolName(ftp::TTlsMode mode) {
+  switch (mode) {
+    case ftp::TTlsMode::None: return "ftp";
+    case ftp::TTlsMode::Explicit: return "ftps";
+    case ftp::TTlsMode::Implicit: return "ftps-implicit";
+  }
+  return "ftp";
+}
+
+// What protects an FTP target: what its Werk says, else what the site uses,
+// so that the site's account never goes out in clear where the site keeps it
+// under TLS.
+ftp::TTlsMode TargetTlsMode(const rTargetList& target, const SiteServer& site) {
+  if (target.Tls) return *target.Tls;
+  return site.tls == ftp::TTlsMode::None ? ftp::TTlsMode::None : ftp::TTlsMode::Explicit;
+}
 
 }  // namespace
 
@@ -116,13 +137,18 @@ class Delivery::Posted : public AttemptEvents {
   std::size_t index_;
 };
 
-TargetOutcome PlannedOutcome(const rTargetList& target, std::size_t row, int sitePort, const std::string& container) {
+TargetOutcome PlannedOutcome(const rTargetList& target, std::size_t row, const SiteServer& site,
+                             const std::string& container) {
   TargetOutcome outcome;
   outcome.row = row;
   outcome.target = target;
+  const ftp::TTlsMode tls = TargetTlsMode(target, site);
+  const int defaultPort = target.Stowa                                    ? 80
+                          : target.Protocol == TTargetProtocol::Sftp ? ftp::kSftpPort
+                                                                      : TargetDefaultPort(site, tls);
   const ftp::THostAndPort server =
-      target.Stowa ? ftp::SplitHostPort(StowaServerOf(BuildStowaUrl()), 80) : ftp::SplitHostPort(target.FtpAddress, sitePort);
-  outcome.protocol = target.Stowa ? "stowa" : target.Tls ? "ftps" : "ftp";
+      ftp::SplitHostPort(target.Stowa ? StowaServerOf(BuildStowaUrl()) : target.FtpAddress, defaultPort);
+  outcome.protocol = target.Stowa ? "stowa" : target.Protocol == TTargetProtocol::Sftp ? "sftp" : ProtocolName(tls);
   outcome.host = server.host;
   outcome.port = server.port;
   outcome.textMode = IsTextContainer(container);
@@ -148,11 +174,13 @@ int DeliveryReport::ExitCode() const {
 
 Delivery::Delivery(DeliveryOptions options, DeliveryEvents& events)
     : options_(std::move(options)), events_(events), status_(options_.status), ftp_(std::make_unique<FtpTransport>()),
+      sftp_(std::make_unique<SftpTransport>()),
       random_(std::random_device{}()) {
   report_.container = options_.container;
 }
 
 Delivery::~Delivery() {
+  *stopping_ = true;
   for (auto& target : states_)
     if (target->retryTimer) mail_.Home().StopTimer(*target->retryTimer);
   // The sessions end (and are waited for) before what they use goes.
@@ -219,7 +247,7 @@ bool Delivery::Run() {
   blocks_ = std::make_unique<LogBlocks>(options_.targets.size(), [this](const std::string& line) { Log(line); });
   for (std::size_t i = 0; i < options_.targets.size(); ++i) {
     const std::size_t row = i < options_.rows.size() ? options_.rows[i] : i;
-    report_.targets.push_back(PlannedOutcome(options_.targets[i], row, options_.site.port, container));
+    report_.targets.push_back(PlannedOutcome(options_.targets[i], row, options_.site, container));
     auto target = std::make_unique<Target>();
     target->index = i;
     target->events = std::make_unique<Posted>(*this, i);
@@ -321,6 +349,25 @@ void Delivery::StartAttempt(std::size_t index) {
     return Finish(index, TargetResult::kFailed);
   }
   AttemptRequest request;
+  try {
+    request = RequestFor(index);
+  } catch (...) {
+    outcome.error = ClassifyFailure(std::current_exception());
+    return Finish(index, TargetResult::kFailed);
+  }
+  target.state = TargetState::kSending;
+  Changed(target, TargetState::kSending);
+  Transport* transport = outcome.target.Protocol == TTargetProtocol::Sftp ? sftp_.get() : ftp_.get();
+  AttemptEvents* events = target.events.get();
+  target.session = std::make_unique<SessionThread>([this, index, request, transport, events](SessionThread& session) {
+    AttemptResult result = transport->Attempt(request, *events, session);
+    mail_.Post([this, index, result = std::move(result)]() mutable { AttemptDone(index, std::move(result)); });
+  });
+}
+
+AttemptRequest Delivery::RequestFor(std::size_t index) {
+  const TargetOutcome& outcome = report_.targets[index];
+  AttemptRequest request;
   request.target = outcome.target;
   request.host = outcome.host;
   request.port = outcome.port;
@@ -328,19 +375,47 @@ void Delivery::StartAttempt(std::size_t index) {
   request.containerText = options_.container;
   request.remoteIdent = remoteIdent_;
   request.textMode = outcome.textMode;
-  request.user = options_.site.user;
-  request.password = options_.site.password;
-  request.caFiles = options_.caFiles;
   request.timeOut = options_.timeOut;
   request.slowTimeOut = options_.slowTimeOut;
-  target.state = TargetState::kSending;
-  Changed(target, TargetState::kSending);
-  Transport* transport = ftp_.get();
-  AttemptEvents* events = target.events.get();
-  target.session = std::make_unique<SessionThread>([this, index, request, transport, events](SessionThread& session) {
-    AttemptResult result = transport->Attempt(request, *events, session);
-    mail_.Post([this, index, result = std::move(result)]() mutable { AttemptDone(index, std::move(result)); });
-  });
+  request.tlsMode = TargetTlsMode(outcome.target, options_.site);
+  request.tls = options_.tls;
+  request.knownHostsFile = options_.knownHostsFile;
+  if (options_.trustHostKey)
+    request.trustHostKey = [this, stopping = stopping_](const std::string& host, const std::string& fingerprint) {
+      // Asked on this thread, where the user is; the session waits for the
+      // answer unless the send ends meanwhile.
+      auto answer = std::make_shared<std::promise<bool>>();
+      auto decided = answer->get_future();
+      mail_.Post([this, answer, host, fingerprint] { answer->set_value(options_.trustHostKey(host, fingerprint)); });
+      while (decided.wait_for(std::chrono::milliseconds(100)) == std::future_status::timeout)
+        if (*stopping) return false;
+      return decided.get();
+    };
+  FillAccount(request);
+  const bool sftp = outcome.target.Protocol == TTargetProtocol::Sftp;
+  if (!sftp && request.tlsMode == ftp::TTlsMode::None && options_.site.tls != ftp::TTlsMode::None)
+    blocks_->Write(index, "password sent without TLS to " + outcome.host);
+  return request;
+}
+
+void Delivery::FillAccount(AttemptRequest& request) {
+  if (!netrc_ && !netrcError_) {
+    try {
+      netrc_ = Netrc::ReadUserFile();
+    } catch (...) {
+      netrcError_ = std::current_exception();
+    }
+  }
+  if (netrcError_) std::rethrow_exception(netrcError_);
+  if (const auto account = netrc_->Find(request.host, request.target.User)) {
+    request.user = account->login.empty() ? request.target.User : account->login;
+    request.password = account->password;
+    return;
+  }
+  if (!request.target.User.empty())
+    throw ENetrcError("No password for " + request.target.User + " at " + request.host + " in the netrc file");
+  request.user = options_.site.user;
+  request.password = options_.site.password;
 }
 
 void Delivery::AttemptDone(std::size_t index, AttemptResult result) {
@@ -395,6 +470,7 @@ void Delivery::Changed(const Target& target, TargetState state, int percent) {
 
 void Delivery::Cancel() {
   cancelled_ = true;
+  *stopping_ = true;
   for (auto& target : states_) {
     if (target->done) continue;
     if (target->session) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "app/delivery/session_thread.h"
 #include "app/delivery/target_outcome.h"
 #include "app/delivery/transport.h"
+#include "app/site/netrc.h"
 #include "app/site/site_config.h"
 #include "app/site/target_list.h"
 #include "platform/event_loop.h"
@@ -42,7 +44,11 @@ struct DeliveryOptions {
   int parallel = 1;                   // sessions at once (at most two to one server)
   bool readRecipients = false;        // the mail will want the EMAIL addresses
   SiteServer site;                    // the account, and the port of targets that name none
-  std::vector<std::string> caFiles;
+  ftp::TTlsSettings tls;              // trusted authorities, client certificate, revocation lists
+  std::string knownHostsFile;         // Parcelo's own, for SFTP targets
+  // Asked on this thread about an SFTP host key nobody knows yet (the
+  // window asks the user); none: such a key is refused.
+  std::function<bool(const std::string& host, const std::string& fingerprint)> trustHostKey;
   int timeOut = 5000;
   int slowTimeOut = -1;
   std::string status;  // the status text shown when the send starts
@@ -101,7 +107,8 @@ struct DeliveryReport {
 };
 
 // A selected target before its send: what it is and where it goes.
-TargetOutcome PlannedOutcome(const rTargetList& target, std::size_t row, int sitePort, const std::string& container);
+TargetOutcome PlannedOutcome(const rTargetList& target, std::size_t row, const SiteServer& site,
+                             const std::string& container);
 
 // One send of a container to the selected targets: it locks the container
 // against other runs, prepares it, takes one snapshot of it, gives every
@@ -139,6 +146,11 @@ class Delivery {
   void Start(std::size_t index);
   void HandOverToStowa(Target& target);
   void StartAttempt(std::size_t index);
+  // The request of an attempt at target `index`; raises when it cannot be made.
+  AttemptRequest RequestFor(std::size_t index);
+  // The account for a target: the netrc file's entry for its host (and its
+  // login), else the site account.
+  void FillAccount(AttemptRequest& request);
   void AttemptDone(std::size_t index, AttemptResult result);
   void Finish(std::size_t index, TargetResult result);
   void Changed(const Target& target, TargetState state, int percent = 0);
@@ -154,6 +166,12 @@ class Delivery {
   std::unique_ptr<ContainerLock> lock_;
   std::unique_ptr<ContainerSnapshot> snapshot_;
   std::unique_ptr<Transport> ftp_;
+  std::unique_ptr<Transport> sftp_;
+  // The user's netrc file, read at the first target that needs an account.
+  std::optional<Netrc> netrc_;
+  std::exception_ptr netrcError_;
+  // Set when the send ends early: a session waiting for an answer gives up.
+  std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
   std::unique_ptr<LogBlocks> blocks_;
   std::vector<std::unique_ptr<Target>> states_;
   std::string remoteIdent_;

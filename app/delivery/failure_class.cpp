@@ -5,9 +5,13 @@
 #include "app/workflow_errors.h"
 #include "ftp/ftp_errors.h"
 #include "ftp/reply_text.h"
+#include "platform/ansi.h"
 #include "ftp/tls_connection.h"
 
 namespace app {
+
+using platform::operator""_ansi;
+
 namespace {
 
 // The message on one line: a reply keeps its CR LF, which no result line may.
@@ -25,7 +29,7 @@ bool TransientReply(int code) { return code == 421 || code == 425 || code == 426
 bool TransientSocketError(const std::string& text) {
   const long number = std::strtol(text.c_str(), nullptr, 10);
   if (number == 0)
-    return text.starts_with("Zeitüberschreitung") || text == "Verbindung vom Server beendet" ||
+    return text.starts_with("Zeitüberschreitung"_ansi) || text == "Verbindung vom Server beendet" ||
            text == "Fehler beim Herstellen der Datenverbindung";
   switch (number) {
     case 10050:  // network is down
@@ -66,6 +70,8 @@ TargetFailure ClassifyFailure(const std::exception_ptr& error) {
     const std::string text = OneLine(e.what());
     return {TransientSocketError(text) ? FailureClass::kTransient : FailureClass::kPermanent, {}, text};
   } catch (const ftp::Exception& e) {
+    // Among them the SSH refusals (a host key, a login, a missing folder):
+    // another attempt meets the same.
     return {FailureClass::kPermanent, {}, OneLine(e.what())};
   } catch (const std::exception& e) {
     return {FailureClass::kLocal, {}, OneLine(e.what())};

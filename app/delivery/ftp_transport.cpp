@@ -1,37 +1,13 @@
 #include "app/delivery/ftp_transport.h"
 
-#include <chrono>
-#include <ctime>
 #include <utility>
 
-#include "app/container/fat_date.h"
-#include "app/container/remote_name.h"
 #include "app/delivery/session_thread.h"
 #include "ftp/ftp_client.h"
 
 namespace app {
 namespace {
 
-// Not more often than this the window hears of an upload's progress.
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-// A mailbox that holds this many files of the container's ident within a
-// few minutes is not one we can find a free name in.
-constexpr int kNameTries = 100;
-
-std::string FreeRemoteName(ftp::TFtpClient& client, const std::string& ident) {
-  const std::time_t now = std::time(nullptr);
-  std::string name;
-  // The next stamp is two seconds on: the name keeps its form.
-  for (int i = 0; i < kNameTries; ++i) {
-    const std::time_t when = now + 2 * i;
-    std::tm local{};
-    localtime_r(&when, &local);
-    name = RemoteName(ident, FatDateStamp(local));
-    const auto exists = client.RemoteFileExists(name);
-    if (!exists || !*exists) return name;
-  }
-  throw ftp::Exception("Kein freier Dateiname im Zielverzeichnis für " + ident);
-}
 
 // "TLSv1.3 TLS_AES_256_GCM_SHA384" of "TLS: TLSv1.3 TLS_AES_256_GCM_SHA384, certificate CN=...".
 std::string ProtocolAndCipher(const std::string& description) {
@@ -47,8 +23,11 @@ void Configure(ftp::TFtpClient& client, const AttemptRequest& request) {
   client.UserID = request.user;
   client.Password = request.password;
   client.Passive = request.target.Passive;
-  client.UseTls = request.target.Tls;
-  client.TlsCaFiles = request.caFiles;
+  client.TlsMode = request.tlsMode;
+  client.TlsCaFiles = request.tls.caFiles;
+  client.TlsCertificateFile = request.tls.clientCertificate;
+  client.TlsKeyFile = request.tls.clientKey;
+  client.TlsCrlFiles = request.tls.crlFiles;
 }
 
 // What a failed upload may have left under its name (part of the file, or
@@ -83,19 +62,14 @@ void Close(ftp::TFtpClient& client) {
 AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) {
   ftp::TFtpClient client;
   Configure(client, request);
-  auto lastProgress = std::chrono::steady_clock::time_point();
+  ProgressThrottle progress(events);
   client.OnError = [&](ftp::TSockSession&, std::uint16_t, const std::string& text) { events.ConnectionError(text); };
   client.OnFailure = [&](bool&, ftp::TCmdType kind) { events.Refused(kind); };
   client.OnSuccess = [&](ftp::TCmdType kind) {
     if (kind == ftp::ctUpload) events.Uploaded();
   };
   client.OnTransferNote = [&](const std::string& note) { events.LogLine(note); };
-  client.OnPacketSent = [&](ftp::TSockSession& data) {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastProgress < kProgressInterval && data.BytesSent < client.TransferSize) return;
-    lastProgress = now;
-    events.Progress(data.BytesSent, client.TransferSize);
-  };
+  client.OnPacketSent = [&](ftp::TSockSession& data) { progress(data.BytesSent, client.TransferSize); };
   session.OnCancel([&client] {
     client.Cancel();
     client.Abort();
@@ -121,7 +95,8 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
       events.Status("send in BINARY mode", true);
       events.LogLine("Set FTPMode to BINARY");
     }
-    result.remoteName = FreeRemoteName(client, request.remoteIdent);
+    result.remoteName =
+        FreeRemoteName(request.remoteIdent, [&](const std::string& name) { return client.RemoteFileExists(name); });
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
     stored = true;

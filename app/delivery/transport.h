@@ -1,11 +1,16 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <exception>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/site/target_list.h"
+#include "ftp/tls_connection.h"
+#include "ftp/tls_mode.h"
 
 namespace ftp {
 class TFileSource;
@@ -27,7 +32,12 @@ struct AttemptRequest {
   bool textMode = false;
   std::string user;
   std::string password;
-  std::vector<std::string> caFiles;
+  ftp::TTlsMode tlsMode = ftp::TTlsMode::None;
+  ftp::TTlsSettings tls;
+  // SFTP: Parcelo's own known_hosts, and who decides on a key nobody knows
+  // (called on the session's thread; it may block); none: refused.
+  std::string knownHostsFile;
+  std::function<bool(const std::string& host, const std::string& fingerprint)> trustHostKey;
   int timeOut = 5000;
   int slowTimeOut = -1;
 };
@@ -60,7 +70,24 @@ class AttemptEvents {
   virtual void Uploaded() = 0;
 };
 
-// One way of delivering a container to a target (FTP and FTPS today).
+// The first free remote name of `ident` from now on: the name of this
+// moment, else the stamps two seconds on, as often as it takes (`exists`
+// says whether a name is taken; nullopt: it cannot tell). Raises Exception
+// when none of a hundred is free.
+std::string FreeRemoteName(const std::string& ident, const std::function<std::optional<bool>(const std::string&)>& exists);
+
+// Passes an upload's progress on, not more often than the window can use it.
+class ProgressThrottle {
+ public:
+  explicit ProgressThrottle(AttemptEvents& events) : events_(events) {}
+  void operator()(std::int64_t sent, std::int64_t size);
+
+ private:
+  AttemptEvents& events_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+// One way of delivering a container to a target.
 class Transport {
  public:
   virtual ~Transport() = default;

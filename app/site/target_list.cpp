@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/ascii_case.h"
+#include "app/site/site_config.h"
 #include "app/workflow_errors.h"
 #include "platform/ansi.h"
 #include "xml/dom.h"
@@ -50,20 +51,17 @@ rTargetList ReadWerk(xml::TDomElement& werk, int number) {
   const xml::TDomNode* compress = attributes->getNamedItem(u"compress");
   if (!compress) throw ETargetListError("Target list: " + where + " has no attribute compress");
   row.Compress = IsYes(FirstChildValue(*compress, "the attribute compress of " + where));
-  const auto read = [&](std::u16string_view name) -> std::optional<std::string> {
-    const xml::TDomNode* node = attributes->getNamedItem(name);
-    if (!node) return std::nullopt;
-    return FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where);
+  // An optional attribute leaves its field as it is when absent.
+  const auto read = [&](std::u16string_view name, const auto& take) {
+    if (const xml::TDomNode* node = attributes->getNamedItem(name))
+      take(FirstChildValue(*node, "the attribute " + platform::Utf16ToAnsi(name) + " of " + where));
   };
-  // An optional yes/no attribute leaves its flag as it is when absent.
-  const auto readYes = [&](std::u16string_view name, bool& flag) {
-    if (const auto value = read(name)) flag = IsYes(*value);
-  };
-  readYes(u"stowa", row.Stowa);
-  readYes(u"tls", row.Tls);
-  readYes(u"passive", row.Passive);
-  if (const auto protocol = read(u"protocol")) row.Protocol = ProtocolOf(*protocol, where);
-  if (const auto keys = read(u"hostkey")) row.HostKeys = HostKeysOf(*keys, where);
+  read(u"stowa", [&](const std::string& value) { row.Stowa = IsYes(value); });
+  read(u"tls", [&](const std::string& value) { row.Tls = TlsModeOf(value); });
+  read(u"passive", [&](const std::string& value) { row.Passive = IsYes(value); });
+  read(u"user", [&](const std::string& value) { row.User = value; });
+  read(u"protocol", [&](const std::string& value) { row.Protocol = ProtocolOf(value, where); });
+  read(u"hostkey", [&](const std::string& value) { row.HostKeys = HostKeysOf(value, where); });
   for (const xml::TDomNode* child = werk.firstChild(); child; child = child->nextSibling()) {
     if (child->nodeType() != xml::ELEMENT_NODE) continue;
     const std::string name = AsciiUpper(platform::Utf16ToAnsi(child->nodeName()));

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ftp/tls_mode.h"
 
 namespace xml {
 class TDomDocument;
@@ -19,7 +22,10 @@ struct rTargetList {
   bool Compress = false;  // only reported in the log
   bool Stowa = false;     // handed to the PDM system through the browser instead of FTP
   bool Passive = false;   // the FTP server is reached in passive mode (behind NAT or a firewall)
-  bool Tls = false;      // explicit FTPS required (tls="yes")
+  // tls="yes": explicit FTPS, "implicit": implicit FTPS, "no": plain FTP;
+  // nothing when the Werk says none of these (the site's choice applies).
+  std::optional<ftp::TTlsMode> Tls;
+  std::string User;  // user="...": the login at this target; empty: none named
   std::string Name;
   std::string ShortName;  // at most 10 characters
   std::string Path;

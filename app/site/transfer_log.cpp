@@ -6,31 +6,9 @@
 #include <cerrno>
 
 #include "app/local_files.h"
+#include "platform/one_line.h"
 
 namespace app {
-namespace {
-
-// `text` as one line: CR and LF (from a target list, a file name, a
-// server's reply) written as \r and \n, other control characters but tab
-// as \xNN, so no value can end its record or forge another one.
-std::string OneLine(const std::string& text) {
-  std::string line;
-  line.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 0x20 && byte != 0x7F) || c == '\t') {
-      line += c;
-    } else if (c == '\r' || c == '\n') {
-      line += c == '\r' ? "\\r" : "\\n";
-    } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      line += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
-    }
-  }
-  return line;
-}
-
-}  // namespace
 
 TransferLog::TransferLog(Clock now) : now_(std::move(now)) {}
 
@@ -55,7 +33,7 @@ void TransferLog::Close() {
 
 void TransferLog::WriteLine(const std::string& text) {
   if (fd_ < 0) throw EInOutError("The transfer log \"" + path_ + "\" is not open");
-  const std::string line = OneLine(text) + "\r\n";
+  const std::string line = platform::OneLine(text) + "\r\n";
   WriteAll(fd_, line.data(), line.size(), "Cannot write the transfer log", path_);
 }
 

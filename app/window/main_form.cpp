@@ -162,8 +162,12 @@ void TForm1::CreateComponents() {
   FtpClient1.Passive = site.passive;
   FtpClient1.FirewallType = ftp::FTUser;
   FtpClient1.FWAuthenticate = false;
-  FtpClient1.UseTls = site.tls;
+  FtpClient1.TlsMode = site.tls;
   FtpClient1.TlsCaFiles = TrustedCaFiles(dataPaths_);
+  const ClientCertificate client = TlsClientCertificate(dataPaths_);
+  FtpClient1.TlsCertificateFile = client.certificate;
+  FtpClient1.TlsKeyFile = client.key;
+  FtpClient1.TlsCrlFiles = TlsCrlFiles(dataPaths_);
   FtpClient1.OnError = [this](ftp::TSockSession& sender, std::uint16_t number, const std::string& text) {
     FtpClient1Error(sender, number, text);
   };

@@ -14,6 +14,7 @@
 #include "app/window/target_state_delegate.h"
 #include "app/scope_exit.h"
 #include "app/site/site_config.h"
+#include "platform/dialogs.h"
 #include "platform/locale_format.h"
 #include "platform/qt_text.h"
 
@@ -71,7 +72,16 @@ DeliveryOptions TForm1::SendOptions() const {
   // The account preset on the client serves the targets too.
   options.site.user = FtpClient1.UserID;
   options.site.password = FtpClient1.Password;
-  options.caFiles = FtpClient1.TlsCaFiles;
+  options.tls = {FtpClient1.TlsCaFiles, FtpClient1.TlsCertificateFile, FtpClient1.TlsKeyFile, FtpClient1.TlsCrlFiles};
+  options.knownHostsFile = dataPaths_.Writable("lib/known_hosts");
+  // Unattended there is nobody to ask: a key nobody knows is refused.
+  if (!Unattended)
+    options.trustHostKey = [](const std::string& host, const std::string& fingerprint) {
+      return platform::Dialogs::Current().AskYesNo(
+          "The host key of " + host + " is not known yet:\r" + fingerprint +
+              "\r\rCompare it with the one the site gave you. Trust it and store it for the next sends?",
+          "SSH host key");
+    };
   options.timeOut = FtpClient1.TimeOut;
   options.slowTimeOut = FtpClient1.SlowTimeOut;
   options.status = statusText_;

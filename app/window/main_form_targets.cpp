@@ -12,6 +12,7 @@
 #include "app/site/settings.h"
 #include "app/site/site_refresh.h"
 #include "app/site/target_list.h"
+#include "platform/ansi.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
 
@@ -123,7 +124,7 @@ void TForm1::SendUnattended() {
   const bool reached = report && report->stopped.empty();
   if (report && !reached) error = report->stopped;
   WriteRunReport(exitCode, error, reached ? &*report : nullptr);
-  for (const TargetOutcome& outcome : reached ? report->targets : PlannedTargets()) std::cout << OutputLine(outcome) << '\n';
+  for (const TargetOutcome& outcome : reached ? report->targets : PlannedTargets()) std::cout << platform::AnsiToUtf8(OutputLine(outcome)) << '\n';
   std::cout.flush();
   TargetNames.clear();
   RequestTermination(exitCode);
@@ -134,7 +135,7 @@ std::vector<TargetOutcome> TForm1::PlannedTargets() const {
   const std::string container = platform::FromQString(ContainerFile->text());
   for (int i = 0; i < TargetListBox->count(); ++i)
     if (TargetListBox->item(i)->isSelected())
-      planned.push_back(PlannedOutcome(Targets[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), site_.port, container));
+      planned.push_back(PlannedOutcome(Targets[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), site_, container));
   return planned;
 }
 

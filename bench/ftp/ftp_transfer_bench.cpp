@@ -140,7 +140,7 @@ bool CompareModes(const test::RealFtpServer& server, const std::string& address,
         client.Password = server.Password();
         client.TimeOut = 5000;
         client.Passive = passive;
-        client.UseTls = tls;
+        client.TlsMode = tls ? ftp::TTlsMode::Explicit : ftp::TTlsMode::None;
         if (tls) client.TlsCaFiles = {caFile};
         client.Connect();
         client.SetTransferMode(ftp::tmImage);

@@ -96,9 +96,9 @@ class Bench {
   Bench(const Settings& settings, RealServerKind kind, bool tls, const test::TestCertificates& certificates)
       : settings_(settings), tls_(tls), caFile_(certificates.CaFile().string()),
         passiveFirst_(FreePassiveRange()),
-        server_(kind, {tls ? std::optional(certificates.Files(test::TestCertificate::Server)) : std::nullopt, 0,
-                       test::FtpsQuirk::None, kServerAddress,
-                       {passiveFirst_, static_cast<std::uint16_t>(passiveFirst_ + kPassiveCount - 1)}}),
+        server_(kind, {.tls = tls ? std::optional(certificates.Files(test::TestCertificate::Server)) : std::nullopt,
+                       .address = kServerAddress,
+                       .passivePorts = {passiveFirst_, static_cast<std::uint16_t>(passiveFirst_ + kPassiveCount - 1)}}),
         site_(kind),
         proxy_(kServerAddress, {}) {
     proxy_.MirrorPorts(passiveFirst_, static_cast<std::uint16_t>(passiveFirst_ + kPassiveCount - 1));
@@ -179,7 +179,7 @@ class Bench {
     client.Password = server_.Password();
     client.TimeOut = 30000;
     client.Passive = true;
-    client.UseTls = tls_;
+    client.TlsMode = tls_ ? ftp::TTlsMode::Explicit : ftp::TTlsMode::None;
     client.TlsCaFiles = {caFile_};
     return Seconds([&] {
       client.Connect();

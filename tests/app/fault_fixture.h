@@ -139,11 +139,13 @@ class FaultFixture : public World {
   }
   // ... after a failed upload to `name`: the log says so with `reports`
   // failure lines (a refused command reaches the handler twice, a broken
-  // connection once) and the result line, and the container is prepared and kept.
+  // connection once) after the lines `before` and before those `after`, and
+  // the result line, and the container is prepared and kept.
   void ExpectUploadFailed(const std::string& name, const std::string& shortName, const std::string& path,
-                          int reports, std::vector<std::string> after = {}) {
+                          int reports, std::vector<std::string> after = {}, std::vector<std::string> before = {}) {
     EXPECT_EQ(this->form().StatusText(), "1 of 1 target failed");
     auto expected = LinesUntilUpload(name, path);
+    expected.insert(expected.end(), before.begin(), before.end());
     expected.insert(expected.end(), reports, " --> Failure: FTP: Upload container failed");
     expected.insert(expected.end(), after.begin(), after.end());
     ExpectFailedLog(expected, shortName);

@@ -12,6 +12,8 @@
 
 namespace {
 
+using platform::operator""_ansi;
+
 using Connection = test::ScriptedFtpServer::Connection;
 using test::Prepared;
 
@@ -174,8 +176,9 @@ TEST_F(ScriptedTarget, AConnectionDroppedDuringTheUploadIsReportedOnce) {
   StartWithContainer();
   UseLargeContainer();
   SendTo({0});
+  EXPECT_EQ(Messages(), std::vector<std::string>{"10054:Connection reset by peer"});
   EXPECT_EQ(FailureOf(), "10054:Connection reset by peer");
-  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
+  ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1, {}, {"--> Error: 10054:Connection reset by peer"});
   ExpectNextSmallSendSucceeds();
   EXPECT_EQ(Arrived(), std::vector<std::string>{Prepared(written)});
 }
@@ -187,7 +190,7 @@ TEST_F(ScriptedTarget, AServerSilentAfterTheDataTimesOutAsAFailure) {
   };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Warten auf Antwort");
+  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
   ExpectNextSendSucceeds(0);
 }
@@ -221,7 +224,7 @@ TEST_F(ScriptedTarget, AStoredSizeThatDiffersFromTheSentOneIsAFailure) {
   StartWithContainer();
   SendTo({0});
   ASSERT_EQ(Arrived().size(), 1u);
-  EXPECT_EQ(FailureOf(), "Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden " +
+  EXPECT_EQ(FailureOf(), "Upload unvollständig: der Server hat 1 Byte gespeichert, gesendet wurden "_ansi +
                              std::to_string(Arrived()[0].size()) + " Byte");
   EXPECT_EQ(server.Commands()[8], "SIZE " + server.Commands()[7].substr(5));
   EXPECT_EQ(server.Commands()[5], server.Commands()[8]) << "the name was free before the upload";
@@ -239,7 +242,7 @@ TEST_F(ScriptedTarget, AServerSilentWhileTheDataMovesTimesOutAsAFailure) {
   StartWithContainer();
   UseLargeContainer();
   SendTo({0});
-  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Senden der Datei");
+  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Senden der Datei"_ansi);
   ExpectUploadFailed("Plant 1", "PLANT1", "/in", 1);
   ExpectNextSmallSendSucceeds();
 }
@@ -248,7 +251,7 @@ TEST_F(ScriptedTarget, AServerThatNeverGreetsTimesOut) {
   fault = [](Connection& c) { c.AwaitClose(); };
   StartWithContainer();
   SendTo({0});
-  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Warten auf Antwort");
+  EXPECT_EQ(FailureOf(), "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   ExpectFailedLog(LinesUntilConnect("Plant 1", "/in"), "PLANT1");
   ExpectPreparedAndKept();
   ExpectNextSendSucceeds(0);

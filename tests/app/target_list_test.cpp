@@ -41,25 +41,21 @@ TEST_F(TargetListTest, RowsFollowTheWerkElementsInDocumentOrder) {
   EXPECT_EQ(rows[1].FtpAddress, "ftp.b");
 }
 
-TEST_F(TargetListTest, CompressStowaTlsAndPassiveAreYesInAnyCaseOnly) {
+TEST_F(TargetListTest, CompressStowaAndPassiveAreYesInAnyCaseOnly) {
   const auto rows = Rows(
-      "<Werk compress='yes'/><Werk compress='Yes' stowa='YES' tls='Yes' passive='yes'/>"
-      "<Werk compress='NO' stowa='no' tls='no' passive='no'/>"
-      "<Werk compress='Y' tls='Y' passive='Y'/><Werk compress=' YES'/><Werk compress=''/>");
+      "<Werk compress='yes'/><Werk compress='Yes' stowa='YES' passive='yes'/>"
+      "<Werk compress='NO' stowa='no' passive='no'/>"
+      "<Werk compress='Y' passive='Y'/><Werk compress=' YES'/><Werk compress=''/>");
   ASSERT_EQ(rows.size(), 6u);
   EXPECT_TRUE(rows[0].Compress);
   EXPECT_FALSE(rows[0].Stowa);
-  EXPECT_FALSE(rows[0].Tls);
   EXPECT_FALSE(rows[0].Passive) << "active, as every list without the attribute";
   EXPECT_TRUE(rows[1].Compress);
   EXPECT_TRUE(rows[1].Stowa);
-  EXPECT_TRUE(rows[1].Tls);
   EXPECT_TRUE(rows[1].Passive);
   for (std::size_t i = 2; i < 6; ++i) EXPECT_FALSE(rows[i].Compress) << "row " << i;
   EXPECT_FALSE(rows[2].Stowa);
-  EXPECT_FALSE(rows[2].Tls);
   EXPECT_FALSE(rows[2].Passive);
-  EXPECT_FALSE(rows[3].Tls);
   EXPECT_FALSE(rows[3].Passive);
 }
 
@@ -73,6 +69,21 @@ TEST_F(TargetListTest, SftpTargetsCarryTheirPinnedHostKeys) {
   EXPECT_EQ(rows[2].HostKeys, (std::vector<std::string>{"SHA256:abc+/1", "SHA256:def="}));
   for (const char* faulty : {"protocol='scp'", "hostkey='MD5:ab:cd'", "hostkey='SHA256:'", "hostkey='SHA256:a;b'"})
     EXPECT_THROW(Rows(std::string("<Werk compress='no' ") + faulty + "/>"), ETargetListError) << faulty;
+}
+
+// A Werk that names no FTPS choice leaves it to the site; the login a
+// Werk names is taken as it stands.
+TEST_F(TargetListTest, TlsIsYesImplicitOrNoAndTheUserAsGiven) {
+  const auto rows = Rows(
+      "<Werk compress='no'/><Werk compress='no' tls='Yes' user='plant1'/><Werk compress='no' tls='IMPLICIT'/>"
+      "<Werk compress='no' tls='no' user='anna m\xC3\xBCller'/><Werk compress='no' tls='Y'/>");
+  ASSERT_EQ(rows.size(), 5u);
+  const std::optional<ftp::TTlsMode> tls[] = {std::nullopt, ftp::TTlsMode::Explicit, ftp::TTlsMode::Implicit,
+                                             ftp::TTlsMode::None, std::nullopt};
+  for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].Tls, tls[i]) << "row " << i;
+  EXPECT_EQ(rows[0].User, "");
+  EXPECT_EQ(rows[1].User, "plant1");
+  EXPECT_EQ(rows[3].User, "anna m\xFCller");
 }
 
 TEST_F(TargetListTest, ChildNamesCountInAnyCaseAndTheLaterOneWins) {

@@ -16,6 +16,7 @@ struct ProbedClient {
   std::vector<std::string> events;  // "failure 9", "unsupported 9", "success 8", "start", "stop"
   std::vector<ftp::TCmdType> successes;
   std::vector<ftp::TCmdType> failures;
+  std::vector<std::string> errors;  // "10054:Connection reset by peer", from OnError
   int connected = 0;
   int connectionFailed = 0;
   bool handleFailures = false;
@@ -29,6 +30,7 @@ struct ProbedClient {
     client.OnStatus = [this](ftp::TSockSession&, const std::string& text) { statuses.push_back(text); };
     client.OnConnect = [this](ftp::TSockSession&) { ++connected; };
     client.OnConnectionFailed = [this](ftp::TSockSession&) { ++connectionFailed; };
+    client.OnError = [this](ftp::TSockSession&, std::uint16_t, const std::string& text) { errors.push_back(text); };
     client.OnSuccess = [this](ftp::TCmdType kind) {
       successes.push_back(kind);
       events.push_back("success " + std::to_string(kind));

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ftp_client_probe.h"
+#include "platform/console_dialogs.h"
 #include "support/scripted_ftp_server.h"
+#include "support/temp_dir.h"
 
 namespace ftp {
 namespace {
@@ -99,7 +102,7 @@ TEST(FtpClientLogin, SilentServerEndsTheLoginAfterTheTimeOut) {
     probe.client.Connect();
     FAIL();
   } catch (const EAbortError& error) {
-    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort");
+    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   }
   EXPECT_FALSE(probe.client.Connected);
   EXPECT_EQ(probe.client.StatusText(), "Verbindung abgebrochen");
@@ -262,6 +265,47 @@ TEST(FtpClientCommands, ControlCharactersAreRefusedBeforeSending) {
   EXPECT_EQ(probe.failures, std::vector<TCmdType>(3, ctChangeDir));
   probe.client.SendCommand("NOOP");
   EXPECT_EQ(server.Commands(), (std::vector<std::string>{"USER anna", "PASS secret", "NOOP"}));
+}
+
+// The control connection speaks Telnet: a byte 255 (IAC) that belongs to a
+// name (an sw-ident, a password) goes out twice, else the server reads a
+// Telnet command there.
+TEST(FtpClientCommands, Byte255IsDoubledOnTheWire) {
+  ScriptedFtpServer server([](Connection& c) {
+    c.Login();
+    c.Command();
+    c.Reply("250 OK");
+    c.Command();
+    c.Reply("200 PORT command successful.");
+    c.Command();
+    c.Reply("550 No such file.");
+    c.AwaitClose();
+  });
+  test::ProbedClient probe(server.Port());
+  probe.client.Password = "se\xFF" "cret";
+  probe.client.Connect();
+  probe.client.ChangeDirectory("in\xFF");
+  test::TempDir dir;
+  EXPECT_THROW(probe.client.Download("ABC\xFF.1", (dir / "x").string()), FTPException);
+  const std::vector<std::string> commands = server.Commands();
+  ASSERT_EQ(commands.size(), 5u);
+  EXPECT_EQ(commands[1], "PASS se\xFF\xFF" "cret");
+  EXPECT_EQ(commands[2], "CWD in\xFF\xFF");
+  EXPECT_EQ(commands[4], "RETR ABC\xFF\xFF.1");
+}
+
+// The client's texts are in the program's code page, so that the terminal
+// reads them right and the log (Windows-1252) holds them right.
+TEST(FtpClientCommands, GermanTextsReadRightOnAUtf8Terminal) {
+  std::ostringstream out;
+  try {
+    CheckCommandText("in\r\nDELE victim");
+    FAIL();
+  } catch (const FTPException& error) {
+    EXPECT_EQ(std::string(error.what()).substr(0, 6), "Unzul\xE4");
+    platform::ConsoleDialogs(out).MessageBox(error.what(), "Error", platform::MessageIcon::kError);
+  }
+  EXPECT_EQ(out.str(), "Error: Unzul\xC3\xA4ssiges Steuerzeichen (CR, LF oder NUL) im FTP-Befehl\n");
 }
 
 TEST(FtpClientCommands, CommandWithoutConnectionAsksOnceThenFails) {

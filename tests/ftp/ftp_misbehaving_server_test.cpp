@@ -38,7 +38,7 @@ struct Scenario {
   std::string raised;  // empty: the step succeeds
   std::vector<std::string> events;
   std::size_t uploadSize = 3000;
-  bool tls = false;  // the client requires FTPS
+  TTlsMode tls = TTlsMode::None;  // what the client requires
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
@@ -102,7 +102,7 @@ const Scenario kScenarios[] = {
        c.Send("250 ");
        c.Trickle(std::string(1000, '.'), 50ms);
      },
-     Step::ChangeDirectory, "Zeitüberschreitung beim Lesen der Antwort", {}},
+     Step::ChangeDirectory, "Zeitüberschreitung beim Lesen der Antwort"_ansi, {}},
     {"EndlessContinuationLines",
      [](Connection& c) {
        LoginThenCommand(c);
@@ -167,7 +167,7 @@ const Scenario kScenarios[] = {
        c.AgreePassive("150 Here it comes.", "500 Unknown command.").Trickle(std::string(1000, 'x'), 50ms);
        c.AwaitClose();
      },
-     Step::PassiveDownload, "Übertragung zu langsam: weniger als 1024 Byte in 1500 ms",
+     Step::PassiveDownload, "Übertragung zu langsam: weniger als 1024 Byte in 1500 ms"_ansi,
      {"start", "failure 8"}},
     // TCP opens its window to a reader that slow only in whole segments, so
     // the client sees no progress at all.
@@ -177,7 +177,7 @@ const Scenario kScenarios[] = {
        c.AgreeActive("150 Ok to send data.").ReceiveSlowly(1, 50ms);
        c.AwaitClose();
      },
-     Step::Upload, "Zeitüberschreitung beim Senden der Datei", {"start", "failure 9"}, 8 << 20},
+     Step::Upload, "Zeitüberschreitung beim Senden der Datei"_ansi, {"start", "failure 9"}, 8 << 20},
     // The server reads a few MB/s: long after the client has handed its last
     // byte to the socket it is still taking data, and answers only then.
     {"UploadTakenSlowlyButSteadily",
@@ -196,7 +196,7 @@ const Scenario kScenarios[] = {
        c.Reply("534 Policy forbids TLS");
        c.AwaitClose();
      },
-     Step::Login, "TLS: 127.0.0.1 refused AUTH TLS: 534 Policy forbids TLS", {}, 3000, true},
+     Step::Login, "TLS: 127.0.0.1 refused AUTH TLS: 534 Policy forbids TLS", {}, 3000, TTlsMode::Explicit},
     {"PlainTextAfterAuthTlsAgreed",
      [](Connection& c) {
        c.Reply("220 Welcome");
@@ -205,7 +205,7 @@ const Scenario kScenarios[] = {
        c.Reply("220 Still plain text here");
        c.AwaitClose();
      },
-     Step::Login, "TLS: the handshake with 127.0.0.1 failed: wrong version number", {}, 3000, true},
+     Step::Login, "TLS: the handshake with 127.0.0.1 failed: wrong version number", {}, 3000, TTlsMode::Explicit},
     {"SilenceAfterAuthTlsAgreed",
      [](Connection& c) {
        c.Reply("220 Welcome");
@@ -213,7 +213,16 @@ const Scenario kScenarios[] = {
        c.Reply("234 Proceed with negotiation.");
        c.AwaitClose();
      },
-     Step::Login, "TLS: the handshake with 127.0.0.1 timed out", {}, 3000, true},
+     Step::Login, "TLS: the handshake with 127.0.0.1 timed out", {}, 3000, TTlsMode::Explicit},
+    // Implicit FTPS: the client speaks TLS first and reads nothing in plain text.
+    {"PlainGreetingOnAnImplicitPort",
+     [](Connection& c) {
+       c.Reply("220 Plain FTP here");
+       c.AwaitClose();
+     },
+     Step::Login, "TLS: the handshake with 127.0.0.1 failed: wrong version number", {}, 3000, TTlsMode::Implicit},
+    {"SilenceOnAnImplicitPort", [](Connection& c) { c.AwaitClose(); }, Step::Login,
+     "TLS: the handshake with 127.0.0.1 timed out", {}, 3000, TTlsMode::Implicit},
 };
 
 class MisbehavingServer : public testing::TestWithParam<Scenario> {};
@@ -224,7 +233,7 @@ TEST_P(MisbehavingServer, EndsWithTheTruthWithinBounds) {
   test::ProbedClient probe(server.Port());
   probe.client.TimeOut = kTimeOutMs;
   probe.client.SlowTimeOut = kSlowTimeOutMs;
-  probe.client.UseTls = scenario.tls;
+  probe.client.TlsMode = scenario.tls;
   test::TempDir dir;
   const std::string upload = dir.Write("c.cnt", test::PatternBytes(scenario.uploadSize)).string();
   std::string raised;

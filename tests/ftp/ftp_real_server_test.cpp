@@ -23,20 +23,21 @@ namespace {
 struct ServerMode {
   test::RealServerKind kind;
   bool passive;
-  bool tls = false;
+  TTlsMode tls = TTlsMode::None;
   const char* address = "127.0.0.1";
 };
 
 std::string NameOf(const testing::TestParamInfo<ServerMode>& info) {
+  const char* tls[] = {"", "Ftps", "ImplicitFtps"};
   return std::string(info.param.kind == test::RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd") +
-         (info.param.passive ? "Passive" : "Active") + (info.param.tls ? "Ftps" : "") +
+         (info.param.passive ? "Passive" : "Active") + tls[static_cast<int>(info.param.tls)] +
          (std::string(info.param.address) == "::1" ? "Ipv6" : "");
 }
 
 std::vector<ServerMode> EveryMode() {
   std::vector<ServerMode> modes;
   for (const auto kind : {test::RealServerKind::Pyftpdlib, test::RealServerKind::Vsftpd})
-    for (const bool tls : {false, true})
+    for (const auto tls : {TTlsMode::None, TTlsMode::Explicit, TTlsMode::Implicit})
       for (const bool passive : {false, true}) modes.push_back({kind, passive, tls});
   return modes;
 }
@@ -47,19 +48,21 @@ std::vector<ServerMode> EveryMode() {
 class RealServerTest : public testing::TestWithParam<ServerMode> {
  protected:
   RealServerTest()
-      : server_(GetParam().kind, {.tls = ServerCertificate(), .address = GetParam().address}),
+      : server_(GetParam().kind, {.tls = ServerCertificate(),
+                                  .implicitTls = GetParam().tls == TTlsMode::Implicit,
+                                  .address = GetParam().address}),
         probe_(server_.Port()) {
     probe_.client.Host = GetParam().address;
     probe_.client.UserID = server_.User();
     probe_.client.Password = server_.Password();
     probe_.client.Passive = GetParam().passive;
-    probe_.client.UseTls = GetParam().tls;
+    probe_.client.TlsMode = GetParam().tls;
     probe_.client.TlsCaFiles = {certificates_.CaFile().string()};
     probe_.client.OnTransferNote = [this](const std::string& note) { notes_.push_back(note); };
   }
 
   std::optional<test::CertificateFiles> ServerCertificate() const {
-    if (!GetParam().tls) return std::nullopt;
+    if (GetParam().tls == TTlsMode::None) return std::nullopt;
     return certificates_.Files(test::TestCertificate::Server);
   }
 
@@ -111,10 +114,10 @@ TEST_P(RealServerIpv6Test, FilesTravelByteExactAndAreConfirmed) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, RealServerIpv6Test,
-                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false, false, "::1"},
-                                         ServerMode{test::RealServerKind::Pyftpdlib, true, false, "::1"},
-                                         ServerMode{test::RealServerKind::Vsftpd, false, false, "::1"},
-                                         ServerMode{test::RealServerKind::Vsftpd, true, false, "::1"}),
+                         testing::Values(ServerMode{test::RealServerKind::Pyftpdlib, false, TTlsMode::None, "::1"},
+                                         ServerMode{test::RealServerKind::Pyftpdlib, true, TTlsMode::None, "::1"},
+                                         ServerMode{test::RealServerKind::Vsftpd, false, TTlsMode::None, "::1"},
+                                         ServerMode{test::RealServerKind::Vsftpd, true, TTlsMode::None, "::1"}),
                          NameOf);
 
 TEST_P(RealServerTest, LogsInClimbsThreeLevelsAndSetsTheTypes) {
@@ -197,6 +200,72 @@ TEST_P(RealServerTest, WrongPasswordEndsTheLogin) {
 
 INSTANTIATE_TEST_SUITE_P(RealServers, RealServerTest, testing::ValuesIn(EveryMode()), NameOf);
 
+struct ClientCertificateCase {
+  const char* name;
+  test::RealServerKind kind;
+  std::optional<test::TestCertificate> offered;
+  const char* refusal;  // empty: the session works
+};
+
+void PrintTo(const ClientCertificateCase& which, std::ostream* out) { *out << which.name; }
+
+class ClientCertificateTest : public testing::TestWithParam<ClientCertificateCase> {};
+
+// A server that insists on a client certificate of the test CA, on the
+// control connection and on every data connection.
+TEST_P(ClientCertificateTest, IsOfferedWhenTheServerAsks) {
+  const test::TestCertificates certificates;
+  test::RealFtpServer server(GetParam().kind,
+                             {.tls = certificates.Files(test::TestCertificate::Server), .clientCa = certificates.CaFile()});
+  test::ProbedClient probe(server.Port());
+  probe.client.UserID = server.User();
+  probe.client.Password = server.Password();
+  probe.client.TlsMode = TTlsMode::Explicit;
+  probe.client.Passive = true;
+  probe.client.TlsCaFiles = {certificates.CaFile().string()};
+  std::string certificate;
+  if (GetParam().offered) {
+    certificate = certificates.Files(*GetParam().offered).certificate.string();
+    probe.client.TlsCertificateFile = certificate;
+    probe.client.TlsKeyFile = certificates.Files(*GetParam().offered).key.string();
+  }
+  test::TempDir local;
+  test::WriteFile(local / "c.cnt", "container for a picky site");
+  std::string refusal;
+  try {
+    probe.client.Connect();
+    probe.client.Upload((local / "c.cnt").string(), "c.cnt");
+    probe.client.Disconnect();
+  } catch (const ETlsError& error) {
+    refusal = error.what();
+  }
+  if (*GetParam().refusal == '\0') {
+    EXPECT_EQ(refusal, "");
+    EXPECT_EQ(test::ReadFile(server.LoginDir() / "c.cnt"), "container for a picky site");
+  } else {
+    std::string expected = GetParam().refusal;
+    if (const auto at = expected.find("CERTIFICATE"); at != std::string::npos) expected.replace(at, 11, certificate);
+    EXPECT_EQ(refusal, expected);
+    EXPECT_FALSE(std::filesystem::exists(server.LoginDir() / "c.cnt"));
+  }
+}
+
+constexpr const char* kUnknownCa = "TLS: 127.0.0.1 refused the client certificate CERTIFICATE: tlsv1 alert unknown ca";
+constexpr const char* kRequired = "TLS: 127.0.0.1 requires a client certificate, and none is set up";
+
+INSTANTIATE_TEST_SUITE_P(
+    Offers, ClientCertificateTest,
+    testing::Values(
+        ClientCertificateCase{"PyftpdlibTrusted", test::RealServerKind::Pyftpdlib, test::TestCertificate::Client, ""},
+        ClientCertificateCase{"PyftpdlibUntrusted", test::RealServerKind::Pyftpdlib,
+                              test::TestCertificate::UntrustedClient, kUnknownCa},
+        ClientCertificateCase{"PyftpdlibNone", test::RealServerKind::Pyftpdlib, std::nullopt, kRequired},
+        ClientCertificateCase{"VsftpdTrusted", test::RealServerKind::Vsftpd, test::TestCertificate::Client, ""},
+        ClientCertificateCase{"VsftpdUntrusted", test::RealServerKind::Vsftpd, test::TestCertificate::UntrustedClient,
+                              kUnknownCa},
+        ClientCertificateCase{"VsftpdNone", test::RealServerKind::Vsftpd, std::nullopt, kRequired}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // A site that takes uploads slowly (pyftpdlib throttled to 1 MB/s, in bursts
 // with pauses of up to 2 s) is still reading for seconds after the client has
 // handed the last byte to its socket, and answers only once it has them all:
@@ -231,7 +300,7 @@ TEST(FtpsWindow, KeepsTickingDuringADownload) {
   test::ProbedClient probe(server.Port());
   probe.client.UserID = server.User();
   probe.client.Password = server.Password();
-  probe.client.UseTls = true;
+  probe.client.TlsMode = TTlsMode::Explicit;
   probe.client.TlsCaFiles = {certificates.CaFile().string()};
   probe.client.Connect();
   test::TempDir local;
@@ -267,7 +336,7 @@ TEST_P(BrokenFtpsServer, FailsTheDownloadAndKeepsTheLocalCopy) {
   test::ProbedClient probe(server.Port());
   probe.client.UserID = server.User();
   probe.client.Password = server.Password();
-  probe.client.UseTls = true;
+  probe.client.TlsMode = TTlsMode::Explicit;
   probe.client.TlsCaFiles = {certificates.CaFile().string()};
   probe.client.Passive = true;
   test::TempDir local;

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <utility>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -158,6 +160,7 @@ TEST(FtpDownload, ResetDataConnectionIsAFailureWhateverTheFinalReplySays) {
   });
   const FailedPassiveDownload download(server.Port());
   EXPECT_EQ(download.error, "10054:Connection reset by peer");
+  EXPECT_EQ(download.probe.errors, std::vector<std::string>{"10054:Connection reset by peer"});
   EXPECT_TRUE(download.probe.successes.empty());
   EXPECT_EQ(download.probe.failures, std::vector<TCmdType>{ctDownload});
   EXPECT_TRUE(download.previous.Untouched());
@@ -185,13 +188,29 @@ TEST(FtpDownload, StalledTransferEndsAfterTheIdleTimeOut) {
   EXPECT_TRUE(previous.Untouched());
 }
 
+// The PORT command `port` with the address "a1,a2,a3,a4" in place of its own.
+std::string PortAt(const std::string& port, const std::string& address) {
+  std::size_t at = 0;
+  for (int i = 0; i < 4; ++i) at = port.find(',', at) + 1;
+  return "PORT " + address + "," + port.substr(at);
+}
+
+// The data port listens where the control connection is, not on every
+// address of the machine (127.0.0.2 is another local one); of those that
+// reach it, only the server's connection counts.
 TEST(FtpDownload, ActiveModeTurnsAwayStrangers) {
-  ScriptedFtpServer server([](Connection& c) {
+  std::atomic<bool> reachableElsewhere = false;
+  ScriptedFtpServer server([&](Connection& c) {
     c.Login();
     const std::string port = c.Command();
     c.Reply("200 PORT command successful.");
     c.Command();
     c.Reply("150 Opening data connection.");
+    try {
+      c.ConnectTo(PortAt(port, "127,0,0,2"));
+      reachableElsewhere = true;
+    } catch (const std::system_error&) {
+    }
     DataConnection stranger = c.ConnectTo(port, "127.0.0.2");
     stranger.Send("injected");
     DataConnection data = c.ConnectTo(port);
@@ -205,6 +224,7 @@ TEST(FtpDownload, ActiveModeTurnsAwayStrangers) {
   probe.client.Connect();
   probe.client.Download("x", (dir / "x").string());
   EXPECT_EQ(test::ReadFile(dir / "x"), "genuine");
+  EXPECT_FALSE(reachableElsewhere);
 }
 
 // A server behind NAT names its private address, a hostile one a third
@@ -255,7 +275,7 @@ TEST(FtpDownload, PassiveReplyWithoutClosingParenthesisIsRefused) {
     c.AwaitClose();
   });
   const FailedPassiveDownload download(server.Port());
-  EXPECT_EQ(download.error, "Ungültige Antwort auf PASV");
+  EXPECT_EQ(download.error, "Ungültige Antwort auf PASV"_ansi);
   EXPECT_EQ(download.probe.failures, std::vector<TCmdType>{ctDownload});
   EXPECT_TRUE(download.previous.Untouched());
 }
@@ -348,7 +368,7 @@ TEST(FtpUpload, SlowCommandReplyIsAFailureNotASkippedSuccess) {
     probe.client.Upload((dir / "c.cnt").string(), "c.cnt");
     FAIL();
   } catch (const EAbortError& error) {
-    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort");
+    EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   }
   EXPECT_EQ(probe.events, std::vector<std::string>{"failure 9"});
 }
@@ -475,7 +495,7 @@ INSTANTIATE_TEST_SUITE_P(
         VerificationCase{"SizeMatches", std::vector<std::string>{"SIZE"}, tmLocal8,
                          {{"SIZE c.bin", "213 3"}}, {"verified: 3 bytes"}, ""},
         VerificationCase{"SizeDiffers", std::vector<std::string>{"SIZE"}, tmImage, {{"SIZE c.bin", "213 2"}}, {},
-                         "Upload unvollständig: der Server hat 2 Byte gespeichert, gesendet wurden 3 Byte"},
+                         "Upload unvollständig: der Server hat 2 Byte gespeichert, gesendet wurden 3 Byte"_ansi},
         VerificationCase{"SizeRefused", std::vector<std::string>{"SIZE"}, tmImage,
                          {{"SIZE c.bin", "550 Could not get file size."}},
                          {"not verified (SIZE answered 550 Could not get file size.)"}, ""},
@@ -492,7 +512,7 @@ INSTANTIATE_TEST_SUITE_P(
                          std::string(65535, 'x') + "\r\n"},
         VerificationCase{"TextStoredShorterStill", std::vector<std::string>{"SIZE"}, tmAscii,
                          {{"SIZE c.bin", "213 3"}}, {},
-                         "Upload unvollständig: der Server hat 3 Byte gespeichert, gesendet wurden 6 Byte",
+                         "Upload unvollständig: der Server hat 3 Byte gespeichert, gesendet wurden 6 Byte"_ansi,
                          "a\r\nb\r\n"},
         VerificationCase{"StrongestDigest", std::vector<std::string>{"SIZE", "XCRC", "XMD5", "XSHA1", "XSHA256"},
                          tmImage, {{"SIZE c.bin", "213 3"}, {"XSHA256 c.bin", "250 " + kSha256}},
@@ -508,7 +528,7 @@ INSTANTIATE_TEST_SUITE_P(
         VerificationCase{"DigestDiffers", std::vector<std::string>{"SIZE", "XMD5"}, tmImage,
                          {{"SIZE c.bin", "213 3"}, {"XMD5 c.bin", "250 " + std::string(32, '0')}},
                          {"verified: 3 bytes"},
-                         "Upload verfälscht: MD5 des Servers " + std::string(32, '0') +
+                         "Upload verfälscht: MD5 des Servers "_ansi + std::string(32, '0') +
                              ", gesendet 900150983cd24fb0d6963f7d28e17f72"},
         VerificationCase{"DigestRefused", std::vector<std::string>{"SIZE", "XSHA1"}, tmImage,
                          {{"SIZE c.bin", "213 3"}, {"XSHA1 c.bin", "500 Unknown command."}},

@@ -183,9 +183,9 @@ const Fault kFaults[] = {
     {"EndlessVersion", {.quirk = SftpQuirk::HugeReply}, nullptr, Step::Connect,
      {"ESshError", TSshFailure::Protocol, "a reply of 2147483648 bytes"}},
     {"StoresLessThanSent", {.quirk = SftpQuirk::WrongSize}, nullptr, Step::Upload,
-     {"Exception", std::nullopt, "Upload unvollständig: der Server hat 2999 Byte gespeichert"}},
+     {"Exception", std::nullopt, "Upload unvollständig: der Server hat 2999 Byte gespeichert"_ansi}},
     {"DigestDiffers", {.quirk = SftpQuirk::WrongDigest}, nullptr, Step::Upload,
-     {"Exception", std::nullopt, "Upload verfälscht: SHA-256 des Servers"}},
+     {"Exception", std::nullopt, "Upload verfälscht: SHA-256 des Servers"_ansi}},
     {"DigestAgrees", {.quirk = SftpQuirk::CheckFile}, nullptr, Step::Upload, {"nothing", std::nullopt, ""}},
 };
 

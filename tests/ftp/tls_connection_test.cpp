@@ -2,22 +2,27 @@
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
+#include <openssl/ssl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ftp/unique_fd.h"
 #include "hand_ftps_client.h"
 #include "support/child_process.h"
 #include "support/real_ftp_server.h"
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
 
@@ -39,7 +44,7 @@ class TlsRealServer : public testing::TestWithParam<test::RealServerKind> {
  protected:
   test::TestCertificates certificates_;
   test::RealFtpServer server_{GetParam(), {.tls = certificates_.Files(TestCertificate::Server)}};
-  TTlsContext context_{{certificates_.CaFile().string()}};
+  TTlsContext context_{{.caFiles = {certificates_.CaFile().string()}}};
 };
 
 TEST_P(TlsRealServer, TheHandshakeOverANonBlockingSocketIsDescribedForTheLog) {
@@ -112,7 +117,7 @@ TEST_P(TlsVerification, ChecksTheServersCertificateDuringTheHandshake) {
   const test::TestCertificates certificates;
   const test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
                                    {.tls = certificates.Files(GetParam().certificate)});
-  const TTlsContext context({certificates.CaFile().string()});
+  const TTlsContext context({.caFiles = {certificates.CaFile().string()}});
   HandControl control(server.Port());
   std::string outcome = "accepted";
   try {
@@ -140,7 +145,10 @@ INSTANTIATE_TEST_SUITE_P(
         Verdict{"Expired", TestCertificate::Expired, "127.0.0.1",
                 "TLS: the certificate of 127.0.0.1 was refused: expired on 2020-01-01 00:00 UTC"},
         Verdict{"SelfSigned", TestCertificate::SelfSigned, "127.0.0.1",
-                "TLS: the certificate of 127.0.0.1 was refused: self-signed (CN=localhost)"}),
+                "TLS: the certificate of 127.0.0.1 was refused: self-signed (CN=localhost)"},
+        Verdict{"ByItsCommonNameOnly", TestCertificate::CommonNameOnly, "localhost",
+                "TLS: the certificate of localhost was refused: name mismatch (the certificate has no DNS names "
+                "or addresses; its subject CN=localhost does not count)"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // `openssl s_server` on 127.0.0.1 at a free port, for a peer that no FTP
@@ -174,7 +182,7 @@ TEST(TlsVersion, AServerThatOffersLessThanTls12IsRefused) {
   const test::TestCertificates certificates;
   const OpensslServer server(certificates.Files(TestCertificate::Server),
                              {"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"});
-  const TTlsContext context({certificates.CaFile().string()});
+  const TTlsContext context({.caFiles = {certificates.CaFile().string()}});
   test::HandConnection connection(server.Port());
   EXPECT_THAT([&] { connection.Secure(context, "127.0.0.1"); },
               testing::ThrowsMessage<ETlsError>(
@@ -230,18 +238,147 @@ TEST_F(TlsHandshake, APeerThatResetsLeavesTheErrorInErrno) {
   EXPECT_EQ(errno, ECONNRESET);
 }
 
-TEST(TlsContext, NamesACaFileThatCannotBeReadAndWhy) {
+TEST(TlsContext, NamesAFileThatCannotBeReadAndWhy) {
   const test::TempDir dir;
+  const test::TestCertificates certificates;
+  const std::string missing = (dir / "missing.pem").string();
+  const std::string garbage = dir.Write("garbage.pem", "no certificate").string();
+  const std::string certificate = certificates.Files(TestCertificate::Client).certificate.string();
+  const std::string otherKey = certificates.Files(TestCertificate::Server).key.string();
+  const std::string encrypted = (dir / "encrypted.key").string();
+  ASSERT_EQ(test::RunProgram({"/usr/bin/openssl", "pkey", "-in", certificates.Files(TestCertificate::Client).key.string(),
+                              "-aes256", "-passout", "pass:secret", "-out", encrypted},
+                             {})
+                .exitCode,
+            0);
   const struct {
-    std::filesystem::path file;
-    const char* why;
+    TTlsSettings settings;
+    std::string message;
   } cases[] = {
-      {dir / "missing.pem", "No such file or directory"},
-      {dir.Write("garbage.pem", "no certificate"), "no certificate or crl found"},
+      {{.caFiles = {missing}}, "TLS: the CA file " + missing + " cannot be read: No such file or directory"},
+      {{.caFiles = {garbage}}, "TLS: the CA file " + garbage + " cannot be read: no certificate or crl found"},
+      {{.clientCertificate = missing},
+       "TLS: the client certificate " + missing + " cannot be read: No such file or directory"},
+      {{.clientCertificate = certificate, .clientKey = missing},
+       "TLS: the client key " + missing + " cannot be read: No such file or directory"},
+      {{.clientCertificate = certificate, .clientKey = garbage},
+       "TLS: the client key " + garbage + " cannot be read: no private key in it"},
+      {{.clientCertificate = certificate},
+       "TLS: the client key " + certificate + " cannot be read: no private key in it"},
+      {{.clientCertificate = certificate, .clientKey = otherKey},
+       "TLS: the client key " + otherKey + " does not belong to the certificate " + certificate},
+      {{.clientCertificate = certificate, .clientKey = encrypted},
+       "TLS: the client key " + encrypted + " is protected by a passphrase, which nobody can give here"},
+      {{.crlFiles = {missing}}, "TLS: the CRL file " + missing + " cannot be read: No such file or directory"},
+      {{.crlFiles = {certificate}}, "TLS: the CRL file " + certificate + " cannot be read: no start line"},
   };
-  for (const auto& [file, why] : cases) {
-    EXPECT_THAT([&] { TTlsContext context({file.string()}); },
-                testing::ThrowsMessage<ETlsError>("TLS: the CA file " + file.string() + " cannot be read: " + why));
+  for (const auto& [settings, message] : cases)
+    EXPECT_THAT([&] { TTlsContext context(settings); }, testing::ThrowsMessage<ETlsError>(message));
+}
+
+// One context per settings for the whole process, shared by sessions on
+// several threads at once; a list or a file that changed makes a new one.
+TEST(TlsContext, IsSharedPerSettingsAcrossThreadsUntilAFileChanges) {
+  const test::TestCertificates certificates;
+  const test::TempDir dir;
+  const std::string ca = dir.Write("ca.pem", test::ReadFile(certificates.CaFile())).string();
+  const TTlsSettings settings{.caFiles = {ca}};
+  const auto shared = TTlsContext::Shared(settings);
+  EXPECT_EQ(TTlsContext::Shared(settings), shared);
+  EXPECT_NE(TTlsContext::Shared({.caFiles = {ca, ca}}), shared) << "another list";
+
+  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
+                                   {.tls = certificates.Files(TestCertificate::Server)});
+  std::vector<std::thread> sessions;
+  std::atomic<int> secured{0};
+  for (int i = 0; i < 4; ++i)
+    sessions.emplace_back([&] {
+      HandControl control(server.Port());
+      control.StartTls(*TTlsContext::Shared(settings), "127.0.0.1");
+      control.Login(server);
+      ++secured;
+    });
+  for (std::thread& session : sessions) session.join();
+  EXPECT_EQ(secured, 4);
+
+  test::WriteFile(ca, test::ReadFile(ca) + test::ReadFile(ca));
+  EXPECT_NE(TTlsContext::Shared(settings), shared) << "the CA file changed";
+}
+
+struct RevocationCase {
+  const char* name;
+  TestCertificate certificate;
+  bool withTestCaList;   // the test CA's list, which names Revoked
+  bool withOtherCaList;  // the other CA's list, which does not speak for the test CA
+  const char* outcome;
+};
+
+void PrintTo(const RevocationCase& revocation, std::ostream* out) { *out << revocation.name; }
+
+class TlsRevocation : public testing::TestWithParam<RevocationCase> {};
+
+TEST_P(TlsRevocation, RefusesWhatTheIssuersListNames) {
+  const test::TestCertificates certificates;
+  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.tls = certificates.Files(GetParam().certificate)});
+  TTlsSettings settings{.caFiles = {certificates.CaFile().string()}};
+  if (GetParam().withTestCaList) settings.crlFiles.push_back(certificates.CrlFile().string());
+  if (GetParam().withOtherCaList) settings.crlFiles.push_back(certificates.OtherCrlFile().string());
+  const TTlsContext context(settings);
+  HandControl control(server.Port());
+  std::string outcome = "accepted";
+  try {
+    control.StartTls(context, "127.0.0.1");
+  } catch (const ETlsError& error) {
+    outcome = error.what();
+  }
+  EXPECT_EQ(outcome, GetParam().outcome);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, TlsRevocation,
+    testing::Values(
+        RevocationCase{"NotListed", TestCertificate::Server, true, true, "accepted"},
+        RevocationCase{"Listed", TestCertificate::Revoked, true, false,
+                       "TLS: the certificate of 127.0.0.1 was refused: revoked by its issuer (CN=Parcelo Test CA)"},
+        RevocationCase{"ListedWithAnotherList", TestCertificate::Revoked, true, true,
+                       "TLS: the certificate of 127.0.0.1 was refused: revoked by its issuer (CN=Parcelo Test CA)"},
+        RevocationCase{"NoListOfItsIssuer", TestCertificate::Revoked, false, true, "accepted"},
+        RevocationCase{"NoListAtAll", TestCertificate::Revoked, false, false, "accepted"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The system's configuration may ask for less than we do: under one that
+// sets SECLEVEL=0 (the test runs itself again in a child with it), which
+// takes 1024-bit RSA keys and SHA-1 signatures, both are refused all the same.
+TEST(TlsSecurityLevel, HoldsUnderAPermissiveSystemConfiguration) {
+  constexpr const char* kChild = "PARCELO_TEST_PERMISSIVE_OPENSSL";
+  if (!std::getenv(kChild)) {
+    const test::TempDir dir;
+    const auto config = dir.Write("openssl.cnf",
+                                  "openssl_conf = init\n[init]\nssl_conf = ssl\n[ssl]\nsystem_default = defaults\n"
+                                  "[defaults]\nCipherString = DEFAULT@SECLEVEL=0\n");
+    const auto child = test::RunProgram(
+        {std::filesystem::read_symlink("/proc/self/exe").string(), "--gtest_filter=TlsSecurityLevel.*"},
+        {{"OPENSSL_CONF", config.string()}, {kChild, "1"}});
+    EXPECT_EQ(child.exitCode, 0) << child.output;
+    EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
+    return;
+  }
+  const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> systems(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
+  ASSERT_EQ(SSL_CTX_get_security_level(systems.get()), 0) << "the configuration did not take";
+  const test::TestCertificates certificates;
+  const TTlsContext context({.caFiles = {certificates.CaFile().string()}});
+  const struct {
+    TestCertificate certificate;
+    const char* reason;
+  } cases[] = {
+      {TestCertificate::WeakKey, "key too weak (CN=localhost, 1024-bit RSA key; RSA and DH need 2048 bits at least)"},
+      {TestCertificate::WeakDigest, "signed with a weak digest (CN=localhost, ecdsa-with-SHA1)"},
+  };
+  for (const auto& [certificate, reason] : cases) {
+    const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.tls = certificates.Files(certificate)});
+    HandControl control(server.Port());
+    EXPECT_THAT([&] { control.StartTls(context, "127.0.0.1"); },
+                testing::ThrowsMessage<ETlsError>(std::string("TLS: the certificate of 127.0.0.1 was refused: ") + reason));
   }
 }
 

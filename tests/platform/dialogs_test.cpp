@@ -18,6 +18,29 @@ TEST(ConsoleDialogs, PrintBoxesWithLineBreaksAndAnswerAtOnce) {
   EXPECT_EQ(out.str(), "Error: first\nsecond\nConfirm: Replace? [yes]\n");
 }
 
+// The program's lines are separated by single CRs; what a value brings (line
+// ends from a container's sw-ident or a server, other control characters) is
+// shown escaped, as in the log, so it cannot start a line of its own. The
+// terminal gets UTF-8, whatever the text's code page.
+TEST(ConsoleDialogs, ShowWhatValuesBringEscapedAndInUtf8) {
+  const struct {
+    std::string text;
+    const char* printed;
+  } cases[] = {
+      {"TargetFile: ABC\r\nDELE victim", "Error: TargetFile: ABC\\r\\nDELE victim\n"},
+      {"target: A\nB\x1B[2J\tC", "Error: target: A\\nB\\x1B[2J\tC\n"},
+      {"identical,\rplease change\r\r!! ABORT !!", "Error: identical,\nplease change\n\n!! ABORT !!\n"},
+      {"550 No such file.\r\n", "Error: 550 No such file.\n"},
+      {"Plant M\xFCnchen", "Error: Plant M\xC3\xBCnchen\n"},
+      {"/home/m\xC3\xBCller/c.cnt", "Error: /home/m\xC3\xBCller/c.cnt\n"},
+  };
+  for (const auto& [text, printed] : cases) {
+    std::ostringstream out;
+    ConsoleDialogs(out).MessageBox(text, "Error", MessageIcon::kError);
+    EXPECT_EQ(out.str(), printed);
+  }
+}
+
 TEST(ScriptedDialogs, RecordEveryBoxAndAnswerAsTold) {
   ScriptedDialogs dialogs;
   dialogs.answers = {false};

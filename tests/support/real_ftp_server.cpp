@@ -14,24 +14,34 @@ namespace {
 
 constexpr const char* kPyftpdlibMain = R"(
 import logging, sys
+from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
-root, user, password, read_limit, quirk, address, first_port, last_port = sys.argv[1:9]
+root, user, password, read_limit, quirk, address, first_port, last_port, implicit, client_ca = sys.argv[1:11]
 class CutDTPHandler(TLS_DTPHandler):
     def close(self):
         self._error = True  # closes the socket without the TLS shutdown
         super().close()
+class ImplicitTLSHandler(TLS_FTPHandler):
+    def handle(self):
+        self.secure_connection(self.ssl_context)  # the greeting waits for the handshake
+        super().handle()
 handler = FTPHandler
-if len(sys.argv) > 9:
-    handler = TLS_FTPHandler
-    handler.certfile, handler.keyfile = sys.argv[9:11]
+if len(sys.argv) > 11:
+    handler = ImplicitTLSHandler if implicit == "yes" else TLS_FTPHandler
+    handler.certfile, handler.keyfile = sys.argv[11:13]
     handler.tls_control_required = quirk != "PlainClientsToo"
     handler.tls_data_required = quirk != "PlainClientsToo"
     if quirk == "PlainDataConnections":
         handler.dtp_handler = DTPHandler
     if quirk == "DataWithoutCloseNotify":
         handler.dtp_handler = CutDTPHandler
+    if client_ca != "-":
+        context = handler.get_ssl_context()
+        context.load_verify_locations(client_ca)
+        context.set_verify(SSL.VERIFY_PEER | SSL.VERIFY_FAIL_IF_NO_PEER_CERT, lambda *args: args[-1])
+        context.set_session_id(b"parcelo-test")  # data connections resume the control's session
 if int(first_port):
     handler.passive_ports = range(int(first_port), int(last_port) + 1)
 authorizer = DummyAuthorizer()
@@ -94,7 +104,8 @@ void RealFtpServer::StartPyftpdlib() {
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
                                    password_, std::to_string(options_.readLimit), QuirkName(options_.quirk),
                                    options_.address, std::to_string(options_.passivePorts.first),
-                                   std::to_string(options_.passivePorts.second)};
+                                   std::to_string(options_.passivePorts.second), options_.implicitTls ? "yes" : "no",
+                                   options_.clientCa ? options_.clientCa->string() : "-"};
   if (options_.tls)
     command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;
@@ -148,7 +159,11 @@ void RealFtpServer::StartVsftpd() {
 // is anonymous, which the force_anon_* settings bind.
 std::string RealFtpServer::VsftpdTlsSettings() const {
   if (!options_.tls) return {};
-  return "ssl_enable=YES\n"
+  const std::string clientCertificates =
+      options_.clientCa ? "require_cert=YES\nvalidate_cert=YES\nca_certs_file=" + options_.clientCa->string() + "\n"
+                        : "";
+  return clientCertificates + (options_.implicitTls ? "implicit_ssl=YES\n" : "") +
+         "ssl_enable=YES\n"
          "allow_anon_ssl=YES\n"
          "force_anon_logins_ssl=YES\n"
          "force_anon_data_ssl=YES\n"

@@ -30,6 +30,11 @@ struct RealServerOptions {
   // insists on it: no login and no data connection without TLS, and (vsftpd)
   // every data connection must resume the control connection's TLS session.
   std::optional<CertificateFiles> tls{};
+  // With tls: TLS from the first byte (implicit FTPS) instead of after AUTH TLS.
+  bool implicitTls = false;
+  // With tls: every TLS connection, control and data, must show a client
+  // certificate that this CA issued.
+  std::optional<std::filesystem::path> clientCa{};
   // Bytes per second (pyftpdlib only): the server takes uploads no faster,
   // as a busy or distant site does.
   std::size_t readLimit = 0;

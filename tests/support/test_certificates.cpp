@@ -20,8 +20,10 @@ void Check(bool ok, const char* step) {
   if (!ok) throw std::runtime_error(std::string("test certificates: ") + step + " failed");
 }
 
-Key NewKey() {
-  Key key(EVP_EC_gen("P-256"), EVP_PKEY_free);
+enum class KeyKind { Ec, WeakRsa };
+
+Key NewKey(KeyKind kind = KeyKind::Ec) {
+  Key key(kind == KeyKind::Ec ? EVP_EC_gen("P-256") : EVP_RSA_gen(1024), EVP_PKEY_free);
   Check(key != nullptr, "key generation");
   return key;
 }
@@ -35,10 +37,15 @@ struct Issuer {
 // Current: from yesterday for 30 days. Expired: through 2019 only.
 enum class Validity { Current, Expired };
 
+enum class Role { Authority, Server, Client };
+
 struct Request {
   const char* commonName;
-  const char* altNames;  // subjectAltName value; null for a CA
-  Validity validity;
+  const char* altNames;  // subjectAltName value; null: none
+  Validity validity = Validity::Current;
+  Role role = Role::Server;
+  const EVP_MD* (*digest)() = EVP_sha256;
+  KeyKind key = KeyKind::Ec;
 };
 
 void AddExtension(X509* certificate, X509V3_CTX& context, int nid, const char* value) {
@@ -71,19 +78,44 @@ Certificate Make(const Request& request, EVP_PKEY* key, Issuer issuer) {
   X509V3_set_ctx_nodb(&context);
   X509V3_set_ctx(&context, selfSigned ? made : const_cast<X509*>(issuer.certificate), made, nullptr,
                  nullptr, 0);
-  const bool authority = request.altNames == nullptr;
+  const bool authority = request.role == Role::Authority;
   AddExtension(made, context, NID_basic_constraints, authority ? "critical,CA:TRUE" : "CA:FALSE");
   AddExtension(made, context, NID_key_usage,
-               authority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature");
+               authority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature,keyEncipherment");
+  if (request.role == Role::Client) AddExtension(made, context, NID_ext_key_usage, "clientAuth");
   AddExtension(made, context, NID_subject_key_identifier, "hash");
-  if (!authority) AddExtension(made, context, NID_subject_alt_name, request.altNames);
-  Check(X509_sign(made, selfSigned ? key : issuer.key, EVP_sha256()) > 0, "signing");
+  if (request.altNames) AddExtension(made, context, NID_subject_alt_name, request.altNames);
+  Check(X509_sign(made, selfSigned ? key : issuer.key, request.digest()) > 0, "signing");
   return certificate;
 }
 
 void WriteCertificate(const std::filesystem::path& file, const X509* certificate) {
   BIO* out = BIO_new_file(file.c_str(), "w");
   Check(out && PEM_write_bio_X509(out, certificate) == 1, "writing a certificate");
+  BIO_free(out);
+}
+
+// A revocation list of `issuer`, current for a day, that names `revoked` (if any).
+void WriteCrl(const std::filesystem::path& file, Issuer issuer, const X509* revoked) {
+  const std::unique_ptr<X509_CRL, decltype(&X509_CRL_free)> crl(X509_CRL_new(), X509_CRL_free);
+  Check(crl && X509_CRL_set_version(crl.get(), 1) == 1, "revocation list");
+  X509_CRL_set_issuer_name(crl.get(), X509_get_subject_name(issuer.certificate));
+  ASN1_TIME* now = X509_gmtime_adj(nullptr, -kDay);
+  ASN1_TIME* next = X509_gmtime_adj(nullptr, kDay);
+  X509_CRL_set1_lastUpdate(crl.get(), now);
+  X509_CRL_set1_nextUpdate(crl.get(), next);
+  if (revoked) {
+    X509_REVOKED* entry = X509_REVOKED_new();
+    X509_REVOKED_set_serialNumber(entry, const_cast<ASN1_INTEGER*>(X509_get0_serialNumber(revoked)));
+    X509_REVOKED_set_revocationDate(entry, now);
+    Check(X509_CRL_add0_revoked(crl.get(), entry) == 1, "revoked entry");
+  }
+  ASN1_TIME_free(now);
+  ASN1_TIME_free(next);
+  X509_CRL_sort(crl.get());
+  Check(X509_CRL_sign(crl.get(), issuer.key, EVP_sha256()) > 0, "signing a revocation list");
+  BIO* out = BIO_new_file(file.c_str(), "w");
+  Check(out && PEM_write_bio_X509_CRL(out, crl.get()) == 1, "writing a revocation list");
   BIO_free(out);
 }
 
@@ -98,34 +130,47 @@ void WriteKey(const std::filesystem::path& file, EVP_PKEY* key) {
 
 TestCertificates::TestCertificates() {
   const Key caKey = NewKey();
-  const Certificate ca = Make({"Parcelo Test CA", nullptr, Validity::Current}, caKey.get(), {});
+  const Certificate ca = Make({"Parcelo Test CA", nullptr, Validity::Current, Role::Authority}, caKey.get(), {});
   const Key otherCaKey = NewKey();
-  const Certificate otherCa = Make({"Parcelo Test Other CA", nullptr, Validity::Current}, otherCaKey.get(), {});
+  const Certificate otherCa =
+      Make({"Parcelo Test Other CA", nullptr, Validity::Current, Role::Authority}, otherCaKey.get(), {});
   caFile_ = dir_ / "ca.pem";
   WriteCertificate(caFile_, ca.get());
 
   constexpr const char* kLoopback = "IP:127.0.0.1,IP:::1,DNS:localhost";
   const Issuer testCa{ca.get(), caKey.get()};
+  const Issuer otherIssuer{otherCa.get(), otherCaKey.get()};
   const struct {
     TestCertificate which;
     const char* name;
     Request request;
     Issuer issuer;
   } made[] = {
-      {TestCertificate::Server, "server", {"localhost", kLoopback, Validity::Current}, testCa},
-      {TestCertificate::OtherName, "other-name", {"other.example", "DNS:other.example", Validity::Current}, testCa},
+      {TestCertificate::Server, "server", {"localhost", kLoopback}, testCa},
+      {TestCertificate::OtherName, "other-name", {"other.example", "DNS:other.example"}, testCa},
       {TestCertificate::Expired, "expired", {"localhost", kLoopback, Validity::Expired}, testCa},
-      {TestCertificate::SelfSigned, "self-signed", {"localhost", kLoopback, Validity::Current}, {}},
-      {TestCertificate::Untrusted, "untrusted", {"localhost", kLoopback, Validity::Current},
-       {otherCa.get(), otherCaKey.get()}},
+      {TestCertificate::SelfSigned, "self-signed", {"localhost", kLoopback}, {}},
+      {TestCertificate::Untrusted, "untrusted", {"localhost", kLoopback}, otherIssuer},
+      {TestCertificate::CommonNameOnly, "common-name-only", {"localhost", nullptr}, testCa},
+      {TestCertificate::Revoked, "revoked", {"localhost", kLoopback}, testCa},
+      {TestCertificate::WeakKey, "weak-key",
+       {"localhost", kLoopback, Validity::Current, Role::Server, EVP_sha256, KeyKind::WeakRsa}, testCa},
+      {TestCertificate::WeakDigest, "weak-digest", {"localhost", kLoopback, Validity::Current, Role::Server, EVP_sha1},
+       testCa},
+      {TestCertificate::Client, "client", {"parcelo-client", nullptr, Validity::Current, Role::Client}, testCa},
+      {TestCertificate::UntrustedClient, "untrusted-client",
+       {"parcelo-client", nullptr, Validity::Current, Role::Client}, otherIssuer},
   };
   for (const auto& [which, name, request, issuer] : made) {
-    const Key key = NewKey();
+    const Key key = NewKey(request.key);
     const CertificateFiles files{dir_ / (std::string(name) + ".pem"), dir_ / (std::string(name) + ".key")};
-    WriteCertificate(files.certificate, Make(request, key.get(), issuer).get());
+    const Certificate certificate = Make(request, key.get(), issuer);
+    WriteCertificate(files.certificate, certificate.get());
     WriteKey(files.key, key.get());
     files_[which] = files;
+    if (which == TestCertificate::Revoked) WriteCrl(crlFile_ = dir_ / "ca-crl.pem", testCa, certificate.get());
   }
+  WriteCrl(otherCrlFile_ = dir_ / "other-ca-crl.pem", otherIssuer, nullptr);
 }
 
 }  // namespace test

@@ -1,0 +1,45 @@
+#include "app/delivery/transport.h"
+
+#include <ctime>
+
+#include "app/container/fat_date.h"
+#include "app/container/remote_name.h"
+#include "ftp/ftp_errors.h"
+#include "platform/ansi.h"
+
+namespace app {
+
+using platform::operator""_ansi;
+
+namespace {
+
+// Not more often than this the window hears of an upload's progress.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+// A mailbox that holds this many files of the container's ident within a
+// few minutes is not one we can find a free name in.
+constexpr int kNameTries = 100;
+
+}  // namespace
+
+std::string FreeRemoteName(const std::string& ident,
+                           const std::function<std::optional<bool>(const std::string&)>& exists) {
+  const std::time_t now = std::time(nullptr);
+  for (int i = 0; i < kNameTries; ++i) {
+    const std::time_t when = now + 2 * i;
+    std::tm local{};
+    localtime_r(&when, &local);
+    const std::string name = RemoteName(ident, FatDateStamp(local));
+    const auto taken = exists(name);
+    if (!taken || !*taken) return name;
+  }
+  throw ftp::Exception("Kein freier Dateiname im Zielverzeichnis für "_ansi + ident);
+}
+
+void ProgressThrottle::operator()(std::int64_t sent, std::int64_t size) {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_ < kProgressInterval && sent < size) return;
+  last_ = now;
+  events_.Progress(sent, size);
+}
+
+}  // namespace app
