@@ -85,6 +85,21 @@ struct TTlsConnection::Impl {
     return TlsStatus::Closed;
   }
 
+  // After a TLS 1.3 handshake the server checks our certificate while we
+  // already send; its alert may sit unread when our write meets the reset
+  // that followed it. A refusal found there is the reason to report.
+  void ExplainBrokenWrite() {
+    const int savedErrno = errno;
+    ERR_clear_error();
+    char next = 0;
+    std::size_t got = 0;
+    if (SSL_peek_ex(ssl, &next, 1, &got) != 1 && SSL_get_error(ssl, 0) == SSL_ERROR_SSL) {
+      const std::string text = ClientCertificateRefusal(ERR_GET_REASON(ERR_peek_error()), host, clientCertificate);
+      if (!text.empty()) throw ETlsError(text);
+    }
+    errno = savedErrno;
+  }
+
   template <typename Call>
   TlsTransfer Transfer(Call call) {
     ERR_clear_error();
@@ -146,7 +161,10 @@ TlsTransfer TTlsConnection::Peek(char* buffer, std::size_t size) {
 
 TlsTransfer TTlsConnection::Write(const char* bytes, std::size_t size) {
   if (size == 0) return {TlsStatus::Done, 0};
-  return impl_->Transfer([&](std::size_t* sent) { return SSL_write_ex(impl_->ssl, bytes, size, sent); });
+  const TlsTransfer sent =
+      impl_->Transfer([&](std::size_t* written) { return SSL_write_ex(impl_->ssl, bytes, size, written); });
+  if (sent.status == TlsStatus::SocketError) impl_->ExplainBrokenWrite();
+  return sent;
 }
 
 TlsStatus TTlsConnection::Shutdown() {
