@@ -17,7 +17,7 @@ import logging, sys
 from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
-from pyftpdlib.servers import FTPServer
+from pyftpdlib.servers import FTPServer, ThreadedFTPServer
 root, user, password, read_limit, quirk, address, first_port, last_port, implicit, client_ca = sys.argv[1:11]
 class CutDTPHandler(TLS_DTPHandler):
     def close(self):
@@ -53,7 +53,11 @@ if int(read_limit):
     ThrottledDTPHandler.read_limit = int(read_limit)
     handler.dtp_handler = ThrottledDTPHandler
 logging.basicConfig(level=logging.CRITICAL)
-server = FTPServer((address, 0), handler)
+# A session of its own loop each: with one loop for all, an active-mode data
+# connection opened while another session closes its own is sometimes never
+# seen to connect, and its PORT goes unanswered. The implicit-TLS greeting
+# starts its handshake before a session could move to its own loop.
+server = (FTPServer if implicit == "yes" else ThreadedFTPServer)((address, 0), handler)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
