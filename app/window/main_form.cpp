@@ -132,6 +132,7 @@ void TForm1::CreateMenus() {
   MenuBackup = Options1->addAction(QStringLiteral("B&ackup Container"));
   MenuBackup->setCheckable(true);
   MenuBackup->setChecked(true);
+  MenuParallel = Options1->addAction(QStringLiteral("&parallel sessions..."));
 
   N1 = menuBar()->addMenu(QStringLiteral("&Help"));
   Help1 = N1->addAction(QStringLiteral("&Help on Parcelo"));
@@ -208,6 +209,7 @@ void TForm1::ConnectHandlers() {
   on(SendMail, &QCheckBox::toggled, &TForm1::SendMailClick);
   on(MenuSendMail, &QAction::triggered, &TForm1::MenuSendMailClick);
   on(MenuBackup, &QAction::triggered, &TForm1::MenuBackupClick);
+  on(MenuParallel, &QAction::triggered, &TForm1::MenuParallelClick);
   on(backupfolder1, &QAction::triggered, &TForm1::backupfolder1Click);
   on(HelpContents1, &QAction::triggered, &TForm1::HelpContents1Execute);
   on(Help1, &QAction::triggered, &TForm1::Help1Click);
@@ -225,7 +227,7 @@ void TForm1::ConnectHandlers() {
 BusyGuard TForm1::Busy() {
   // The mail switch stays out: the send itself enables and disables it.
   return BusyGuard(busy_, {ContainerFile, Button3, TargetListBox, ckContainer, SendButton},
-                   {backupfolder1, MenuBackup});
+                   {backupfolder1, MenuBackup, MenuParallel});
 }
 
 void TForm1::FormCreate() { resize(ScaledWidth(width(), logicalDpiX()), height()); }

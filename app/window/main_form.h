@@ -66,6 +66,7 @@ class TForm1 : public QMainWindow {
   bool IsLoggingOn() const { return LoggingOn; }
   bool IsUnattended() const { return Unattended; }
   const std::vector<std::string>& TargetNameList() const { return TargetNames; }
+  int ParallelSessions() const { return Parallel; }
   // Whether the program asked to end, and with which exit code.
   bool TerminationRequested() const { return terminationRequested_; }
   int ExitCode() const { return exitCode_; }
@@ -110,6 +111,7 @@ class TForm1 : public QMainWindow {
   void SendMailClick();
   void MenuSendMailClick();
   void MenuBackupClick();
+  void MenuParallelClick();
   void backupfolder1Click();
   enum class HelpRequest { kTopic, kContext };
   void HelpContents1Execute();
@@ -137,6 +139,7 @@ class TForm1 : public QMainWindow {
   QAction* backupfolder1 = nullptr;
   QAction* MenuSendMail = nullptr;
   QAction* MenuBackup = nullptr;
+  QAction* MenuParallel = nullptr;
   QMenu* N1 = nullptr;
   QAction* Help1 = nullptr;
   QAction* targetshortname1 = nullptr;
@@ -243,6 +246,8 @@ class TForm1 : public QMainWindow {
   bool UsageShown = false;
   bool LoggingOn = false;
   bool SendMailSetting = false;
+  // How many targets a send serves at once (setting "Parallel").
+  int Parallel = kDefaultParallel;
   std::string AppDir;
   std::string IntranetUrl;
   std::string StoredReadmeDate;

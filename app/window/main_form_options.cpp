@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QCheckBox>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <filesystem>
 
@@ -36,6 +37,16 @@ void TForm1::MenuSendMailClick() { SetSendMailChecked(!SendMail->isChecked()); }
 // A click on the checkable item has already inverted its check.
 void TForm1::MenuBackupClick() {
   StoreSettings([&](platform::TRegistry& registry) { registry.WriteBool("Backup", MenuBackup->isChecked()); });
+}
+
+void TForm1::MenuParallelClick() {
+  bool confirmed = false;
+  const int chosen = QInputDialog::getInt(this, QStringLiteral("parallel sessions"),
+                                          QStringLiteral("Targets sent at once (at most two to one server):"), Parallel,
+                                          1, kMostParallel, 1, &confirmed);
+  if (!confirmed) return;
+  Parallel = chosen;
+  StoreSettings([&](platform::TRegistry& registry) { registry.WriteInteger("Parallel", Parallel); });
 }
 
 void TForm1::backupfolder1Click() {

@@ -67,6 +67,7 @@ DeliveryOptions TForm1::SendOptions() const {
   options.unattended = Unattended;
   // The window retries nothing by itself: its result window offers it.
   options.retry = Unattended ? runOptions_.retry : RetryPolicy{0};
+  options.parallel = runOptions_.parallel.value_or(Parallel);
   options.readRecipients = SendMail->isChecked();
   options.site = site_;
   // The account preset on the client serves the targets too.

@@ -96,6 +96,10 @@ void TForm1::ReadSettings() {
       "SendEMail", [&](auto& registry) { SendMailSetting = registry.ReadBool("SendEMail"); },
       [&] { SendMailSetting = SendMail->isChecked(); },
       [&](auto& registry) { registry.WriteBool("SendEMail", SendMailSetting); });
+  // Not among the values every start writes: absent, the default serves.
+  WithSettingsKey([&](platform::TRegistry& registry) {
+    if (registry.ValueExists("Parallel")) Parallel = SessionsAtOnce(registry.ReadInteger("Parallel"));
+  });
 }
 
 void TForm1::ApplySendMailSetting() { SetSendMailChecked(SendMailSetting); }
