@@ -223,6 +223,26 @@ void TFtpClient::SendCommand(const std::string& command) {
 
 void TFtpClient::ChangeDirectory(const std::string& directory) { SendCommand("CWD " + directory); }
 
+void TFtpClient::Rename(const std::string& from, const std::string& to) {
+  CheckCommandText(from);
+  CheckCommandText(to);
+  CheckConnected();
+  DiscardInput();
+  // RFC 959: RNFR is answered 350 when RNTO may follow.
+  const std::string first = Transaction("RNFR " + from);
+  if (ReplyCodeOf(first) != 350) {
+    Refused(ctRename, first);
+    return;
+  }
+  const std::string second = Transaction("RNTO " + to);
+  const auto code = ReplyCodeOf(second);
+  if (!code || *code >= 300) {
+    Refused(ctRename, second);
+  } else if (OnSuccess) {
+    OnSuccess(ctRename);
+  }
+}
+
 void TFtpClient::SetTransferMode(TTransferMode mode) {
   const char* command = mode == tmAscii   ? "TYPE A"
                         : mode == tmImage  ? "TYPE I"

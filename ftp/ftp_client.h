@@ -26,6 +26,7 @@ enum TCmdType : std::uint8_t {
   ctUpload = 9,
   ctOther = 14,
   ctCurrentDir = 15,
+  ctRename = 16,
 };
 
 // The representation type that SetTransferMode announces to the server.
@@ -128,6 +129,9 @@ class TFtpClient : public TSockSession {
   void Upload(const std::string& localFile, const std::string& remoteName);
   // The same for the bytes of `source`, stored under `remoteName`.
   void Upload(TFileSource& source, const std::string& remoteName);
+  // RNFR `from`, then RNTO `to` (RFC 959): reported like SendCommand, with
+  // the reply that refused either step.
+  void Rename(const std::string& from, const std::string& to);
   // Fetches `remoteName` into `localFile` (empty: the remote name in the
   // current folder). The local file is replaced only when the download
   // succeeded; after a failure it is as it was.

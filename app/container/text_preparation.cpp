@@ -13,6 +13,7 @@
 #include "app/local_files.h"
 #include "app/container/container_text.h"
 #include "app/workflow_errors.h"
+#include "platform/interrupt_signals.h"
 
 namespace app {
 namespace {
@@ -136,6 +137,9 @@ void PreparedOutput::Write(std::string_view bytes) {
 }
 
 void PreparedOutput::Flush() {
+  // A long preparation stops at a block when the run is interrupted; the
+  // unfinished copy goes with its temporary file.
+  platform::RaiseIfInterrupted();
   if (compareWith_ >= 0 && !differs_) Compare();
   if (file_ >= 0) WriteAll(file_, buffer_.data(), buffer_.size(), "Cannot write", path_);
   written_ += buffer_.size();

@@ -23,7 +23,9 @@
 #include "ftp/ftp_client.h"
 #include "ftp/net_address.h"
 #include "ftp/sftp_client.h"
+#include "app/scope_exit.h"
 #include "platform/file_version.h"
+#include "platform/interrupt_signals.h"
 #include "platform/shell.h"
 
 namespace app {
@@ -35,6 +37,8 @@ constexpr auto kLockPass = std::chrono::milliseconds(200);
 constexpr auto kWaitPass = std::chrono::milliseconds(50);
 // Sessions to one server at a time, however many targets it serves.
 constexpr int kSessionsPerServer = 2;
+// How long a cancelled send still tries to remove what it left on a server.
+constexpr int kCancelledCleanupBound = 3000;
 
 // Whether a directory search finds anything under the name: a file, a folder,
 // or files a wildcard pattern matches. As in the Windows directory search,
@@ -84,6 +88,7 @@ struct Delivery::Target {
   std::unique_ptr<SessionThread> session;
   std::chrono::steady_clock::time_point began;
   std::optional<platform::EventLoop::TimerId> retryTimer;
+  std::string leftover;  // what a failed attempt left on the server
   bool done = false;
 };
 
@@ -166,6 +171,7 @@ bool DeliveryReport::AnyFtpDelivered() const {
 }
 
 int DeliveryReport::ExitCode() const {
+  if (interruptedBy) return 128 + interruptedBy;
   if (!stopped.empty()) return 1;
   const std::size_t failed = Failed();
   if (targets.empty() || failed == targets.size()) return 1;
@@ -203,6 +209,31 @@ void Delivery::Status(const std::string& text, bool now) {
 }
 
 bool Delivery::Run() {
+  platform::InterruptSignals interrupts;
+  auto& loop = mail_.Home();
+  loop.WatchSocket(interrupts.Fd(), platform::kSocketRead, [&](unsigned, int) {
+    interrupts.Drain();
+    Interrupt(platform::InterruptedBy());
+  });
+  const ScopeExit unwatch([&] { loop.UnwatchSocket(interrupts.Fd()); });
+  try {
+    return RunSteps();
+  } catch (const platform::EInterrupted& interrupted) {
+    // Before the targets: the preparation or the wait for another run.
+    report_.interruptedBy = interrupted.Signal();
+    report_.stopped = interrupted.what();
+    Log(report_.stopped);
+    return false;
+  }
+}
+
+void Delivery::Interrupt(int signal) {
+  if (report_.interruptedBy || !signal) return;
+  report_.interruptedBy = signal;
+  Cancel();
+}
+
+bool Delivery::RunSteps() {
   const std::string& container = options_.container;
   report_.started = std::chrono::system_clock::now();
   if (container.empty()) {
@@ -221,6 +252,7 @@ bool Delivery::Run() {
       [&] {
         loop.Wait(kLockPass);
         loop.ProcessMessages();
+        platform::RaiseIfInterrupted();
       });
   const bool targetSelected = !options_.targets.empty();
   // Unattended, a container that will go nowhere is not rewritten.
@@ -357,7 +389,7 @@ void Delivery::StartAttempt(std::size_t index) {
   }
   target.state = TargetState::kSending;
   Changed(target, TargetState::kSending);
-  Transport* transport = outcome.target.Protocol == TTargetProtocol::Sftp ? sftp_.get() : ftp_.get();
+  Transport* transport = TransportOf(outcome);
   AttemptEvents* events = target.events.get();
   target.session = std::make_unique<SessionThread>([this, index, request, transport, events](SessionThread& session) {
     AttemptResult result = transport->Attempt(request, *events, session);
@@ -391,6 +423,7 @@ AttemptRequest Delivery::RequestFor(std::size_t index) {
         if (*stopping) return false;
       return decided.get();
     };
+  request.leftover = states_[index]->leftover;
   FillAccount(request);
   const bool sftp = outcome.target.Protocol == TTargetProtocol::Sftp;
   if (!sftp && request.tlsMode == ftp::TTlsMode::None && options_.site.tls != ftp::TTlsMode::None)
@@ -424,7 +457,9 @@ void Delivery::AttemptDone(std::size_t index, AttemptResult result) {
   target.session.reset();
   events_.UploadProgress(0, -1);
   outcome.remoteName = result.remoteName;
+  outcome.tempName = result.tempName;
   outcome.tls = result.tls;
+  target.leftover = result.leftBehind;
   if (result.delivered) {
     outcome.bytes = result.bytes;
     outcome.verifiedBy = result.verifiedBy;
@@ -435,8 +470,8 @@ void Delivery::AttemptDone(std::size_t index, AttemptResult result) {
   outcome.error = ClassifyFailure(result.error);
   const int retry = outcome.attempts;
   if (outcome.error->kind != FailureClass::kTransient || retry > options_.retry.retries || cancelled_) {
-    Finish(index, TargetResult::kFailed);
-    return;
+    if (target.leftover.empty()) return Finish(index, TargetResult::kFailed);
+    return RemoveLeftover(index);
   }
   const auto wait =
       options_.retry.WaitBefore(retry, [this] { return std::uniform_real_distribution<double>(0, 1)(random_); });
@@ -450,6 +485,35 @@ void Delivery::AttemptDone(std::size_t index, AttemptResult result) {
   });
   // Its place is free while it waits.
   StartWhatCan();
+}
+
+// A target that failed for good first gets rid of what it stored, on a
+// connection of its own.
+void Delivery::RemoveLeftover(std::size_t index) {
+  Target& target = *states_[index];
+  AttemptRequest request;
+  try {
+    request = RequestFor(index);
+  } catch (...) {
+    return Finish(index, TargetResult::kFailed);
+  }
+  if (cancelled_) {
+    request.timeOut = std::min(request.timeOut, kCancelledCleanupBound);
+    request.slowTimeOut = request.timeOut;
+  }
+  Transport* transport = TransportOf(report_.targets[index]);
+  AttemptEvents* events = target.events.get();
+  target.session = std::make_unique<SessionThread>([this, index, request, transport, events](SessionThread& session) {
+    transport->RemoveLeftover(request, *events, session);
+    mail_.Post([this, index] {
+      states_[index]->session.reset();
+      Finish(index, TargetResult::kFailed);
+    });
+  });
+}
+
+Transport* Delivery::TransportOf(const TargetOutcome& outcome) const {
+  return outcome.target.Protocol == TTargetProtocol::Sftp ? sftp_.get() : ftp_.get();
 }
 
 void Delivery::Finish(std::size_t index, TargetResult result) {
@@ -481,7 +545,10 @@ void Delivery::Cancel() {
     target->retryTimer.reset();
     const bool tried = report_.targets[target->index].attempts > 0;
     if (!tried) target->began = std::chrono::steady_clock::now();
-    Finish(target->index, tried ? TargetResult::kFailed : TargetResult::kNotSent);
+    if (!target->leftover.empty())
+      RemoveLeftover(target->index);
+    else
+      Finish(target->index, tried ? TargetResult::kFailed : TargetResult::kNotSent);
   }
 }
 
@@ -491,7 +558,9 @@ void Delivery::MakeBackupCopy() {
   copy.ProgressTitle = "copy container to backup folder";
   copy.FilesFrom = {backupSource_};
   copy.FilesTo = {backupDestination_};
-  copy.OnProgress = [this](std::uint64_t copied, std::uint64_t size) { return events_.BackupProgress(copied, size); };
+  copy.OnProgress = [this](std::uint64_t copied, std::uint64_t size) {
+    return !platform::InterruptedBy() && events_.BackupProgress(copied, size);
+  };
   report_.backupPath = backupDestination_;
   report_.backupDone = copy.Execute(*snapshot_);
   if (!report_.backupDone) {
@@ -501,13 +570,15 @@ void Delivery::MakeBackupCopy() {
 }
 
 void Delivery::FinishReport() {
+  if (report_.interruptedBy) Log("interrupted by signal " + std::to_string(report_.interruptedBy));
   for (const TargetOutcome& outcome : report_.targets) {
     Log(ResultLine(outcome));
     // As the last target tried leaves it: a hand-over counts as text.
     if (outcome.attempts > 0) report_.containerIsText = outcome.target.Stowa || outcome.textMode;
   }
   const bool anyGotIt = report_.Failed() < report_.targets.size();
-  if (options_.backup && anyGotIt) MakeBackupCopy();
+  if (options_.backup && anyGotIt && !report_.interruptedBy) MakeBackupCopy();
+  if (!report_.interruptedBy) report_.interruptedBy = platform::InterruptedBy();
   if (anyGotIt && report_.containerIsText) {
     try {
       const ContainerHead head = ReadContainerHead(*snapshot_);

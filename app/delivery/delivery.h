@@ -98,11 +98,12 @@ struct DeliveryReport {
   std::vector<std::string> recipients;  // when they were asked for
   bool containerIsText = false;         // as the last target left it
   bool logUnwritable = false;           // the transfer log lost lines of this send
+  int interruptedBy = 0;                // the signal that ended the send early; 0: none
 
   std::size_t Failed() const;
   bool AnyFtpDelivered() const;
   // 0: every target got the container (and the backup copy was made when
-  // asked for); 2: some did; 1: none did.
+  // asked for); 2: some did; 1: none did; 128 + the signal that interrupted it.
   int ExitCode() const;
 };
 
@@ -125,7 +126,9 @@ class Delivery {
 
   // Runs the send; keeps the thread's events flowing while it waits. False
   // when it stopped before the targets after telling the user why (no
-  // container named, no target selected: the report's `stopped`). Raises ECopyError (the container
+  // container named, no target selected, a signal: the report's `stopped`).
+  // SIGTERM, SIGINT and SIGHUP end it cleanly: the sessions are cancelled,
+  // what they left on the servers removed where a few seconds allow. Raises ECopyError (the container
   // is missing, or its backup copy would overwrite it), EContainerBusy, and
   // the preparation's EInOutError.
   bool Run();
@@ -152,7 +155,11 @@ class Delivery {
   // login), else the site account.
   void FillAccount(AttemptRequest& request);
   void AttemptDone(std::size_t index, AttemptResult result);
+  void RemoveLeftover(std::size_t index);
+  Transport* TransportOf(const TargetOutcome& outcome) const;
   void Finish(std::size_t index, TargetResult result);
+  void Interrupt(int signal);
+  bool RunSteps();
   void Changed(const Target& target, TargetState state, int percent = 0);
   void MakeBackupCopy();
   void FinishReport();

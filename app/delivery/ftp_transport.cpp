@@ -33,8 +33,9 @@ void Configure(ftp::TFtpClient& client, const AttemptRequest& request) {
 // What a failed upload may have left under its name (part of the file, or
 // bytes the check found wrong) goes again while the connection allows it:
 // the name was free before, so nothing else is lost.
-void RemoveIncomplete(ftp::TFtpClient& client, const std::string& name, AttemptEvents& events) {
-  if (!client.Connected) return;
+// True when the file is gone, or was never stored.
+bool RemoveIncomplete(ftp::TFtpClient& client, const std::string& name, AttemptEvents& events) {
+  if (!client.Connected) return false;
   try {
     std::string reply = client.Transaction("DELE " + name);
     // A transfer broken off on our side still gets its own final reply
@@ -42,8 +43,10 @@ void RemoveIncomplete(ftp::TFtpClient& client, const std::string& name, AttemptE
     for (const char* ofTheTransfer : {"426", "451", "226", "552"})
       if (reply.starts_with(ofTheTransfer)) reply = client.ReadLn();
     if (reply.starts_with("250")) events.LogLine("removed the incomplete upload " + name);
+    return reply.starts_with("250") || reply.starts_with("550");
   } catch (const std::exception&) {
     // The connection broke meanwhile: nothing more can be done on it.
+    return false;
   }
 }
 
@@ -76,7 +79,9 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
   });
 
   AttemptResult result;
+  result.leftBehind = request.leftover;
   bool stored = false;
+  std::string storedAs;
   try {
     client.Connect();
     if (client.TlsActive()) {
@@ -84,6 +89,7 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
       result.tls = ProtocolAndCipher(client.TlsDescription());
     }
     client.ChangeDirectory(request.target.Path);
+    if (!request.leftover.empty() && RemoveIncomplete(client, request.leftover, events)) result.leftBehind.clear();
     if (request.textMode) {
       client.SetTransferMode(ftp::tmAscii);
       events.TransferModeSet(true);
@@ -95,12 +101,23 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
       events.Status("send in BINARY mode", true);
       events.LogLine("Set FTPMode to BINARY");
     }
-    result.remoteName =
-        FreeRemoteName(request.remoteIdent, [&](const std::string& name) { return client.RemoteFileExists(name); });
+    const auto exists = [&](const std::string& name) { return client.RemoteFileExists(name); };
+    result.remoteName = FreeRemoteName(request.remoteIdent, exists);
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
+    storedAs = StoredName(request.target.TempName, result.remoteName);
+    if (storedAs != result.remoteName) {
+      result.tempName = storedAs;
+      events.LogLine("TempFile: " + storedAs);
+    }
     stored = true;
-    client.Upload(*request.container, result.remoteName);
+    client.Upload(*request.container, storedAs);
+    if (storedAs != result.remoteName) {
+      // Whoever took the name meanwhile keeps it: the upload takes the next free one.
+      if (exists(result.remoteName).value_or(false)) result.remoteName = FreeRemoteName(request.remoteIdent, exists);
+      client.Rename(storedAs, result.remoteName);
+      events.LogLine("renamed to " + result.remoteName);
+    }
     result.delivered = true;
     result.bytes = request.container->Size();
     result.verifiedBy = client.UploadVerifiedBy();
@@ -114,10 +131,25 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
   // The error that ended the attempt is reported already; one that comes
   // while its connection is being cleared or ended belongs to it.
   client.OnError = nullptr;
-  if (stored && !result.delivered) RemoveIncomplete(client, result.remoteName, events);
+  if (stored && !result.delivered && !RemoveIncomplete(client, storedAs, events)) result.leftBehind = storedAs;
   session.OnCancel(nullptr);
   Close(client);
   return result;
+}
+
+void FtpTransport::RemoveLeftover(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) {
+  ftp::TFtpClient client;
+  Configure(client, request);
+  session.OnCancel([&client] { client.Cancel(); });
+  try {
+    client.Connect();
+    client.ChangeDirectory(request.target.Path);
+    RemoveIncomplete(client, request.leftover, events);
+  } catch (const std::exception&) {
+    // Still unreachable: the file stays for the site to see to.
+  }
+  session.OnCancel(nullptr);
+  Close(client);
 }
 
 }  // namespace app

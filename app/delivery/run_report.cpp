@@ -64,7 +64,7 @@ std::string TargetObject(const TargetOutcome& t) {
   return std::string("    {\"short_name\": ") + Quoted(t.target.ShortName) + ", \"name\": " + Quoted(t.target.Name) +
          ", \"protocol\": " + Quoted(t.protocol) + ", \"host\": " + Quoted(t.host) +
          ", \"port\": " + std::to_string(t.port) + ", \"path\": " + Quoted(t.target.Path) +
-         ", \"remote_name\": " + QuotedOrNull(t.remoteName) +
+         ", \"remote_name\": " + QuotedOrNull(t.remoteName) + ", \"temp_name\": " + QuotedOrNull(t.tempName) +
          ", \"mode\": " + (t.target.Stowa ? "null" : Quoted(t.textMode ? "ascii" : "binary")) +
          ", \"result\": " + Quoted(ResultName(t.result)) + ", \"attempts\": " + std::to_string(t.attempts) +
          ", \"bytes\": " + std::to_string(t.bytes) + ", \"verified\": " + QuotedOrNull(t.verifiedBy) +

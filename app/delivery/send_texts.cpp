@@ -32,6 +32,7 @@ const char* RefusalStatus(int commandKind) {
     case ftp::ctChangeDir: return "FTP: change directory failed";
     case ftp::ctDownload: return "FTP: Download file failed";
     case ftp::ctUpload: return "FTP: Upload container failed";
+    case ftp::ctRename: return "FTP: rename failed";
     default: return nullptr;
   }
 }

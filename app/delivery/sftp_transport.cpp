@@ -5,8 +5,9 @@
 
 namespace app {
 
-AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) {
-  ftp::TSftpClient client;
+namespace {
+
+void Configure(ftp::TSftpClient& client, const AttemptRequest& request) {
   client.Host = request.host;
   client.Port = request.port;
   client.UserID = request.user;
@@ -20,26 +21,63 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
       return request.trustHostKey(host, fingerprint) ? ftp::THostKeyDecision::AcceptAndRemember
                                                      : ftp::THostKeyDecision::Refuse;
     };
+}
+
+// True when the file is gone, or was never stored.
+bool RemoveIncomplete(ftp::TSftpClient& client, const std::string& folder, const std::string& name,
+                      AttemptEvents& events) {
+  if (!client.Connected()) return false;
+  try {
+    if (!client.Exists(folder, name)) return true;
+    client.Delete(folder, name);
+    events.LogLine("removed the incomplete upload " + name);
+    return true;
+  } catch (const std::exception&) {
+    // The connection broke meanwhile.
+    return false;
+  }
+}
+
+}  // namespace
+
+AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) {
+  ftp::TSftpClient client;
+  Configure(client, request);
   ProgressThrottle progress(events);
   client.OnTransferNote = [&](const std::string& note) { events.LogLine(note); };
   client.OnProgress = [&](std::int64_t sent, std::int64_t size) { progress(sent, size); };
   session.OnCancel([&client] { client.Abort(); });
 
   AttemptResult result;
+  result.leftBehind = request.leftover;
   bool stored = false;
+  const std::string& folder = request.target.Path;
+  std::string storedAs;
   try {
     client.Connect();
     events.LogLine(client.Description());
     result.tls = client.Description().substr(client.Description().find(' ') + 1);
     result.tls = result.tls.substr(0, result.tls.find(','));
-    const std::string& folder = request.target.Path;
-    result.remoteName = FreeRemoteName(request.remoteIdent, [&](const std::string& name) -> std::optional<bool> {
+    if (!request.leftover.empty() && RemoveIncomplete(client, folder, request.leftover, events))
+      result.leftBehind.clear();
+    const auto exists = [&](const std::string& name) -> std::optional<bool> {
       return client.Exists(folder, name).has_value();
-    });
+    };
+    result.remoteName = FreeRemoteName(request.remoteIdent, exists);
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
+    storedAs = StoredName(request.target.TempName, result.remoteName);
+    if (storedAs != result.remoteName) {
+      result.tempName = storedAs;
+      events.LogLine("TempFile: " + storedAs);
+    }
     stored = true;
-    client.Upload(*request.container, folder, result.remoteName);
+    client.Upload(*request.container, folder, storedAs);
+    if (storedAs != result.remoteName) {
+      if (*exists(result.remoteName)) result.remoteName = FreeRemoteName(request.remoteIdent, exists);
+      client.Rename(folder, storedAs, result.remoteName);
+      events.LogLine("renamed to " + result.remoteName);
+    }
     events.Uploaded();
     result.delivered = true;
     result.bytes = request.container->Size();
@@ -48,17 +86,24 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
     result.error = std::current_exception();
   }
   // What a failed upload left goes again while the connection allows it.
-  if (stored && !result.delivered && client.Connected()) {
-    try {
-      client.Delete(request.target.Path, result.remoteName);
-      events.LogLine("removed the incomplete upload " + result.remoteName);
-    } catch (const std::exception&) {
-      // Nothing was stored, or the connection broke meanwhile.
-    }
-  }
+  if (stored && !result.delivered && !RemoveIncomplete(client, folder, storedAs, events)) result.leftBehind = storedAs;
   session.OnCancel(nullptr);
   client.Disconnect();
   return result;
+}
+
+void SftpTransport::RemoveLeftover(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) {
+  ftp::TSftpClient client;
+  Configure(client, request);
+  session.OnCancel([&client] { client.Abort(); });
+  try {
+    client.Connect();
+    RemoveIncomplete(client, request.target.Path, request.leftover, events);
+  } catch (const std::exception&) {
+    // Still unreachable: the file stays for the site to see to.
+  }
+  session.OnCancel(nullptr);
+  client.Disconnect();
 }
 
 }  // namespace app

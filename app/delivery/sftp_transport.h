@@ -12,6 +12,7 @@ namespace app {
 class SftpTransport : public Transport {
  public:
   AttemptResult Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) override;
+  void RemoveLeftover(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) override;
 };
 
 }  // namespace app

@@ -32,6 +32,7 @@ struct TargetOutcome {
   std::string host;
   int port = 0;
   std::string remoteName;
+  std::string tempName;  // what the upload went to before its rename; empty: none
   bool textMode = false;  // ASCII, else binary
   TargetResult result = TargetResult::kNotSent;
   int attempts = 0;

@@ -35,6 +35,13 @@ std::string FreeRemoteName(const std::string& ident,
   throw ftp::Exception("Kein freier Dateiname im Zielverzeichnis für "_ansi + ident);
 }
 
+std::string StoredName(const std::string& pattern, const std::string& remoteName) {
+  if (pattern.empty()) return remoteName;
+  std::string name = pattern;
+  name.replace(name.find('*'), 1, remoteName);
+  return name;
+}
+
 void ProgressThrottle::operator()(std::int64_t sent, std::int64_t size) {
   const auto now = std::chrono::steady_clock::now();
   if (now - last_ < kProgressInterval && sent < size) return;

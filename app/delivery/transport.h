@@ -40,6 +40,8 @@ struct AttemptRequest {
   std::function<bool(const std::string& host, const std::string& fingerprint)> trustHostKey;
   int timeOut = 5000;
   int slowTimeOut = -1;
+  // A file an earlier attempt left in the target's folder, removed first.
+  std::string leftover;
 };
 
 // How an attempt went.
@@ -49,6 +51,9 @@ struct AttemptResult {
   std::int64_t bytes = 0;
   std::string verifiedBy;
   std::string tls;  // protocol and cipher
+  std::string tempName;  // what the upload went to before its rename; empty: none
+  // What a failed upload stored and could not remove (the connection broke).
+  std::string leftBehind;
   std::exception_ptr error;
 };
 
@@ -76,6 +81,10 @@ class AttemptEvents {
 // when none of a hundred is free.
 std::string FreeRemoteName(const std::string& ident, const std::function<std::optional<bool>(const std::string&)>& exists);
 
+// The name an upload goes to before it is renamed to `remoteName`: the
+// target's `pattern` with "*" replaced; `remoteName` itself without one.
+std::string StoredName(const std::string& pattern, const std::string& remoteName);
+
 // Passes an upload's progress on, not more often than the window can use it.
 class ProgressThrottle {
  public:
@@ -93,6 +102,9 @@ class Transport {
   virtual ~Transport() = default;
   // Runs on `session`'s thread; never raises: a failure is the result's error.
   virtual AttemptResult Attempt(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) = 0;
+  // Removes `request.leftover` on a connection of its own, where the server
+  // can be reached. Runs on `session`'s thread; never raises.
+  virtual void RemoveLeftover(const AttemptRequest& request, AttemptEvents& events, SessionThread& session) = 0;
 };
 
 }  // namespace app

@@ -32,13 +32,18 @@ struct rTargetList {
   std::string FtpAddress;  // host, "host:port", an IPv4 or IPv6 address, "[v6]:port"
   TTargetProtocol Protocol = TTargetProtocol::Ftp;  // protocol="sftp" (default port 22)
   std::vector<std::string> HostKeys;  // hostkey="SHA256:... SHA256:...": the SFTP server's pinned keys
+  // tempname="*.part": the upload goes to this name ("*" the remote name)
+  // and is renamed once verified; from the list's FTPSEND unless the Werk
+  // names its own; empty: straight to the remote name.
+  std::string TempName;
 };
 
 // Reads the "Werk" elements below the document element into `rows`: the
 // table first gets one empty row per Werk, then each row is filled in
 // document order and passed to `onRow`. Raises ETargetListError at a Werk
 // without the attribute compress, with a protocol other than ftp or sftp,
-// with a hostkey that is no list of SHA256 fingerprints, or with a child
+// with a hostkey that is no list of SHA256 fingerprints, with a tempname
+// without exactly one "*" or reaching above the mailbox, or with a child
 // element without content; the rows read before it stay filled, the others empty.
 void ReadTargetRows(xml::TDomDocument& list, std::vector<rTargetList>& rows,
                     const std::function<void(const rTargetList&)>& onRow);

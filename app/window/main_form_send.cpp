@@ -99,18 +99,22 @@ std::optional<DeliveryReport> TForm1::SendContainer() {
   for (int i = 0; i < TargetListBox->count(); ++i) TargetListBox->item(i)->setData(TargetStateDelegate::kStateRole, {});
   SendEvents events(*this);
   Delivery delivery(SendOptions(), events);
-  if (!delivery.Run()) return delivery.Report();
+  const bool reached = delivery.Run();
   const DeliveryReport& report = delivery.Report();
+  // An interrupted program ends once its send has cleaned up.
+  if (report.interruptedBy) RequestTermination(report.ExitCode());
+  if (!reached) return report;
   ContainerIsText = report.containerIsText;
   lastSend_ = report;
   // The mail goes when the container reached somebody by FTP, or, in a
   // send to STOWA alone, when it was handed over.
   const bool anyFtp = std::any_of(report.targets.begin(), report.targets.end(),
                                   [](const TargetOutcome& t) { return !t.target.Stowa; });
-  if (report.AnyFtpDelivered() || (!anyFtp && report.Failed() < report.targets.size())) ComposeMail(report);
+  if (!report.interruptedBy && (report.AnyFtpDelivered() || (!anyFtp && report.Failed() < report.targets.size())))
+    ComposeMail(report);
   SetStatusText(FinalStatus(report), Repaint::kLater);
   if (report.ExitCode() == 0) ContainerFile->clear();
-  if (report.Failed() > 0 && !Unattended) ShowResults(report);
+  if (report.Failed() > 0 && !Unattended && !report.interruptedBy) ShowResults(report);
   return report;
 }
 

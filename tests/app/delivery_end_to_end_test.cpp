@@ -33,11 +33,13 @@ std::string RemoteNameAt(std::time_t when) {
 // A mixed run: two good targets, one whose server is down (retried, then
 // failed) and one that refuses (not retried). The same story on standard
 // output, in the log's result lines and in the report; exit code 2. A run
-// that reaches no target ends with 1.
+// that reaches no target ends with 1. PLANT1's upload goes through a
+// temporary name.
 TEST_P(EndToEnd, EveryTargetGetsItsAttemptAndTheResultsAgreeEverywhere) {
   const std::string down = "127.0.0.1:" + std::to_string(test::ClosedLoopbackPort());
   PublishTargets({"plant1", "dev"},
-                 Werk("PLANT1", "plant1") + Werk("DOWN", "down", down) + Werk("GONE", "gone") + Werk("DEV", "dev"));
+                 WithTempName(Werk("PLANT1", "plant1"), "*.part") + Werk("DOWN", "down", down) + Werk("GONE", "gone") +
+                     Werk("DEV", "dev"));
   const auto report = root / "report.json";
   const auto result = Run({container.string(), "-t", "PLANT1", "-t", "DOWN", "-t", "GONE", "-t", "DEV", "-retry", "1",
                            "-retrywait", "0", "-report", report.string()});

@@ -25,6 +25,10 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
     return "<Werk compress='no'><NAME>" + shortName + " plant</NAME><SHORTNAME>" + shortName +
            "</SHORTNAME><PFAD>../../../mailbox/" + mailbox + "</PFAD><FTPADRESS>" + address + "</FTPADRESS></Werk>";
   }
+  // `werk` uploading under the temporary name `pattern`.
+  static std::string WithTempName(std::string werk, const std::string& pattern) {
+    return werk.replace(werk.find("compress='no'"), 13, "compress='no' tempname='" + pattern + "'");
+  }
   // Puts a target list of `werke` on the server, with a mailbox for each.
   void PublishTargets(const std::vector<std::string>& mailboxes, const std::string& werke) {
     test::PublishSiteFiles(server.Top(), appDir,
@@ -53,7 +57,8 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
 
   // Runs the program as cron does: no display, no desktop session; `changes` change its environment
   // further. Every run must end by itself within the bound.
-  test::ProgramResult Run(std::vector<std::string> arguments, std::map<std::string, std::string> changes = {}) {
+  test::ProgramResult Run(std::vector<std::string> arguments, std::map<std::string, std::string> changes = {},
+                          std::atomic<pid_t>* started = nullptr) {
     arguments.insert(arguments.begin(), (appDir / "bin/parcelo").string());
     std::map<std::string, std::string> environment = {{"XDG_CONFIG_HOME", (root / "config").string()},
                                                       {"PARCELO_FTP_HOST", "127.0.0.1"},
@@ -62,7 +67,7 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
                                                       {"PARCELO_FTP_PASSWORD", server.Password()}};
     for (const char* name : test::kCronBlankedVariables) environment[name] = "";
     for (auto& [name, value] : changes) environment[name] = value;
-    return test::RunProgram(arguments, environment, std::chrono::seconds(30));
+    return test::RunProgram(arguments, environment, std::chrono::seconds(30), started);
   }
   std::vector<std::string> Mailbox(const std::string& name) const { return test::FilesIn(server.Top() / "mailbox" / name); }
   std::string Arrived(const std::string& name, const std::string& file) const {

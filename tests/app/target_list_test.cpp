@@ -16,8 +16,9 @@ class TargetListTest : public ::testing::Test {
   TargetListTest() { parser.setDOMImpl(&dom); }
 
   // Reads the rows of a target list with the given body inside its root.
-  std::vector<rTargetList> Rows(const std::string& body) {
-    const ParsedDocument list(parser, dir.Write("ftpsend.xml", "<FTPSEND>" + body + "</FTPSEND>").string());
+  std::vector<rTargetList> Rows(const std::string& body, const std::string& listAttributes = "") {
+    const ParsedDocument list(parser,
+                              dir.Write("ftpsend.xml", "<FTPSEND" + listAttributes + ">" + body + "</FTPSEND>").string());
     std::vector<rTargetList> rows;
     ReadTargetRows(list.document(), rows, [&](const rTargetList& row) { reported.push_back(row.Name); });
     return rows;
@@ -73,6 +74,17 @@ TEST_F(TargetListTest, SftpTargetsCarryTheirPinnedHostKeys) {
 
 // A Werk that names no FTPS choice leaves it to the site; the login a
 // Werk names is taken as it stands.
+TEST_F(TargetListTest, TempNameComesFromTheListUnlessTheWerkNamesItsOwn) {
+  const auto rows = Rows("<Werk compress='no'/><Werk compress='no' tempname='incoming/*'/><Werk compress='no' tempname=''/>",
+                         " tempname='.*.part'");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].TempName, ".*.part");
+  EXPECT_EQ(rows[1].TempName, "incoming/*");
+  EXPECT_EQ(rows[2].TempName, "");
+  for (const char* faulty : {"tempname='part'", "tempname='*.*'", "tempname='/tmp/*'", "tempname='../*'"})
+    EXPECT_THROW(Rows(std::string("<Werk compress='no' ") + faulty + "/>"), ETargetListError) << faulty;
+}
+
 TEST_F(TargetListTest, TlsIsYesImplicitOrNoAndTheUserAsGiven) {
   const auto rows = Rows(
       "<Werk compress='no'/><Werk compress='no' tls='Yes' user='plant1'/><Werk compress='no' tls='IMPLICIT'/>"

@@ -36,7 +36,7 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 }  // namespace
 
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                         std::chrono::milliseconds bound) {
+                         std::chrono::milliseconds bound, std::atomic<pid_t>* started) {
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe2");
   posix_spawn_file_actions_t actions;
@@ -55,6 +55,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<st
     close(pipeFds[0]);
     throw std::system_error(spawned, std::generic_category(), "posix_spawn " + arguments[0]);
   }
+  if (started) *started = pid;
 
   // The output ends when the program (and anything it started that kept the
   // pipe) has gone.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <optional>
@@ -15,7 +18,9 @@ struct ProgramResult {
 
 // Runs `argv` with the current environment changed by `environment` (an empty
 // value removes the variable) and waits for it to end, at most `bound`.
+// `started`, when given, gets the process id as soon as it runs.
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<std::string, std::string>& environment,
-                         std::chrono::milliseconds bound = std::chrono::seconds(60));
+                         std::chrono::milliseconds bound = std::chrono::seconds(60),
+                         std::atomic<pid_t>* started = nullptr);
 
 }  // namespace test
