@@ -98,8 +98,7 @@ TEST_F(AppFixture, AStoredBackupFolderIsNotCreatedAndTheLogCannotOpenThere) {
 TEST_F(AppFixture, AValueOfTheWrongTypeEndsTheStartUpStepForGood) {
   PresetSettings([](auto& registry) { registry.WriteString("Backup", "yes"); });
   Start({"container.cnt"});
-  ASSERT_EQ(dialogs->MessageTexts(),
-            std::vector<std::string>{"Invalid data type for 'Backup' in " + settingsFile().string()});
+  ASSERT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"Invalid data type for 'Backup' in " + settingsFile().string()});
   EXPECT_EQ(dialogs->shown[0].icon, platform::MessageIcon::kError);
   // Nothing after the settings ran: no command line, no log.
   EXPECT_TRUE(form().ContainerFile->text().isEmpty());
@@ -145,8 +144,7 @@ TEST_F(AppFixture, LaterActivationsRepeatNothing) {
   EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
 
-// A damaged file whose lock cannot be taken (a folder stands there) cannot be
-// set aside: it stays as it is, and the defaults serve this run.
+// Its lock cannot be taken (a folder stands there), so the damaged file stays.
 TEST_F(AppFixture, ADamagedSettingsFileThatStaysIsToldOfOnceAndTheDefaultsServe) {
   test::WriteFile(settingsFile(), "not a settings file");
   std::filesystem::create_directories(settingsFile().string() + ".lock");
