@@ -24,8 +24,6 @@ std::string_view TrimLineEnd(std::string_view line) {
   return line;
 }
 
-// Reads a quoted .reg string starting at text[pos] == '"'; advances pos past
-// the closing quote.
 bool IsHexDigits(std::string_view text) {
   for (char c : text)
     if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
@@ -52,6 +50,8 @@ bool IsHexValue(std::string_view text) {
   return true;
 }
 
+// Reads a quoted .reg string starting at text[pos] == '"'; advances pos past
+// the closing quote.
 std::optional<std::string> ReadQuoted(std::string_view text, std::size_t& pos) {
   if (pos >= text.size() || text[pos] != '"') return std::nullopt;
   std::string out;
@@ -194,13 +194,13 @@ std::filesystem::path FreeAsideName(const std::filesystem::path& file) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  char date[16], time[8];
+  char date[16], timeOfDay[8];
   std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-  std::strftime(time, sizeof time, "%H%M%S", &local);
+  std::strftime(timeOfDay, sizeof timeOfDay, "%H%M%S", &local);
   const std::string base = file.filename().string() + ".damaged-" + date;
   auto name = file.parent_path() / base;
   for (int count = 1; NameTaken(name); ++count)
-    name = file.parent_path() / (base + "-" + time + (count > 1 ? "-" + std::to_string(count) : ""));
+    name = file.parent_path() / (base + "-" + timeOfDay + (count > 1 ? "-" + std::to_string(count) : ""));
   return name;
 }
 
