@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <cctype>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <sstream>
+
+#include "platform/reg_encoding.h"
 
 namespace platform {
 namespace {
@@ -18,6 +22,32 @@ constexpr std::string_view kOldHeader = "REGEDIT4";
 std::string_view TrimLineEnd(std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
   return line;
+}
+
+bool IsHexDigits(std::string_view text) {
+  for (char c : text)
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  return !text.empty();
+}
+
+// hex:01,02 or hex(7):41,00,...: comma-separated bytes, with the blanks that
+// continuation lines leave between them.
+bool IsHexValue(std::string_view text) {
+  if (!text.starts_with("hex")) return false;
+  text.remove_prefix(3);
+  if (text.starts_with('(')) {
+    const std::size_t close = text.find(')');
+    if (close == std::string_view::npos || !IsHexDigits(text.substr(1, close - 1))) return false;
+    text.remove_prefix(close + 1);
+  }
+  if (!text.starts_with(':')) return false;
+  std::string bytes;
+  for (char c : text.substr(1))
+    if (c != ' ' && c != '\t') bytes += c;
+  if ((bytes.size() + 1) % 3 != 0) return bytes.empty();
+  for (std::size_t pos = 0; pos < bytes.size(); pos += 3)
+    if (!IsHexDigits(bytes.substr(pos, 2)) || (pos + 2 < bytes.size() && bytes[pos + 2] != ',')) return false;
+  return true;
 }
 
 // Reads a quoted .reg string starting at text[pos] == '"'; advances pos past
@@ -64,7 +94,8 @@ std::optional<RegValue> ParseValue(std::string_view text) {
     value.number = static_cast<std::int32_t>(number);
     return value;
   }
-  if (text.find(':') == std::string_view::npos && text != "-") return std::nullopt;
+  // "-" deletes the value on import; hex forms hold the other types.
+  if (text != "-" && !IsHexValue(text)) return std::nullopt;
   value.type = RegValue::kOther;
   value.text = std::string(text);
   return value;
@@ -151,7 +182,35 @@ bool ReplaceAtomically(const std::filesystem::path& file, const std::string& tex
   return true;
 }
 
+bool NameTaken(const std::filesystem::path& name) {
+  std::error_code error;
+  return std::filesystem::symlink_status(name, error).type() != std::filesystem::file_type::not_found;
+}
+
+// "<name>.damaged-2026-12-09", or "<name>.damaged-2026-12-09-131740" and then
+// "...-131740-2" when a name is taken; called under the lock, so no other
+// copy of the program takes the name before the rename.
+std::filesystem::path FreeAsideName(const std::filesystem::path& file) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char date[16], timeOfDay[8];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+  std::strftime(timeOfDay, sizeof timeOfDay, "%H%M%S", &local);
+  const std::string base = file.filename().string() + ".damaged-" + date;
+  auto name = file.parent_path() / base;
+  for (int count = 1; NameTaken(name); ++count)
+    name = file.parent_path() / (base + "-" + timeOfDay + (count > 1 ? "-" + std::to_string(count) : ""));
+  return name;
+}
+
 }  // namespace
+
+bool HasControlCharacter(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') return true;
+  return false;
+}
 
 const RegValue* RegSection::Find(const std::string& valueName) const {
   for (const auto& [name, value] : values)
@@ -188,7 +247,7 @@ std::optional<RegDocument> ParseRegText(const std::string& text) {
   RegSection* section = nullptr;
   while (std::getline(in, raw)) {
     std::string_view line = TrimLineEnd(raw);
-    if (!headerSeen && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+    if (HasControlCharacter(line)) return std::nullopt;
     if (line.empty() || line.front() == ';') continue;
     if (!headerSeen) {
       if (line != kHeader && line != kOldHeader) return std::nullopt;
@@ -201,8 +260,10 @@ std::optional<RegDocument> ParseRegText(const std::string& text) {
       continue;
     }
     std::string entry(line);
-    while (!entry.empty() && entry.back() == '\\' && std::getline(in, raw)) {
-      entry.pop_back();  // hex values continue on the next line
+    // Hex values continue on the next line; at the end of the text one was cut off.
+    while (entry.ends_with('\\')) {
+      if (!std::getline(in, raw) || HasControlCharacter(TrimLineEnd(raw))) return std::nullopt;
+      entry.pop_back();
       entry += TrimLineEnd(raw);
     }
     if (!section || !ParseEntry(entry, *section)) return std::nullopt;
@@ -222,15 +283,26 @@ std::string FormatRegText(const RegDocument& document) {
   return out;
 }
 
-std::optional<RegDocument> ReadRegFile(const std::filesystem::path& file) {
+RegFileContents ReadRegFile(const std::filesystem::path& file) {
   std::error_code error;
-  if (!std::filesystem::exists(file, error)) return error ? std::nullopt : std::optional(RegDocument{});
+  if (!std::filesystem::exists(file, error)) return {error ? RegFileContents::kUnreadable : RegFileContents::kRead, {}};
   std::ifstream in(file, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return ParseRegText(text.str());
+  if (!in) return {RegFileContents::kUnreadable, {}};
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) return {RegFileContents::kUnreadable, {}};
+  const auto text = DecodeRegBytes(bytes.str());
+  auto document = text ? ParseRegText(*text) : std::nullopt;
+  if (!document) return {RegFileContents::kDamaged, {}};
+  return {RegFileContents::kRead, std::move(*document)};
+}
+
+std::optional<std::filesystem::path> SetAsideDamagedRegFile(const std::filesystem::path& file) {
+  FileLock lock(file);
+  if (!lock.held() || ReadRegFile(file).state != RegFileContents::kDamaged) return std::nullopt;
+  const auto aside = FreeAsideName(file);
+  if (std::rename(file.c_str(), aside.c_str()) != 0) return std::nullopt;
+  return aside;
 }
 
 bool UpdateRegFile(const std::filesystem::path& file,
@@ -239,10 +311,10 @@ bool UpdateRegFile(const std::filesystem::path& file,
   std::filesystem::create_directories(file.parent_path(), error);
   FileLock lock(file);
   if (!lock.held()) return false;
-  auto document = ReadRegFile(file);
-  if (!document) return false;
-  if (!change(*document)) return true;
-  return ReplaceAtomically(file, FormatRegText(*document));
+  auto contents = ReadRegFile(file);
+  if (contents.state != RegFileContents::kRead) return false;
+  if (!change(contents.document)) return true;
+  return ReplaceAtomically(file, FormatRegText(contents.document));
 }
 
 }  // namespace platform

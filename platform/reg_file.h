@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -33,13 +34,29 @@ struct RegDocument {
   RegSection& FindOrAdd(const std::string& sectionName);
 };
 
-// Parses .reg text; nullopt when the text is not a .reg export we can read.
+// Regedit writes none inside a line but tabs; a line with one is damaged.
+bool HasControlCharacter(std::string_view text);
+
+// Parses .reg text (UTF-8, see DecodeRegBytes); nullopt when it is damaged:
+// no header line first, a line that is no section, value or comment, a value cut
+// short (an open quote, a dword without its eight digits, a continued hex
+// value at the end of the file), or a control character.
 std::optional<RegDocument> ParseRegText(const std::string& text);
+// Text that ParseRegText reads back unchanged, given values without control characters.
 std::string FormatRegText(const RegDocument& document);
 
-// Reads the file; a missing file is an empty document, nullopt when it cannot
-// be read or parsed.
-std::optional<RegDocument> ReadRegFile(const std::filesystem::path& file);
+// What reading the store's file found. A missing file reads as an empty document.
+struct RegFileContents {
+  enum State { kRead, kUnreadable, kDamaged } state = kRead;
+  RegDocument document;  // empty unless kRead
+};
+RegFileContents ReadRegFile(const std::filesystem::path& file);
+
+// Renames a damaged file, under the lock, to "<name>.damaged-<date>" beside it
+// (with the time, and then a count, when that name is taken), so that the
+// user's file is kept and a fresh one can take its place. Returns the new
+// name; nullopt when the file is not damaged (any more) or cannot be renamed.
+std::optional<std::filesystem::path> SetAsideDamagedRegFile(const std::filesystem::path& file);
 
 // Runs `change` on the file's current contents while holding an exclusive lock
 // and replaces the file atomically (temporary file, fsync, rename) when the

@@ -33,10 +33,17 @@ TRegistry::TRegistry(std::filesystem::path file) : file_(std::move(file)) {}
 
 bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
   CloseKey();
+  damage_.reset();
   const std::string section = SectionName(key);
-  auto document = ReadRegFile(file_);
-  if (!document) return false;
-  if (const RegSection* found = document->Find(section)) {
+  auto contents = ReadRegFile(file_);
+  if (contents.state == RegFileContents::kDamaged) {
+    damage_ = RegDamage{file_, SetAsideDamagedRegFile(file_)};
+    contents = ReadRegFile(file_);
+    // Another copy of the program set it aside first and told its user.
+    if (!damage_->setAside && contents.state == RegFileContents::kRead) damage_.reset();
+  }
+  if (contents.state != RegFileContents::kRead) return false;
+  if (const RegSection* found = contents.document.Find(section)) {
     snapshot_ = *found;
   } else {
     if (!canCreate) return false;
@@ -63,17 +70,19 @@ const RegValue* TRegistry::Find(std::string_view name) const {
 
 bool TRegistry::ValueExists(std::string_view name) const { return Find(name) != nullptr; }
 
+void TRegistry::ThrowInvalidType(std::string_view name) const {
+  throw ERegistryException("Invalid data type for '" + std::string(name) + "' in " + file_.string());
+}
+
 std::string TRegistry::ReadString(std::string_view name) const {
   const RegValue* value = Find(name);
-  if (!value || value->type != RegValue::kString)
-    throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+  if (!value || value->type != RegValue::kString) ThrowInvalidType(name);
   return value->text;
 }
 
 std::int32_t TRegistry::ReadInteger(std::string_view name) const {
   const RegValue* value = Find(name);
-  if (!value || value->type != RegValue::kDword)
-    throw ERegistryException("Invalid data type for '" + std::string(name) + "'");
+  if (!value || value->type != RegValue::kDword) ThrowInvalidType(name);
   return value->number;
 }
 
@@ -81,7 +90,8 @@ bool TRegistry::ReadBool(std::string_view name) const { return ReadInteger(name)
 
 void TRegistry::Write(std::string_view name, RegValue value) {
   const std::string valueName(name);
-  const bool written = key_ && UpdateRegFile(file_, [&](RegDocument& current) {
+  const bool writable = value.type != RegValue::kString || !HasControlCharacter(value.text);
+  const bool written = key_ && writable && UpdateRegFile(file_, [&](RegDocument& current) {
                          current.FindOrAdd(*key_).Set(valueName, value);
                          return true;
                        });

@@ -20,6 +20,12 @@ class ERegistryException : public std::runtime_error {
 // kept in a Windows .reg export file; every write re-reads that file under a
 // lock and replaces it atomically, so two running copies never lose each
 // other's values. One accessor is made per use, as with the Windows registry.
+// A store file that OpenKey found damaged (see ParseRegText).
+struct RegDamage {
+  std::filesystem::path file;
+  std::optional<std::filesystem::path> setAside;  // its new name; empty when it could not be renamed
+};
+
 class TRegistry {
  public:
   // $XDG_CONFIG_HOME/Korvath/Parcelo.reg (XDG_CONFIG_HOME defaults to ~/.config).
@@ -29,30 +35,37 @@ class TRegistry {
 
   // Opens an absolute key path below HKEY_CURRENT_USER ("\Software\Korvath\Parcelo").
   // Returns false when the key is missing and may not be created, or when the
-  // store cannot be read or written.
+  // store cannot be read or written. A damaged file is set aside first and the
+  // key opened on a fresh one; Damage() then tells of it.
   bool OpenKey(std::string_view key, bool canCreate);
   void CloseKey();
 
+  // The damaged file the last OpenKey met, if it met one.
+  const std::optional<RegDamage>& Damage() const { return damage_; }
+
   bool ValueExists(std::string_view name) const;
-  // The Read operations raise ERegistryException "Invalid data type for '<name>'"
-  // when the value is missing or of another type.
+  // The Read operations raise ERegistryException "Invalid data type for '<name>'
+  // in <file>" when the value is missing or of another type.
   std::string ReadString(std::string_view name) const;
   std::int32_t ReadInteger(std::string_view name) const;
   bool ReadBool(std::string_view name) const;
 
   // The Write operations raise ERegistryException "Failed to set data for '<name>'"
-  // when no key is open or the store cannot be written.
+  // when no key is open, the store cannot be written, or a string holds a
+  // control character (a line break would break the file).
   void WriteString(std::string_view name, std::string_view value);
   void WriteInteger(std::string_view name, std::int32_t value);
   void WriteBool(std::string_view name, bool value);
 
  private:
   const RegValue* Find(std::string_view name) const;
+  [[noreturn]] void ThrowInvalidType(std::string_view name) const;
   void Write(std::string_view name, RegValue value);
 
   std::filesystem::path file_;
   std::optional<std::string> key_;  // section name of the open key
   RegSection snapshot_;             // the open key's values as read at OpenKey
+  std::optional<RegDamage> damage_;
 };
 
 }  // namespace platform

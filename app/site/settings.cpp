@@ -1,10 +1,30 @@
 #include "app/site/settings.h"
 
+#include <set>
+
+#include "app/error_display.h"
+
 namespace app {
+namespace {
+
+// A file that was set aside is told of once, as the rename happens once; one
+// that could not be renamed stays damaged, and is told of once per run.
+void ReportDamage(const platform::RegDamage& damage) {
+  static std::set<std::filesystem::path> keptDamaged;
+  if (!damage.setAside && !keptDamaged.insert(damage.file).second) return;
+  const std::string what = damage.setAside ? "It was set aside as " + damage.setAside->string() + "."
+                                           : "It cannot be set aside, so no setting is saved in this run.";
+  ShowError("The settings file is damaged: " + damage.file.string() + "\r" + what +
+            "\rThe program goes on with the default settings.");
+}
+
+}  // namespace
 
 bool WithSettingsKey(const std::function<void(platform::TRegistry&)>& use) {
   platform::TRegistry registry;
-  if (!registry.OpenKey(kSettingsKey, true)) return false;
+  const bool opened = registry.OpenKey(kSettingsKey, true);
+  if (registry.Damage()) ReportDamage(*registry.Damage());
+  if (!opened) return false;
   use(registry);
   return true;
 }

@@ -11,7 +11,9 @@ inline constexpr const char* kSettingsKey = "\\Software\\Korvath\\Parcelo";
 
 // Opens the settings key anew (creating it when missing) and runs `use` on it;
 // returns false, running nothing, when the key cannot be opened. Errors of
-// `use` (a value of the wrong type, a failed write) reach the caller.
+// `use` (a value of the wrong type, a failed write) reach the caller. A
+// damaged settings file is named to the user in an error box, set aside, and
+// the key opened on a fresh file, so the defaults serve and are saved.
 bool WithSettingsKey(const std::function<void(platform::TRegistry&)>& use);
 
 // Writes values through `write` on an open settings key. A store that takes no

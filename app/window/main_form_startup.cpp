@@ -16,8 +16,8 @@ namespace {
 
 // Reads one setting into its target. When the value is absent the default is
 // applied and written (unless the store takes no writes); when the settings
-// cannot be read at all (a damaged file), the default serves this run and
-// nothing is written over what is there.
+// cannot be read at all (unreadable, or damaged and not to be set aside), the
+// default serves this run and nothing is written over what is there.
 void ReadSetting(const char* name, const std::function<void(platform::TRegistry&)>& read,
                  const std::function<void()>& applyDefault,
                  const std::function<void(platform::TRegistry&)>& writeDefault) {

@@ -1,5 +1,5 @@
 // The fault matrix, faults the start brings to the next send: a target list
-// that cannot be read whole, and a settings file that cannot be read or
+// that cannot be read whole, and a settings file that is damaged or cannot be
 // written. The site is a real FTP server (pyftpdlib).
 
 #include <QAction>
@@ -57,11 +57,13 @@ TEST_F(StartFault, ATargetListReadOnlyInPartKeepsTheRowsBeforeTheFault) {
   EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
 }
 
-// The file stays as it is for the user to look at; this run works with the
-// defaults, which it does not write.
-TEST_F(StartFault, ACorruptSettingsFileIsLeftAloneAndTheDefaultsServe) {
+// The user is told which file was damaged; it is kept under another name,
+// this run works with the defaults, and a fresh file takes later changes.
+TEST_F(StartFault, ADamagedSettingsFileIsToldOfSetAsideAndReplaced) {
   PublishSite(TargetList({{"PLANT1", "Plant 1"}}, "00.00.0000"));
-  test::WriteFile(settingsFile(), "not a settings file");
+  const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvath\\Parcelo]\n"
+                              "\"Backup\"=dword:00000000\n\"LastDir\"=\"/ho";
+  test::WriteFile(settingsFile(), damaged);
   CreateWindows();
   bool readmeShown = false;
   test::WhenShown(windows->readMeForm.get(), [&](QDialog* readme) {
@@ -70,14 +72,22 @@ TEST_F(StartFault, ACorruptSettingsFileIsLeftAloneAndTheDefaultsServe) {
   });
   Activate();
   EXPECT_FALSE(readmeShown) << "the default readme date was not used";
-  EXPECT_TRUE(dialogs->shown.empty()) << dialogs->MessageTexts().front();
+  const auto folder = settingsFile().parent_path();
+  const auto names = FilesIn(folder);  // the fresh file, the damaged one, the lock
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(test::ReadFile(folder / names[1]), damaged);
+  ASSERT_EQ(dialogs->MessageTexts().size(), 1u);
+  EXPECT_TRUE(dialogs->MessageTexts()[0].starts_with("The settings file is damaged: " + settingsFile().string() +
+                                                     "\rIt was set aside as " + (folder / names[1]).string()));
   EXPECT_EQ(form().BackupFolderPath(), Backup().string());
-  EXPECT_TRUE(form().MenuBackup->isChecked());
-  EXPECT_TRUE(form().SendMail->isChecked());
+  EXPECT_TRUE(form().MenuBackup->isChecked()) << "the damaged file's Backup=0 counted";
   UseContainer();
   ExpectNextSendSucceeds(0);
-  EXPECT_NE(test::ReadFile(Backup() / "ParceloLog.txt").find("\r\ncontainer no.: E1-S2\r\n"), std::string::npos);
-  EXPECT_EQ(SettingsText(), "not a settings file");
+  form().MenuBackup->trigger();
+  windows.reset();
+  StartWatched();
+  EXPECT_TRUE(dialogs->MessageTexts().empty()) << "told again: " << dialogs->MessageTexts().front();
+  EXPECT_FALSE(form().MenuBackup->isChecked());
 }
 
 // A store that takes no writes (its lock file cannot be made) changes

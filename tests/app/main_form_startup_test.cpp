@@ -98,7 +98,7 @@ TEST_F(AppFixture, AStoredBackupFolderIsNotCreatedAndTheLogCannotOpenThere) {
 TEST_F(AppFixture, AValueOfTheWrongTypeEndsTheStartUpStepForGood) {
   PresetSettings([](auto& registry) { registry.WriteString("Backup", "yes"); });
   Start({"container.cnt"});
-  ASSERT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"Invalid data type for 'Backup'"});
+  ASSERT_EQ(dialogs->MessageTexts(), std::vector<std::string>{"Invalid data type for 'Backup' in " + settingsFile().string()});
   EXPECT_EQ(dialogs->shown[0].icon, platform::MessageIcon::kError);
   // Nothing after the settings ran: no command line, no log.
   EXPECT_TRUE(form().ContainerFile->text().isEmpty());
@@ -144,13 +144,19 @@ TEST_F(AppFixture, LaterActivationsRepeatNothing) {
   EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
 
-// A damaged file is left for the user to look at; the defaults serve this run.
-TEST_F(AppFixture, TheUnopenableSettingsKeyLeavesTheFileAloneAndRunsOnTheDefaults) {
+// Its lock cannot be taken (a folder stands there), so the damaged file stays.
+TEST_F(AppFixture, ADamagedSettingsFileThatStaysIsToldOfOnceAndTheDefaultsServe) {
   test::WriteFile(settingsFile(), "not a settings file");
+  std::filesystem::create_directories(settingsFile().string() + ".lock");
   Start();
+  form().MenuBackup->trigger();
+  EXPECT_EQ(dialogs->MessageTexts(),
+            (std::vector<std::string>{"The settings file is damaged: " + settingsFile().string() +
+                                          "\rIt cannot be set aside, so no setting is saved in this run."
+                                          "\rThe program goes on with the default settings.",
+                                      "Error in FTP area"}));
   EXPECT_EQ(SettingsText(), "not a settings file");
   EXPECT_TRUE(form().SendMail->isChecked());
-  EXPECT_TRUE(form().MenuBackup->isChecked());
   EXPECT_EQ(form().BackupFolderPath(), (appDir() / "backup").string());
   EXPECT_EQ(Log(), kOfflineLine);
 }

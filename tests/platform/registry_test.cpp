@@ -1,6 +1,8 @@
 #include "platform/registry.h"
 
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <regex>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +27,7 @@ TEST_F(RegistryTest, StringsAndIntegersSurviveARoundTrip) {
     registry.WriteInteger("Backup", 7);
     registry.WriteBool("SendEMail", false);
     registry.WriteString("Empty", "");
+    EXPECT_THROW(registry.WriteString("LastDir", "/a\nb"), ERegistryException);
   }
   TRegistry registry(file);
   ASSERT_TRUE(registry.OpenKey(kKey, false));
@@ -65,7 +68,7 @@ TEST_F(RegistryTest, ReadingAValueOfTheWrongTypeRaises) {
     registry.ReadBool("Backup");
     FAIL() << "no exception";
   } catch (const ERegistryException& error) {
-    EXPECT_STREQ(error.what(), "Invalid data type for 'Backup'");
+    EXPECT_EQ(error.what(), "Invalid data type for 'Backup' in " + file.string());
   }
   EXPECT_THROW(registry.ReadString("LastDir"), ERegistryException);
   EXPECT_THROW(registry.ReadString("Missing"), ERegistryException);
@@ -86,13 +89,74 @@ TEST_F(RegistryTest, ValuesOfOtherTypesAndOtherKeysSurviveWrites) {
   EXPECT_NE(text.find("\"LastDir\"=\"/data/\""), std::string::npos);
 }
 
-TEST_F(RegistryTest, ACorruptFileCannotBeOpenedAndIsLeftAlone) {
-  const std::string corrupt = "this is not a settings file\n";
-  test::WriteFile(file, corrupt);
-  TRegistry registry(file);
-  EXPECT_FALSE(registry.OpenKey(kKey, true));
-  EXPECT_THROW(registry.WriteString("LastDir", "x"), ERegistryException);
-  EXPECT_EQ(test::ReadFile(file), corrupt);
+std::string Utf16Le(std::u16string_view text) {
+  std::string bytes = "\xFF\xFE";
+  for (char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  return bytes;
+}
+
+std::vector<std::filesystem::path> SetAsideFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().filename().string().starts_with("Parcelo.reg.damaged-")) found.push_back(entry.path());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+TEST_F(RegistryTest, DamagedFilesAreSetAsideAndValidOnesRead) {
+  const std::string ours = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Korvath\\Parcelo]\n"
+                           "\"Backup\"=dword:00000000\n\"LastDir\"=\"/home/j\xC3\xB6rg/\"\n\n";
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::optional<std::string> lastDir;  // none: damaged
+  } cases[] = {
+      {"written by the store", ours, "/home/j\xC3\xB6rg/"},
+      {"regedit, UTF-16LE",
+       Utf16Le(u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Korvath\\Parcelo]\r\n"
+               u"\"Path\"=hex(2):25,00,54,00,\\\r\n  4d,00,00,00\r\n\"Backup\"=dword:00000000\r\n"
+               u"\"LastDir\"=\"C:\\\\Users\\\\J\u00f6rg \U0001F4E6\"\r\n\r\n"),
+       "C:\\Users\\J\xC3\xB6rg \xF0\x9F\x93\xA6"},
+      {"REGEDIT4, ANSI", "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Korvath\\Parcelo]\r\n\"LastDir\"=\"J\xF6rg\"\r\n",
+       "J\xC3\xB6rg"},
+      {"cut in a string", ours.substr(0, ours.size() - 5), {}},
+      {"cut in a dword", ours.substr(0, ours.find("dword:") + 10), {}},
+      {"cut in a continued hex value", ours + "\"Blob\"=hex:01,02,\\\n", {}},
+      {"junk appended", ours + test::PatternBytes(64), {}},
+      {"random bytes", test::PatternBytes(256), {}},
+      {"wrong header", "Windows Registry Editor Version 4.00\n\n[HKEY_CURRENT_USER\\Software\\Korvath\\Parcelo]\n", {}},
+      {"UTF-16LE cut in a unit", Utf16Le(u"Windows Registry Editor Version 5.00\r\n") + "\x0D", {}},
+      {"UTF-16LE lone surrogate", Utf16Le(u"Windows Registry Editor Version 5.00\r\n;\xD83D\r\n"), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(file.parent_path());
+    test::WriteFile(file, c.bytes);
+    TRegistry registry(file);
+    ASSERT_TRUE(registry.OpenKey(kKey, true));
+    if (c.lastDir) {
+      EXPECT_EQ(registry.ReadString("LastDir"), *c.lastDir);
+      EXPECT_EQ(test::ReadFile(file), c.bytes) << "a valid file was rewritten";
+      continue;
+    }
+    ASSERT_TRUE(registry.Damage() && registry.Damage()->setAside);
+    EXPECT_EQ(test::ReadFile(*registry.Damage()->setAside), c.bytes);
+    registry.WriteBool("Backup", true);
+    TRegistry again(file);
+    ASSERT_TRUE(again.OpenKey(kKey, false) && !again.Damage());
+    EXPECT_TRUE(again.ReadBool("Backup"));
+  }
+}
+
+TEST_F(RegistryTest, ADamagedFileNeverTakesTheNameOfAnEarlierOne) {
+  for (const char* junk : {"junk 1", "junk 2", "junk 3"}) {
+    test::WriteFile(file, junk);
+    ASSERT_TRUE(TRegistry(file).OpenKey(kKey, true));
+  }
+  const auto aside = SetAsideFiles(file.parent_path());
+  ASSERT_EQ(aside.size(), 3u);
+  EXPECT_TRUE(std::regex_match(aside[0].filename().string(), std::regex(R"(Parcelo\.reg\.damaged-\d{4}-\d\d-\d\d)")));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(test::ReadFile(aside[i]), "junk " + std::to_string(i + 1));
 }
 
 TEST_F(RegistryTest, AnUnwritableStoreRaisesOnWrite) {
