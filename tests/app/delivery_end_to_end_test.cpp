@@ -1,6 +1,8 @@
 // The built program hands one container to several plants: every target gets
 // its attempt, transient failures are retried, each target's result reaches
 // standard output, the log and the report, and the exit code says how it went.
+#include <sys/stat.h>
+
 #include <ctime>
 #include <fstream>
 #include <future>
@@ -181,6 +183,33 @@ TEST_P(DeliveryEndToEnd, TwoRunsOnOneContainerTakeTurns) {
   // The second run's lines begin after the first run's last.
   EXPECT_EQ(test::Count(Log(), "Parcelo Version"), 2u);
   EXPECT_LT(Log().find("result: SLOW delivered"), Log().rfind("Parcelo Version")) << Log();
+}
+
+// A container the send may not rewrite as the file it is stays byte for
+// byte; its prepared text goes out of a private copy, which is the backup
+// copy too and is gone after the run. The log says why.
+TEST_P(DeliveryEndToEnd, AReadOnlyOrHardLinkedContainerStaysAsItWasAndItsPreparedCopyGoesOut) {
+  const std::filesystem::path temporary = root / "tmp";
+  std::filesystem::create_directories(temporary);
+  const std::string prepared = test::Prepared(test::kSmallContainer);
+  for (const std::string why : {"read-only", "hard-linked"}) {
+    std::filesystem::remove(WorkDir() / "linked.cnt");
+    std::filesystem::permissions(container, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    test::WriteFile(container, test::kSmallContainer);
+    if (why == "read-only") chmod(container.c_str(), 0444);
+    else std::filesystem::create_hard_link(container, WorkDir() / "linked.cnt");
+    const auto result = Run({container.string(), "-t", "PLANT1"}, {{"TMPDIR", temporary.string()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(test::ReadFile(container), test::kSmallContainer) << why;
+    EXPECT_EQ(Arrived("plant1", Mailbox("plant1").back()), AsStoredInTextMode(prepared)) << why;
+    EXPECT_EQ(test::ReadFile(appDir / "backup/ECU 4711.cnt"), prepared) << why;
+    EXPECT_NE(Log().find("\r\ncontainer kept as it was (" + why + "): prepared copy " +
+                         (temporary / ".ECU 4711.cnt.prepared-").string()),
+              std::string::npos)
+        << Log();
+    EXPECT_TRUE(test::FilesIn(temporary).empty()) << why;
+    EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak")) << why;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pyftpdlib, DeliveryEndToEnd, ::testing::Values(RealServerKind::Pyftpdlib));

@@ -1,0 +1,57 @@
+#include "app/file_attributes.h"
+
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace app {
+namespace {
+
+// What `read` gives for a buffer of the size it asks for (an attribute list
+// or value that grows meanwhile is asked again); false when it fails.
+template <typename Read>
+bool ReadGrowing(Read read, std::string& into) {
+  for (;;) {
+    const ssize_t size = read(nullptr, 0);
+    if (size < 0) return false;
+    into.resize(static_cast<std::size_t>(size));
+    const ssize_t got = read(into.data(), into.size());
+    if (got >= 0) {
+      into.resize(static_cast<std::size_t>(got));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+}
+
+// Every extended attribute, the ACL (system.posix_acl_access) among them.
+bool TakeExtendedAttributes(int from, int to) {
+  std::string names;
+  if (!ReadGrowing([&](char* list, std::size_t size) { return flistxattr(from, list, size); }, names))
+    return errno == ENOTSUP;  // a file system without them: there are none to keep
+  for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
+    const char* name = names.c_str() + at;
+    std::string value;
+    if (!ReadGrowing([&](char* bytes, std::size_t size) { return fgetxattr(from, name, bytes, size); }, value) ||
+        fsetxattr(to, name, value.data(), value.size(), 0) != 0)
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* TakeAttributes(int from, int to) {
+  struct stat info {};
+  // The mode after the owner: a change of owner clears the set-id bits; the
+  // ACL after the mode, which it sets again as it had it.
+  if (fstat(from, &info) != 0 || fchown(to, info.st_uid, info.st_gid) != 0) return "owner";
+  if (fchmod(to, info.st_mode & 07777) != 0) return "mode";
+  return TakeExtendedAttributes(from, to) ? nullptr : "extended attributes";
+}
+
+}  // namespace app
