@@ -28,11 +28,24 @@ bool ReadGrowing(Read read, std::string& into) {
   }
 }
 
-// Every extended attribute, the ACL (system.posix_acl_access) among them.
+// The names of the extended attributes of `fd`, each ended by a NUL; false
+// when they cannot be listed.
+bool AttributeNames(int fd, std::string& names) {
+  return ReadGrowing([&](char* list, std::size_t size) { return flistxattr(fd, list, size); }, names);
+}
+
+bool Listed(const std::string& names, const char* name) {
+  return (std::string(1, '\0') + names).find(std::string(1, '\0') + name + '\0') != std::string::npos;
+}
+
+// Every extended attribute, the ACL (system.posix_acl_access) among them;
+// none that `from` lacks, such as an ACL the new file took from its folder.
 bool TakeExtendedAttributes(int from, int to) {
-  std::string names;
-  if (!ReadGrowing([&](char* list, std::size_t size) { return flistxattr(from, list, size); }, names))
-    return errno == ENOTSUP;  // a file system without them: there are none to keep
+  std::string names, own;
+  if (!AttributeNames(from, names)) return errno == ENOTSUP;  // a file system without them: none to keep
+  if (!AttributeNames(to, own)) return false;
+  for (std::size_t at = 0; at < own.size(); at += std::strlen(own.c_str() + at) + 1)
+    if (!Listed(names, own.c_str() + at) && fremovexattr(to, own.c_str() + at) != 0) return false;
   for (std::size_t at = 0; at < names.size(); at += std::strlen(names.c_str() + at) + 1) {
     const char* name = names.c_str() + at;
     std::string value;

