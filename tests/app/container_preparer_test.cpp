@@ -8,7 +8,7 @@
 
 #include <climits>
 #include <csignal>
-#include <functional>
+#include <tuple>
 #include <thread>
 
 #include "app/workflow_errors.h"
@@ -287,9 +287,7 @@ TEST_F(ContainerPreparerTest, ARewrittenContainerStaysTheFileItWas) {
   EXPECT_TRUE(std::filesystem::exists(real.string() + ".bak"));
   struct stat info {};
   stat(real.c_str(), &info);
-  EXPECT_EQ(info.st_mode & 07777, 0604u);
-  EXPECT_EQ(info.st_uid, 4711u);
-  EXPECT_EQ(info.st_gid, 4712u);
+  EXPECT_EQ(std::make_tuple(info.st_mode & 07777, info.st_uid, info.st_gid), std::make_tuple(0604u, 4711u, 4712u));
   char value[8] = {};
   if (!attributes) GTEST_SKIP() << "this file system takes no user.* attributes";
   EXPECT_EQ(getxattr(real.c_str(), "user.test", value, sizeof value), 4);
@@ -300,31 +298,24 @@ TEST_F(ContainerPreparerTest, ARewrittenContainerStaysTheFileItWas) {
 // its prepared text goes out of a private copy, which goes with the send.
 TEST_F(ContainerPreparerTest, AContainerThatCannotStayItselfGoesOutOfAPrivateCopy) {
   const std::string original = kPublic12 + "\r\nM\xFCller\r\n";
-  const struct {
-    const char* why;
-    std::function<void()> make;
-  } cases[] = {
-      {"read-only", [&] { chmod(container.c_str(), 0444); }},
-      {"hard-linked", [&] { std::filesystem::create_hard_link(container, dir / "other.cnt"); }},
-  };
-  for (const auto& c : cases) {
-    std::filesystem::remove(dir / "other.cnt");
+  for (const std::string why : {"read-only", "hard-linked"}) {
     std::filesystem::remove(container);
     test::WriteFile(container, original);
-    c.make();
+    if (why == "read-only") chmod(container.c_str(), 0444);
+    else std::filesystem::create_hard_link(container, dir / "other.cnt");
     std::string copy;
     {
       const PreparedContainer prepared = preparer.Prepare(container.string());
-      EXPECT_EQ(prepared.keptBecause, c.why);
+      EXPECT_EQ(prepared.keptBecause, why);
       copy = prepared.file;
       EXPECT_EQ(test::ReadFile(copy), kPublic12.substr(0, kPublic12.size() - 1) + " \"ecum0102.dtd\">\r\nM&uuml;ller\r\n");
       struct stat info {};
       stat(copy.c_str(), &info);
-      EXPECT_EQ(info.st_mode & 0777, 0600u) << c.why;
+      EXPECT_EQ(info.st_mode & 0777, 0600u) << why;
     }
-    EXPECT_FALSE(std::filesystem::exists(copy)) << c.why;
-    EXPECT_EQ(test::ReadFile(container), original) << c.why;
-    EXPECT_FALSE(BackupExists()) << c.why;
+    EXPECT_FALSE(std::filesystem::exists(copy)) << why;
+    EXPECT_EQ(test::ReadFile(container), original) << why;
+    EXPECT_FALSE(BackupExists()) << why;
   }
 }
 

@@ -185,15 +185,13 @@ TEST_P(DeliveryEndToEnd, TwoRunsOnOneContainerTakeTurns) {
   EXPECT_LT(Log().find("result: SLOW delivered"), Log().rfind("Parcelo Version")) << Log();
 }
 
-// A container the send may not rewrite as the file it is stays byte for
-// byte; its prepared text goes out of a private copy, which is the backup
-// copy too and is gone after the run. The log says why.
+// A container the send may not rewrite stays byte for byte; its prepared text
+// goes out of a private copy, the backup copy too, gone after the run.
 TEST_P(DeliveryEndToEnd, AReadOnlyOrHardLinkedContainerStaysAsItWasAndItsPreparedCopyGoesOut) {
   const std::filesystem::path temporary = root / "tmp";
   std::filesystem::create_directories(temporary);
   const std::string prepared = test::Prepared(test::kSmallContainer);
   for (const std::string why : {"read-only", "hard-linked"}) {
-    std::filesystem::remove(WorkDir() / "linked.cnt");
     std::filesystem::permissions(container, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
     test::WriteFile(container, test::kSmallContainer);
     if (why == "read-only") chmod(container.c_str(), 0444);
