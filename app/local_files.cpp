@@ -1,11 +1,15 @@
 #include "app/local_files.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -36,26 +40,114 @@ int Descriptor::Close() {
   return result;
 }
 
+namespace {
+
+// The names of the temporary files in progress, for a signal handler to
+// remove: plain memory and lock-free atomics only.
+constexpr int kSlots = 32;
+enum SlotState : int { kFree, kFilling, kLive };
+struct Slot {
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX];
+};
+Slot slots[kSlots];
+
+int Register(const std::string& path) {
+  if (path.size() >= PATH_MAX) return -1;
+  for (int i = 0; i < kSlots; ++i) {
+    int expected = kFree;
+    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
+    slots[i].state = kLive;
+    return i;
+  }
+  return -1;  // more at once than there is room for: a later run removes it
+}
+
+extern "C" void RemoveTemporariesAndEnd(int signal) {
+  for (Slot& slot : slots)
+    if (slot.state == kLive) unlink(slot.path);
+  std::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+bool NamesOpenFile(const std::string& path, int fd) {
+  struct stat named {}, open {};
+  return lstat(path.c_str(), &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
+         named.st_ino == open.st_ino;
+}
+
+}  // namespace
+
 TemporaryFile::TemporaryFile(const std::filesystem::path& beside, const std::string& tag) {
   std::string name = beside.filename().string();
   name.insert(0, 1, '.');
   name += "." + tag + "-XXXXXX";
-  path_ = (beside.parent_path() / name).string();
-  fd_ = mkstemp(path_.data());
-  if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", beside.string());
+  const std::string pattern = (beside.parent_path() / name).string();
+  // Locked at once; a file that a cleaner took meanwhile is made anew.
+  while (fd_ < 0) {
+    path_ = pattern;
+    fd_ = mkostemp(path_.data(), O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", beside.string());
+    if (flock(fd_, LOCK_EX | LOCK_NB) == 0 && NamesOpenFile(path_, fd_)) break;
+    close(std::exchange(fd_, -1));
+  }
+  slot_ = Register(path_);
 }
 
 TemporaryFile::~TemporaryFile() {
-  if (fd_ >= 0) close(fd_);
   if (!kept_) unlink(path_.c_str());
+  Forget();
 }
 
 void TemporaryFile::Finish() {
-  const bool synced = fsync(fd_) == 0;
-  const int syncError = errno;
-  const bool closed = close(std::exchange(fd_, -1)) == 0;
-  if (!synced) RaiseIo("Cannot write", path_, syncError);
-  if (!closed) RaiseIo("Cannot write", path_);
+  if (fsync(fd_) != 0) RaiseIo("Cannot write", path_);
+}
+
+void TemporaryFile::Keep() {
+  kept_ = true;
+  Forget();
+}
+
+void TemporaryFile::Forget() {
+  if (slot_ >= 0) slots[slot_].state = kFree;
+  slot_ = -1;
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
+}
+
+void RemoveLeftovers(const std::filesystem::path& beside, const std::string& tag) {
+  const std::string prefix = "." + beside.filename().string() + "." + tag + "-";
+  std::error_code error;
+  const std::filesystem::path folder = beside.parent_path().empty() ? "." : beside.parent_path();
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + 6) continue;
+    const std::string path = entry.path().string();
+    Descriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    // A file its run still holds is locked; one of another user we cannot open is left.
+    if (file.get() >= 0 && flock(file.get(), LOCK_EX | LOCK_NB) == 0 && NamesOpenFile(path, file.get()))
+      unlink(path.c_str());
+  }
+}
+
+void RemoveTemporariesOnSignals() {
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndEnd;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+std::filesystem::path LinkTarget(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_symlink(path, error)) {
+    const std::filesystem::path target = std::filesystem::canonical(path, error);
+    if (!error) return target;
+  }
+  return std::filesystem::absolute(path);
 }
 
 std::size_t ReadAt(int fd, char* into, std::size_t size, std::size_t offset) {

@@ -30,10 +30,14 @@ class Descriptor {
   int fd_;
 };
 
-// A file that is removed again unless it was kept (renamed into its place).
+// A file that is removed again unless it was kept (renamed into its place):
+// when it goes, also by an exception, and when the process ends by SIGTERM,
+// SIGINT or SIGHUP (see RemoveTemporariesOnSignals). While it lives, it is
+// locked (flock), so that RemoveLeftovers tells it from what a killed run left.
 class TemporaryFile {
  public:
-  // Creates "<folder>/.<name>.<tag>-XXXXXX" with a unique suffix.
+  // Creates "<folder>/.<name>.<tag>-XXXXXX" with a unique suffix, exclusively
+  // and never through a link, mode 0600.
   TemporaryFile(const std::filesystem::path& beside, const std::string& tag);
   ~TemporaryFile();
   TemporaryFile(const TemporaryFile&) = delete;
@@ -41,15 +45,31 @@ class TemporaryFile {
 
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
-  // Flushes the file to disk and closes it.
+  // Flushes the file to disk; it stays open (and locked) until kept or gone.
   void Finish();
-  void Keep() { kept_ = true; }
+  // After it was renamed into its place: closes it and leaves it there.
+  void Keep();
 
  private:
+  void Forget();
+
   std::string path_;
   int fd_ = -1;
+  int slot_ = -1;  // its place among the names a signal removes
   bool kept_ = false;
 };
+
+// Removes what runs that were killed left of TemporaryFile(beside, tag):
+// the files of that name pattern that no living TemporaryFile holds.
+void RemoveLeftovers(const std::filesystem::path& beside, const std::string& tag);
+
+// Makes SIGTERM, SIGINT and SIGHUP remove the temporary files in progress
+// before the process ends as the signal ends it. A signal that is ignored or
+// handled already is left as it is.
+void RemoveTemporariesOnSignals();
+
+// The file a symbolic link `path` leads to, else `path`; made absolute.
+std::filesystem::path LinkTarget(const std::string& path);
 
 // Reads up to `size` bytes at `offset`; fewer only at the end of the file.
 std::size_t ReadAt(int fd, char* into, std::size_t size, std::size_t offset);

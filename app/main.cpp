@@ -5,6 +5,7 @@
 
 #include "app/window/app_windows.h"
 #include "app/command_line_info.h"
+#include "app/local_files.h"
 #include "app/site/data_paths.h"
 #include "app/window/qt_message_filter.h"
 #include "platform/console_dialogs.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   app::InstallQtMessageFilter();
+  // A run ended by its user or the system leaves no half-written file behind.
+  app::RemoveTemporariesOnSignals();
   const bool display = HasDisplay();
   if (!display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Qt sees only the program name, so no argument of ours is taken for one of its options.

@@ -2,14 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
-#include "app/local_files.h"
 #include "app/container/text_preparation.h"
+#include "app/file_attributes.h"
+#include "app/local_files.h"
 
 namespace app {
 namespace {
@@ -23,6 +25,23 @@ bool BackupExists(const std::string& backup) {
   return true;
 }
 
+// Why the container cannot be rewritten in place and stay the file it is;
+// empty when it can. By the mode too: the owner's own "read-only" holds for
+// root as well, whom the permissions let write anything.
+std::string WhyNotInPlace(int in, const std::filesystem::path& path, const std::string& backup) {
+  struct stat info {};
+  struct statvfs volume {};
+  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) return "";
+  if (fstatvfs(in, &volume) == 0 && (volume.f_flag & ST_RDONLY)) return "read-only file system";
+  if ((info.st_mode & S_IWUSR) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return "read-only";
+  if (faccessat(AT_FDCWD, path.parent_path().c_str(), W_OK | X_OK, AT_EACCESS) != 0) return "folder not writable";
+  // The ".bak" of an attempt whose rename failed may still be a link to it.
+  struct stat saved {};
+  const bool savedIsIt = stat(backup.c_str(), &saved) == 0 && saved.st_dev == info.st_dev && saved.st_ino == info.st_ino;
+  if (info.st_nlink > (savedIsIt ? 2u : 1u)) return "hard-linked";
+  return "";
+}
+
 // Moves a ".bak" that belongs to an earlier version of the container to the
 // first free name "<backup>.1", "<backup>.2", ...
 void SetAside(const std::string& backup) {
@@ -32,33 +51,55 @@ void SetAside(const std::string& backup) {
 
 }  // namespace
 
-void ContainerPreparer::Prepare(const std::string& container) {
-  Descriptor in(open(container.c_str(), O_RDONLY | O_CLOEXEC));
+PreparedContainer ContainerPreparer::Prepare(const std::string& container) {
+  const std::filesystem::path path = LinkTarget(container);
+  Descriptor in(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) RaiseIo("Cannot open the container", container);
-  struct stat info {};
-  fstat(in.get(), &info);
-  const std::filesystem::path path = std::filesystem::absolute(container);
   const std::string backup = path.string() + ".bak";
+  // Under the container's lock: what is there of this kind was left by a killed run.
+  RemoveLeftovers(path, "prepared");
+  RemoveLeftovers(backup, "saving");
+  std::string why = WhyNotInPlace(in.get(), path, backup);
+  if (!why.empty()) return PrepareCopy(in.get(), container, why);
   const Backup found = BackupExists(backup) ? BackupOf(backup, in.get()) : Backup::kNone;
   // Prepared by an earlier attempt from the ".bak": nothing is left to do.
-  if (found == Backup::kPreparedFrom) return;
+  if (found == Backup::kPreparedFrom) return {container, "", backup, nullptr};
 
   TemporaryFile prepared(path, "prepared");
+  if (const char* lost = TakeAttributes(in.get(), prepared.fd()))
+    return PrepareCopy(in.get(), container, std::string(lost) + " cannot be kept");
   PreparedOutput out(prepared.fd(), prepared.path(), in.get());
   const TextPreparation text = PrepareText(in.get(), translator_, out);
   in.Close();
   if (found == Backup::kOther) SetAside(backup);
-  if (text.leftAsItIs) return;
+  PreparedContainer result{container, "", backup, nullptr};
+  if (text.leftAsItIs) return result;
   const bool changed = out.Differs();
   if (found != Backup::kSame && (changed || !text.hasSystemId)) SaveUnprepared(path.string());
-  if (!changed) return;
+  if (!changed) return result;
 
-  fchmod(prepared.fd(), info.st_mode & 07777);
   prepared.Finish();
   if (!Replace(prepared.path(), path.string()))
     RaiseIo("Cannot replace the container by its prepared copy", container);
   prepared.Keep();
   SyncFolder(path);
+  return result;
+}
+
+PreparedContainer ContainerPreparer::PrepareCopy(int in, const std::string& container, std::string why) const {
+  std::error_code error;
+  std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+  if (error) folder = "/tmp";
+  const std::filesystem::path beside = folder / LinkTarget(container).filename();
+  RemoveLeftovers(beside, "prepared");
+  auto copy = std::make_unique<TemporaryFile>(beside, "prepared");
+  PreparedOutput out(copy->fd(), copy->path(), in);
+  const TextPreparation text = PrepareText(in, translator_, out);
+  // Nothing to prepare: the container goes as it is.
+  if (text.leftAsItIs || !out.Differs()) return {container, "", "", nullptr};
+  copy->Finish();
+  std::string file = copy->path();
+  return {std::move(file), std::move(why), "", std::move(copy)};
 }
 
 ContainerPreparer::Backup ContainerPreparer::BackupOf(const std::string& backup, int in) const {

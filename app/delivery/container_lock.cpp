@@ -14,8 +14,9 @@
 namespace app {
 namespace {
 
+// Beside the file that is prepared: a link and its file share one lock.
 std::string LockPathOf(const std::string& container) {
-  const std::filesystem::path path = std::filesystem::absolute(container);
+  const std::filesystem::path path = LinkTarget(container);
   return (path.parent_path() / ("." + path.filename().string() + ".parcelo-lock")).string();
 }
 

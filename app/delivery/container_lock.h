@@ -7,7 +7,8 @@
 namespace app {
 
 // One send per container at a time: an exclusive advisory lock on
-// ".<name>.parcelo-lock" beside the container (on the container itself where
+// ".<name>.parcelo-lock" beside the container, or beside the file a link
+// named as the container leads to (on the container itself where
 // its folder takes no new file), held from before the preparation until the
 // last target is done, by runs of any user. Runs on other containers never
 // wait for each other.

@@ -256,9 +256,11 @@ bool Delivery::RunSteps() {
       });
   const bool targetSelected = !options_.targets.empty();
   // Unattended, a container that will go nowhere is not rewritten.
-  if (targetSelected || !options_.unattended) ContainerPreparer(*options_.translator).Prepare(container);
+  if (targetSelected || !options_.unattended) prepared_ = ContainerPreparer(*options_.translator).Prepare(container);
   Log("");
   Log(std::string("Parcelo Version ") + platform::kFileVersion);
+  if (!prepared_.keptBecause.empty())
+    Log("container kept as it was (" + prepared_.keptBecause + "): prepared copy " + prepared_.file);
   if (!targetSelected) {
     report_.stopped = "No target selected";
     ShowError(report_.stopped);
@@ -266,7 +268,7 @@ bool Delivery::RunSteps() {
   }
   report_.backupWanted = options_.backup;
   if (options_.backup) CheckBackupTarget();
-  snapshot_ = std::make_unique<ContainerSnapshot>(container);
+  snapshot_ = std::make_unique<ContainerSnapshot>(prepared_.file.empty() ? container : prepared_.file);
   report_.bytes = snapshot_->Size();
   report_.sha256 = snapshot_->Sha256();
   try {
@@ -590,9 +592,9 @@ void Delivery::FinishReport() {
     }
   }
   // The unprepared copy the preparation kept is no longer needed.
-  if (report_.AnyFtpDelivered()) {
+  if (report_.AnyFtpDelivered() && !prepared_.unprepared.empty()) {
     std::error_code ignored;
-    std::filesystem::remove(options_.container + ".bak", ignored);
+    std::filesystem::remove(prepared_.unprepared, ignored);
   }
   report_.finished = std::chrono::system_clock::now();
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/container/container_preparer.h"
 #include "app/delivery/file_operation.h"
 #include "app/delivery/retry_policy.h"
 #include "app/delivery/session_thread.h"
@@ -171,6 +172,8 @@ class Delivery {
   DeliveryReport report_;
   HomeMail mail_;
   std::unique_ptr<ContainerLock> lock_;
+  // What goes out: the container, or its private copy (removed at the end).
+  PreparedContainer prepared_;
   std::unique_ptr<ContainerSnapshot> snapshot_;
   std::unique_ptr<Transport> ftp_;
   std::unique_ptr<Transport> sftp_;

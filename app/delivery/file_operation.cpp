@@ -19,7 +19,8 @@ fs::path FreeName(const fs::path& taken) {
   for (int n = 2;; ++n) {
     fs::path candidate = taken.parent_path() / (taken.stem().string() + " (" + std::to_string(n) + ")" +
                                                 taken.extension().string());
-    if (!fs::exists(candidate)) return candidate;
+    std::error_code error;
+    if (!fs::exists(fs::symlink_status(candidate, error))) return candidate;
   }
 }
 
@@ -56,7 +57,9 @@ bool TFileOperation::Handle(const std::string& from, const std::string& to, ftp:
     return true;
   }
   fs::path target = to;
-  if (fs::is_directory(target, error)) target /= fs::path(from).filename();
+  // A link under the destination's name (planted there, maybe) is a file to
+  // replace, never a folder to copy into.
+  if (fs::is_directory(fs::symlink_status(target, error))) target /= fs::path(from).filename();
   if (!fs::exists(target.parent_path(), error)) {
     if (!Has(fofNoConfirmMkDir) && !Has(fofNoConfirmation) &&
         !platform::Dialogs::Current().AskYesNo(
@@ -97,6 +100,7 @@ bool TFileOperation::Handle(const std::string& from, const std::string& to, ftp:
 // nothing.
 bool TFileOperation::Copy(ftp::TFileSource& from, const std::string& to) {
   try {
+    RemoveLeftovers(to, "copy");
     TemporaryFile copy(to, "copy");
     const auto size = static_cast<std::uint64_t>(from.Size());
     std::vector<char> chunk(1 << 20);

@@ -29,7 +29,8 @@ enum TFileOpFlag {
 // files of FilesFrom to FilesTo, reporting the progress of a copy and asking
 // before it replaces a file, as the desktop shell does. A replaced file is
 // only ever replaced by a complete copy, written under a name of its own
-// that is created anew (never through a link planted in the folder). The
+// that is created anew (never through a link planted in the folder); what a
+// killed copy left there is removed first. The
 // lists hold whole paths, so any character (";" too) may be part of a name.
 class TFileOperation {
  public:

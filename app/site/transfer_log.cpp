@@ -1,6 +1,7 @@
 #include "app/site/transfer_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,10 +18,23 @@ TransferLog::~TransferLog() { Close(); }
 void TransferLog::Open(const std::string& folder, Header header) {
   Close();
   path_ = folder + "/" + kFileName;
-  const bool existed = access(path_.c_str(), F_OK) == 0;
-  fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  // Never through a link, nor into a pipe or a device, someone put under
+  // the log's name in a folder others may write.
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  bool created = false;
+  fd_ = open(path_.c_str(), kFlags);
+  if (fd_ < 0 && errno == ENOENT) {
+    fd_ = open(path_.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+    created = fd_ >= 0;
+  }
+  if (fd_ < 0 && errno == ELOOP) throw EInOutError("Cannot open the transfer log \"" + path_ + "\": it is a symbolic link");
   if (fd_ < 0) RaiseIo("Cannot open the transfer log", path_, errno);
-  if (!existed && header == Header::kWhenNew) {
+  struct stat info {};
+  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    Close();
+    throw EInOutError("Cannot open the transfer log \"" + path_ + "\": it is no regular file");
+  }
+  if (created && header == Header::kWhenNew) {
     WriteLine("LOG - file for Parcelo Version 3.0");
     WriteLine("File gereate at " + now_());
   }

@@ -24,7 +24,8 @@ class TransferLog {
 
   // Opens folder + "/ParceloLog.txt" for appending, creating it when missing
   // (with the two header lines when asked). Raises EInOutError when the file
-  // cannot be opened or written.
+  // cannot be opened or written, or is no regular file of its own name (a
+  // symbolic link, a pipe).
   void Open(const std::string& folder, Header header);
   void Close();
   // Writes `text` as one line: line ends and other control characters in it

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
+#include <climits>
+#include <csignal>
+#include <tuple>
 #include <thread>
 
 #include "app/workflow_errors.h"
@@ -262,6 +268,83 @@ TEST_F(ContainerPreparerTest, TheContainerKeepsItsPermissions) {
   struct stat info {};
   stat(container.c_str(), &info);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+// Rewritten, the container is still the file it was: a link stays a link to
+// the file it prepared, owner, group, mode and attributes stay what they were.
+TEST_F(ContainerPreparerTest, ARewrittenContainerStaysTheFileItWas) {
+  const auto real = dir / "real/x.cnt";
+  test::WriteFile(real, kPublic12 + "\r\n\xFC\r\n");
+  std::filesystem::create_symlink(real, container);
+  ASSERT_EQ(chown(real.c_str(), 4711, 4712), 0);
+  chmod(real.c_str(), 0604);
+  const bool attributes = setxattr(real.c_str(), "user.test", "kept", 4, 0) == 0;
+  const PreparedContainer prepared = preparer.Prepare(container.string());
+  EXPECT_EQ(prepared.file, container.string());
+  EXPECT_TRUE(prepared.keptBecause.empty()) << prepared.keptBecause;
+  EXPECT_TRUE(std::filesystem::is_symlink(container));
+  EXPECT_TRUE(test::ReadFile(real).ends_with("\r\n&uuml;\r\n"));
+  EXPECT_TRUE(std::filesystem::exists(real.string() + ".bak"));
+  struct stat info {};
+  stat(real.c_str(), &info);
+  EXPECT_EQ(std::make_tuple(info.st_mode & 07777, info.st_uid, info.st_gid), std::make_tuple(0604u, 4711u, 4712u));
+  char value[8] = {};
+  if (!attributes) GTEST_SKIP() << "this file system takes no user.* attributes";
+  EXPECT_EQ(getxattr(real.c_str(), "user.test", value, sizeof value), 4);
+  EXPECT_STREQ(value, "kept");
+}
+
+// A container that cannot stay itself when rewritten is left byte for byte:
+// its prepared text goes out of a private copy, which goes with the send.
+TEST_F(ContainerPreparerTest, AContainerThatCannotStayItselfGoesOutOfAPrivateCopy) {
+  const std::string original = kPublic12 + "\r\nM\xFCller\r\n";
+  for (const std::string why : {"read-only", "hard-linked"}) {
+    std::filesystem::remove(container);
+    test::WriteFile(container, original);
+    if (why == "read-only") chmod(container.c_str(), 0444);
+    else std::filesystem::create_hard_link(container, dir / "other.cnt");
+    std::string copy;
+    {
+      const PreparedContainer prepared = preparer.Prepare(container.string());
+      EXPECT_EQ(prepared.keptBecause, why);
+      copy = prepared.file;
+      EXPECT_EQ(test::ReadFile(copy), kPublic12.substr(0, kPublic12.size() - 1) + " \"ecum0102.dtd\">\r\nM&uuml;ller\r\n");
+      struct stat info {};
+      stat(copy.c_str(), &info);
+      EXPECT_EQ(info.st_mode & 0777, 0600u) << why;
+    }
+    EXPECT_FALSE(std::filesystem::exists(copy)) << why;
+    EXPECT_EQ(test::ReadFile(container), original) << why;
+    EXPECT_FALSE(BackupExists()) << why;
+  }
+}
+
+// A preparation ended by SIGTERM removes its temporary file as it ends; what
+// one killed by SIGKILL left is removed by the next preparation.
+TEST_F(ContainerPreparerTest, WhatAnInterruptedPreparationLeftIsRemoved) {
+  test::WriteFile(container, kPublic12 + "\r\n");
+  for (const int signal : {SIGTERM, SIGKILL}) {
+    int names[2];
+    ASSERT_EQ(pipe(names), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+      RemoveTemporariesOnSignals();
+      TemporaryFile beside(container, "prepared");
+      write(names[1], beside.path().c_str(), beside.path().size());
+      raise(signal);
+      _exit(1);
+    }
+    close(names[1]);
+    char left[PATH_MAX] = {};
+    read(names[0], left, sizeof left - 1);
+    close(names[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(std::filesystem::exists(left), signal == SIGKILL) << left;
+    preparer.Prepare(container.string());
+    EXPECT_TRUE(StrayFiles().empty()) << StrayFiles()[0];
+  }
 }
 
 TEST_F(ContainerPreparerTest, AMissingContainerRaisesAndCreatesNothing) {

@@ -1,6 +1,8 @@
 // The built program hands one container to several plants: every target gets
 // its attempt, transient failures are retried, each target's result reaches
 // standard output, the log and the report, and the exit code says how it went.
+#include <sys/stat.h>
+
 #include <ctime>
 #include <fstream>
 #include <future>
@@ -183,6 +185,32 @@ TEST_P(DeliveryEndToEnd, TwoRunsOnOneContainerTakeTurns) {
   // The second run's lines begin after the first run's last.
   EXPECT_EQ(test::Count(Log(), "Parcelo Version"), 2u);
   EXPECT_LT(Log().find("result: SLOW delivered"), Log().rfind("Parcelo Version")) << Log();
+}
+
+// A container the send may not rewrite stays byte for byte; its prepared text
+// goes out of a private copy, the backup copy too, gone after the run.
+TEST_P(DeliveryEndToEnd, AReadOnlyOrHardLinkedContainerStaysAsItWasAndItsPreparedCopyGoesOut) {
+  const std::filesystem::path temporary = root / "tmp";
+  std::filesystem::create_directories(temporary);
+  const std::string prepared = test::Prepared(test::kSmallContainer);
+  for (const std::string why : {"read-only", "hard-linked"}) {
+    std::filesystem::permissions(container, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
+    test::WriteFile(container, test::kSmallContainer);
+    if (why == "read-only") chmod(container.c_str(), 0444);
+    else std::filesystem::create_hard_link(container, WorkDir() / "linked.cnt");
+    const auto result = Run({container.string(), "-t", "PLANT1"}, {{"TMPDIR", temporary.string()}});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_EQ(test::ReadFile(container), test::kSmallContainer) << why;
+    EXPECT_EQ(Arrived("plant1", Mailbox("plant1").back()), AsStoredInTextMode(prepared)) << why;
+    EXPECT_EQ(test::ReadFile(appDir / "backup/ECU 4711.cnt"), prepared) << why;
+    EXPECT_NE(Log().find("\r\ncontainer kept as it was (" + why + "): prepared copy " +
+                         (temporary / ".ECU 4711.cnt.prepared-").string()),
+              std::string::npos)
+        << Log();
+    const auto left = test::FilesIn(temporary);  // Qt's runtime folder may be there too
+    EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return n.starts_with(".ECU"); }), 0);
+    EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak")) << why;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pyftpdlib, DeliveryEndToEnd, ::testing::Values(RealServerKind::Pyftpdlib));

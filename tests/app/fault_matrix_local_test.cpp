@@ -213,19 +213,24 @@ TEST_F(LocalFault, ABackupCopyOnAFullDiskIsReportedAndTheSendStillFinishes) {
 }
 
 // A link planted in a backup folder others may write never makes the copy
-// write through it: the copy takes a name of its own and replaces the link.
+// write through it, nor into the folder it leads to: the copy takes a name
+// of its own and replaces the link.
 TEST_F(LocalFault, ALinkPlantedInTheBackupFolderIsNotWrittenThrough) {
   StartWatched();
-  UseContainer();
   const auto victim = root / "victim";
   test::WriteFile(victim, "not yours");
-  std::filesystem::create_symlink(victim, Backup() / "ECU-4711.cnt.parcelo-copy");
-  std::filesystem::create_symlink(victim, BackupCopy());
-  dialogs->answers = {true};  // replace the "copy" that is there
-  SendTo({kWorking});
-  EXPECT_EQ(test::ReadFile(victim), "not yours");
-  EXPECT_FALSE(std::filesystem::is_symlink(BackupCopy()));
-  EXPECT_EQ(test::ReadFile(BackupCopy()), Prepared(written));
+  std::filesystem::create_directories(root / "victims");
+  for (const auto& target : {victim, root / "victims"}) {
+    UseContainer();
+    std::filesystem::remove(BackupCopy());
+    std::filesystem::create_symlink(target, BackupCopy());
+    dialogs->answers = {true};  // replace the "copy" that is there
+    SendTo({kWorking});
+    EXPECT_EQ(test::ReadFile(victim), "not yours");
+    EXPECT_TRUE(FilesIn(root / "victims").empty());
+    EXPECT_FALSE(std::filesystem::is_symlink(BackupCopy()));
+    EXPECT_EQ(test::ReadFile(BackupCopy()), Prepared(written));
+  }
 }
 
 // A backup folder that stops being one while the program runs (here a file

@@ -1,6 +1,9 @@
 #include "app/site/transfer_log.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
 
 #include "send_samples.h"
 #include "support/temp_dir.h"
@@ -67,12 +70,27 @@ TEST(TransferLog, AFolderThatCannotTakeTheLogRaises) {
   EXPECT_THROW(log.WriteLine("x"), EInOutError);
 }
 
-TEST(TransferLog, AFullDiskRaisesOnWrite) {
+// In a backup folder others may write, what someone put under the log's
+// name is never written through: a link (to a file, or to a device that
+// would take every line), a pipe.
+TEST(TransferLog, WhatIsPlantedUnderItsNameIsNeverWrittenThrough) {
   test::TempDir dir;
-  std::filesystem::create_symlink("/dev/full", dir / "ParceloLog.txt");
-  TransferLog log = MakeLog();
-  log.Open(dir.Path().string(), TransferLog::Header::kNone);
-  EXPECT_THROW(log.WriteLine("connect: 08.12.2026"), EInOutError);
+  const auto victim = dir.Write("victim", "not yours");
+  const std::function<void(const std::filesystem::path&)> plants[] = {
+      [&](const auto& log) { std::filesystem::create_symlink(victim, log); },
+      [&](const auto& log) { std::filesystem::create_symlink("/dev/full", log); },
+      [&](const auto& log) { std::filesystem::create_symlink(dir / "missing", log); },
+      [&](const auto& log) { mkfifo(log.c_str(), 0666); },
+  };
+  for (const auto& plant : plants) {
+    std::filesystem::remove(dir / "ParceloLog.txt");
+    plant(dir / "ParceloLog.txt");
+    TransferLog log = MakeLog();
+    EXPECT_THROW(log.Open(dir.Path().string(), TransferLog::Header::kWhenNew), EInOutError);
+    EXPECT_FALSE(log.IsOpen());
+  }
+  EXPECT_EQ(test::ReadFile(victim), "not yours");
+  EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
 
 }  // namespace
