@@ -96,7 +96,7 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
       events.LogLine("Set FTPMode to BINARY");
     }
     result.remoteName =
-        FreeRemoteName(request.remoteIdent, [&](const std::string& name) { return client.RemoteFileExists(name); });
+        FreeRemoteName(request, [&](const std::string& name) { return client.RemoteFileExists(name); });
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
     stored = true;

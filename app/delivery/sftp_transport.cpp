@@ -33,7 +33,7 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
     result.tls = client.Description().substr(client.Description().find(' ') + 1);
     result.tls = result.tls.substr(0, result.tls.find(','));
     const std::string& folder = request.target.Path;
-    result.remoteName = FreeRemoteName(request.remoteIdent, [&](const std::string& name) -> std::optional<bool> {
+    result.remoteName = FreeRemoteName(request, [&](const std::string& name) -> std::optional<bool> {
       return client.Exists(folder, name).has_value();
     });
     events.LogLine("SourceFile: " + request.containerText);

@@ -68,6 +68,17 @@ TEST_P(ParallelSendEndToEnd, TargetsOnOneServerGetTwoSessionsAtMostAndTheirBlock
   }
 }
 
+// Two Werke of one mailbox sent at once: each gets a name of its own, so
+// that neither upload replaces or cuts the other.
+TEST_P(ParallelSendEndToEnd, TargetsOfOneMailboxSentAtOnceGetANameEach) {
+  PublishTargets({"plant1"}, Werk("TGT1", "plant1") + Werk("TGT2", "plant1"));
+  const auto result = Run({container.string(), "-t", "TGT1", "-t", "TGT2"});
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  const auto files = Mailbox("plant1");
+  ASSERT_EQ(files.size(), 2u) << result.output;
+  EXPECT_EQ(Arrived("plant1", files[0]), Arrived("plant1", files[1]));
+}
+
 // The first target's server takes the connection and never greets: the
 // others are delivered while it waits, and it fails by its time-out.
 TEST_P(ParallelSendEndToEnd, ATargetWhoseServerNeverAnswersHoldsUpNoOther) {
