@@ -1,6 +1,7 @@
 // Targets served at once: each target's log lines stay one block, the
 // blocks in list order, one server gets two sessions at a time at most,
-// and a target whose server hangs holds up no other.
+// targets of one mailbox take a name each, and a target whose server hangs
+// holds up no other.
 #include <algorithm>
 
 #include "end_to_end_fixture.h"
