@@ -411,6 +411,9 @@ AttemptRequest Delivery::RequestFor(std::size_t index) {
   request.textMode = outcome.textMode;
   request.timeOut = options_.timeOut;
   request.slowTimeOut = options_.slowTimeOut;
+  // One host under two ports may be one folder too.
+  const std::string folder = AsciiLower(outcome.host) + "\n" + outcome.target.Path;
+  request.claimName = [this, folder, index](const std::string& name) { return names_.Claim(folder, name, index); };
   request.tlsMode = TargetTlsMode(outcome.target, options_.site);
   request.tls = options_.tls;
   request.knownHostsFile = options_.knownHostsFile;

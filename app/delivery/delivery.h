@@ -13,6 +13,7 @@
 
 #include "app/container/container_preparer.h"
 #include "app/delivery/file_operation.h"
+#include "app/delivery/name_claims.h"
 #include "app/delivery/retry_policy.h"
 #include "app/delivery/session_thread.h"
 #include "app/delivery/target_outcome.h"
@@ -183,6 +184,7 @@ class Delivery {
   // Set when the send ends early: a session waiting for an answer gives up.
   std::shared_ptr<std::atomic<bool>> stopping_ = std::make_shared<std::atomic<bool>>(false);
   std::unique_ptr<LogBlocks> blocks_;
+  NameClaims names_;  // used by the sessions: goes after them
   std::vector<std::unique_ptr<Target>> states_;
   std::string remoteIdent_;
   std::exception_ptr identError_;

@@ -102,7 +102,7 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
       events.LogLine("Set FTPMode to BINARY");
     }
     const auto exists = [&](const std::string& name) { return client.RemoteFileExists(name); };
-    result.remoteName = FreeRemoteName(request.remoteIdent, exists);
+    result.remoteName = FreeRemoteName(request, exists);
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
     storedAs = StoredName(request.target.TempName, result.remoteName);
@@ -114,7 +114,7 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
     client.Upload(*request.container, storedAs);
     if (storedAs != result.remoteName) {
       // Whoever took the name meanwhile keeps it: the upload takes the next free one.
-      if (exists(result.remoteName).value_or(false)) result.remoteName = FreeRemoteName(request.remoteIdent, exists);
+      if (exists(result.remoteName).value_or(false)) result.remoteName = FreeRemoteName(request, exists);
       client.Rename(storedAs, result.remoteName);
       events.LogLine("renamed to " + result.remoteName);
     }

@@ -63,7 +63,7 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
     const auto exists = [&](const std::string& name) -> std::optional<bool> {
       return client.Exists(folder, name).has_value();
     };
-    result.remoteName = FreeRemoteName(request.remoteIdent, exists);
+    result.remoteName = FreeRemoteName(request, exists);
     events.LogLine("SourceFile: " + request.containerText);
     events.LogLine("TargetFile: " + result.remoteName);
     storedAs = StoredName(request.target.TempName, result.remoteName);
@@ -74,7 +74,7 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
     stored = true;
     client.Upload(*request.container, folder, storedAs);
     if (storedAs != result.remoteName) {
-      if (*exists(result.remoteName)) result.remoteName = FreeRemoteName(request.remoteIdent, exists);
+      if (*exists(result.remoteName)) result.remoteName = FreeRemoteName(request, exists);
       client.Rename(folder, storedAs, result.remoteName);
       events.LogLine("renamed to " + result.remoteName);
     }

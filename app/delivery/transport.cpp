@@ -21,18 +21,19 @@ constexpr int kNameTries = 100;
 
 }  // namespace
 
-std::string FreeRemoteName(const std::string& ident,
+std::string FreeRemoteName(const AttemptRequest& request,
                            const std::function<std::optional<bool>(const std::string&)>& exists) {
   const std::time_t now = std::time(nullptr);
   for (int i = 0; i < kNameTries; ++i) {
     const std::time_t when = now + 2 * i;
     std::tm local{};
     localtime_r(&when, &local);
-    const std::string name = RemoteName(ident, FatDateStamp(local));
+    const std::string name = RemoteName(request.remoteIdent, FatDateStamp(local));
+    if (!request.claimName(name)) continue;
     const auto taken = exists(name);
     if (!taken || !*taken) return name;
   }
-  throw ftp::Exception("Kein freier Dateiname im Zielverzeichnis für "_ansi + ident);
+  throw ftp::Exception("Kein freier Dateiname im Zielverzeichnis für "_ansi + request.remoteIdent);
 }
 
 std::string StoredName(const std::string& pattern, const std::string& remoteName) {

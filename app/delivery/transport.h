@@ -42,6 +42,9 @@ struct AttemptRequest {
   int slowTimeOut = -1;
   // A file an earlier attempt left in the target's folder, removed first.
   std::string leftover;
+  // Takes a remote name for this target before the server is asked about
+  // it; false: another target of the send has it for the same folder.
+  std::function<bool(const std::string& name)> claimName = [](const std::string&) { return true; };
 };
 
 // How an attempt went.
@@ -75,11 +78,13 @@ class AttemptEvents {
   virtual void Uploaded() = 0;
 };
 
-// The first free remote name of `ident` from now on: the name of this
-// moment, else the stamps two seconds on, as often as it takes (`exists`
-// says whether a name is taken; nullopt: it cannot tell). Raises Exception
-// when none of a hundred is free.
-std::string FreeRemoteName(const std::string& ident, const std::function<std::optional<bool>(const std::string&)>& exists);
+// The first free remote name of the request's ident from now on: the name
+// of this moment, else the stamps two seconds on, as often as it takes (a
+// name is free when the request can claim it and `exists` does not say it
+// is taken; nullopt: it cannot tell). Raises Exception when none of a
+// hundred is free.
+std::string FreeRemoteName(const AttemptRequest& request,
+                           const std::function<std::optional<bool>(const std::string&)>& exists);
 
 // The name an upload goes to before it is renamed to `remoteName`: the
 // target's `pattern` with "*" replaced; `remoteName` itself without one.

@@ -3,8 +3,8 @@
 //   - round trips of one upload session (plain, FTPS; pyftpdlib, vsftpd) and
 //     of the start-up refresh, counted as (wall time at RTT - wall time at no
 //     delay) / RTT, the best of some runs each;
-//   - wall time for 1, 5 and 10 targets: Parcelo unattended, curl in a loop,
-//     curl in parallel;
+//   - wall time for 1, 5 and 10 targets: Parcelo unattended (as set, and 10
+//     targets with -parallel 10), curl in a loop, curl in parallel;
 //   - 50 MB at a rate cap: one upload session of Parcelo's FTP client and of curl.
 //   wan_bench PARCELO-BINARY SOURCE-DIR [RTT-MS]
 
@@ -130,8 +130,10 @@ class Bench {
   // Parcelo unattended to the first `targets` targets; the site server is
   // the one under test behind the proxy (`siteBehindProxy`) or a plain one
   // on loopback. `targets` 0: the refresh alone (the run then fails).
-  double Parcelo(int targets, bool siteBehindProxy) {
+  // `more`: further arguments.
+  double Parcelo(int targets, bool siteBehindProxy, const std::vector<std::string>& more = {}) {
     std::vector<std::string> argv{(appDir() / "bin/parcelo").string(), container_.string()};
+    argv.insert(argv.end(), more.begin(), more.end());
     if (targets == 0) argv.insert(argv.end(), {"-t", "NOSUCH"});
     for (int i = 1; i <= targets; ++i) argv.insert(argv.end(), {"-t", "T" + std::to_string(i)});
     std::map<std::string, std::string> environment{
@@ -256,6 +258,8 @@ void TargetTimes(const Settings& settings, const test::TestCertificates& certifi
                 targets == 1 ? "" : "s", ours[targets], loop, parallel);
   }
   std::printf("wall time, 10 targets over 1 target: %.2f (goal at most 1.5)\n", ours[10] / ours[1]);
+  const double all = bench.Parcelo(10, true, {"-parallel", "10"});
+  std::printf("wall time, 10 targets, ftp, -parallel 10: %.2f s (%.2f x 1 target)\n", all, all / ours[1]);
 }
 
 void RateCapped(const Settings& settings, const test::TestCertificates& certificates) {

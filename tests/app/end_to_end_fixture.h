@@ -20,9 +20,10 @@ namespace test {
 
 class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
  public:
-  // The Werk of a target on this site's server, its mailbox `mailbox`.
-  static std::string Werk(const std::string& shortName, const std::string& mailbox, const std::string& address = "127.0.0.1") {
-    return "<Werk compress='no'><NAME>" + shortName + " plant</NAME><SHORTNAME>" + shortName +
+  // The Werk of a target on this site's server, its mailbox `mailbox`; `attributes` (" user='anna'") go into its tag.
+  static std::string Werk(const std::string& shortName, const std::string& mailbox, const std::string& address = "127.0.0.1",
+                          const std::string& attributes = "") {
+    return "<Werk compress='no'" + attributes + "><NAME>" + shortName + " plant</NAME><SHORTNAME>" + shortName +
            "</SHORTNAME><PFAD>../../../mailbox/" + mailbox + "</PFAD><FTPADRESS>" + address + "</FTPADRESS></Werk>";
   }
   // `werk` uploading under the temporary name `pattern`.
@@ -38,7 +39,7 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
   }
 
  protected:
-  EndToEnd() : server(GetParam()) {
+  explicit EndToEnd(test::RealServerOptions options = {}) : server(GetParam(), std::move(options)) {
     // The program's own tree, as installed: bin/parcelo beside the site's folders.
     std::filesystem::copy(std::filesystem::path(PARCELO_SOURCE_DIR) / "site", appDir,
                           std::filesystem::copy_options::recursive);
@@ -79,6 +80,18 @@ class EndToEnd : public ::testing::TestWithParam<RealServerKind> {
     return text;
   }
   std::string Log() const { return test::ReadFile(appDir / "backup/ParceloLog.txt"); }
+  // The last run's log lines by target: each block from its "target: " line
+  // up to the next, the last one up to the first "result: " line.
+  std::vector<std::vector<std::string>> LogBlocks() const {
+    const std::string log = Log();
+    std::vector<std::vector<std::string>> blocks;
+    for (const std::string& line : test::LogLines(log.substr(log.rfind("Parcelo Version")))) {
+      if (line.starts_with("result: ")) break;
+      if (line.starts_with("target: ")) blocks.emplace_back();
+      if (!blocks.empty()) blocks.back().push_back(line);
+    }
+    return blocks;
+  }
   std::filesystem::path WorkDir() const { return root / "work"; }
   // Writes settings before the run, as an earlier run would have.
   void PresetSettings(const std::function<void(platform::TRegistry&)>& write) {

@@ -18,7 +18,7 @@ from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer, ThreadedFTPServer
-root, user, password, read_limit, quirk, address, first_port, last_port, implicit, client_ca = sys.argv[1:11]
+root, user, password, read_limit, quirk, address, first_port, last_port, implicit, client_ca, second_user = sys.argv[1:12]
 class CutDTPHandler(TLS_DTPHandler):
     def close(self):
         self._error = True  # closes the socket without the TLS shutdown
@@ -28,9 +28,9 @@ class ImplicitTLSHandler(TLS_FTPHandler):
         self.secure_connection(self.ssl_context)  # the greeting waits for the handshake
         super().handle()
 handler = FTPHandler
-if len(sys.argv) > 11:
+if len(sys.argv) > 12:
     handler = ImplicitTLSHandler if implicit == "yes" else TLS_FTPHandler
-    handler.certfile, handler.keyfile = sys.argv[11:13]
+    handler.certfile, handler.keyfile = sys.argv[12:14]
     handler.tls_control_required = quirk != "PlainClientsToo"
     handler.tls_data_required = quirk != "PlainClientsToo"
     if quirk == "PlainDataConnections":
@@ -47,6 +47,8 @@ if int(first_port):
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
+if second_user != "-":
+    authorizer.add_user(second_user, password, root + "/" + second_user, perm="elradfmwMT")
 handler.authorizer = authorizer
 handler.auth_failed_timeout = 0.001
 if int(read_limit):
@@ -93,10 +95,10 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
     : kind_(kind), options_(std::move(options)) {
   if (kind == RealServerKind::Pyftpdlib)
     StartPyftpdlib();
-  else if (options_.readLimit == 0 && options_.quirk == FtpsQuirk::None)
+  else if (options_.readLimit == 0 && options_.quirk == FtpsQuirk::None && options_.secondUser.empty())
     StartVsftpd();
   else
-    throw std::runtime_error("vsftpd is neither throttled nor broken here");
+    throw std::runtime_error("vsftpd here is neither throttled nor broken and has one account");
 }
 
 RealFtpServer::~RealFtpServer() = default;
@@ -105,11 +107,13 @@ void RealFtpServer::StartPyftpdlib() {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
+  if (!options_.secondUser.empty()) std::filesystem::create_directories(loginDir_ / options_.secondUser);
   std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
                                    password_, std::to_string(options_.readLimit), QuirkName(options_.quirk),
                                    options_.address, std::to_string(options_.passivePorts.first),
                                    std::to_string(options_.passivePorts.second), options_.implicitTls ? "yes" : "no",
-                                   options_.clientCa ? options_.clientCa->string() : "-"};
+                                   options_.clientCa ? options_.clientCa->string() : "-",
+                                   options_.secondUser.empty() ? "-" : options_.secondUser};
   if (options_.tls)
     command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
   Pipe output;

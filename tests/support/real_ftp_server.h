@@ -44,6 +44,9 @@ struct RealServerOptions {
   std::string address = "127.0.0.1";
   // The ports passive mode hands out, first to last; 0, 0: any free one.
   std::pair<std::uint16_t, std::uint16_t> passivePorts{0, 0};
+  // pyftpdlib only: a second account of this name, its password Password(),
+  // whose login lands in Top()/<name> instead.
+  std::string secondUser{};
 };
 
 // A real FTP server that nobody here wrote, serving a temporary tree on
