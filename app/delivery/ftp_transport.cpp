@@ -80,7 +80,6 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
 
   AttemptResult result;
   result.leftBehind = request.leftover;
-  bool stored = false;
   std::string storedAs;
   try {
     client.Connect();
@@ -101,23 +100,10 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
       events.Status("send in BINARY mode", true);
       events.LogLine("Set FTPMode to BINARY");
     }
-    const auto exists = [&](const std::string& name) { return client.RemoteFileExists(name); };
-    result.remoteName = FreeRemoteName(request, exists);
-    events.LogLine("SourceFile: " + request.containerText);
-    events.LogLine("TargetFile: " + result.remoteName);
-    storedAs = StoredName(request.target.TempName, result.remoteName);
-    if (storedAs != result.remoteName) {
-      result.tempName = storedAs;
-      events.LogLine("TempFile: " + storedAs);
-    }
-    stored = true;
-    client.Upload(*request.container, storedAs);
-    if (storedAs != result.remoteName) {
-      // Whoever took the name meanwhile keeps it: the upload takes the next free one.
-      if (exists(result.remoteName).value_or(false)) result.remoteName = FreeRemoteName(request, exists);
-      client.Rename(storedAs, result.remoteName);
-      events.LogLine("renamed to " + result.remoteName);
-    }
+    UploadUnderFreeName(
+        request, events, [&](const std::string& name) { return client.RemoteFileExists(name); },
+        [&](const std::string& name) { client.Upload(*request.container, name); },
+        [&](const std::string& from, const std::string& to) { client.Rename(from, to); }, result, storedAs);
     result.delivered = true;
     result.bytes = request.container->Size();
     result.verifiedBy = client.UploadVerifiedBy();
@@ -131,7 +117,7 @@ AttemptResult FtpTransport::Attempt(const AttemptRequest& request, AttemptEvents
   // The error that ended the attempt is reported already; one that comes
   // while its connection is being cleared or ended belongs to it.
   client.OnError = nullptr;
-  if (stored && !result.delivered && !RemoveIncomplete(client, storedAs, events)) result.leftBehind = storedAs;
+  if (!storedAs.empty() && !result.delivered && !RemoveIncomplete(client, storedAs, events)) result.leftBehind = storedAs;
   session.OnCancel(nullptr);
   Close(client);
   return result;

@@ -50,7 +50,6 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
 
   AttemptResult result;
   result.leftBehind = request.leftover;
-  bool stored = false;
   const std::string& folder = request.target.Path;
   std::string storedAs;
   try {
@@ -60,24 +59,11 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
     result.tls = result.tls.substr(0, result.tls.find(','));
     if (!request.leftover.empty() && RemoveIncomplete(client, folder, request.leftover, events))
       result.leftBehind.clear();
-    const auto exists = [&](const std::string& name) -> std::optional<bool> {
-      return client.Exists(folder, name).has_value();
-    };
-    result.remoteName = FreeRemoteName(request, exists);
-    events.LogLine("SourceFile: " + request.containerText);
-    events.LogLine("TargetFile: " + result.remoteName);
-    storedAs = StoredName(request.target.TempName, result.remoteName);
-    if (storedAs != result.remoteName) {
-      result.tempName = storedAs;
-      events.LogLine("TempFile: " + storedAs);
-    }
-    stored = true;
-    client.Upload(*request.container, folder, storedAs);
-    if (storedAs != result.remoteName) {
-      if (*exists(result.remoteName)) result.remoteName = FreeRemoteName(request, exists);
-      client.Rename(folder, storedAs, result.remoteName);
-      events.LogLine("renamed to " + result.remoteName);
-    }
+    UploadUnderFreeName(
+        request, events,
+        [&](const std::string& name) -> std::optional<bool> { return client.Exists(folder, name).has_value(); },
+        [&](const std::string& name) { client.Upload(*request.container, folder, name); },
+        [&](const std::string& from, const std::string& to) { client.Rename(folder, from, to); }, result, storedAs);
     events.Uploaded();
     result.delivered = true;
     result.bytes = request.container->Size();
@@ -86,7 +72,7 @@ AttemptResult SftpTransport::Attempt(const AttemptRequest& request, AttemptEvent
     result.error = std::current_exception();
   }
   // What a failed upload left goes again while the connection allows it.
-  if (stored && !result.delivered && !RemoveIncomplete(client, folder, storedAs, events)) result.leftBehind = storedAs;
+  if (!storedAs.empty() && !result.delivered && !RemoveIncomplete(client, folder, storedAs, events)) result.leftBehind = storedAs;
   session.OnCancel(nullptr);
   client.Disconnect();
   return result;

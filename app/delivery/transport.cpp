@@ -43,6 +43,28 @@ std::string StoredName(const std::string& pattern, const std::string& remoteName
   return name;
 }
 
+void UploadUnderFreeName(const AttemptRequest& request, AttemptEvents& events,
+                         const std::function<std::optional<bool>(const std::string&)>& exists,
+                         const std::function<void(const std::string& name)>& store,
+                         const std::function<void(const std::string& from, const std::string& to)>& rename,
+                         AttemptResult& result, std::string& storedAs) {
+  result.remoteName = FreeRemoteName(request, exists);
+  events.LogLine("SourceFile: " + request.containerText);
+  events.LogLine("TargetFile: " + result.remoteName);
+  storedAs = StoredName(request.target.TempName, result.remoteName);
+  const bool renamed = storedAs != result.remoteName;
+  if (renamed) {
+    result.tempName = storedAs;
+    events.LogLine("TempFile: " + storedAs);
+  }
+  store(storedAs);
+  if (!renamed) return;
+  // Whoever took the name meanwhile keeps it: the upload takes the next free one.
+  if (exists(result.remoteName).value_or(false)) result.remoteName = FreeRemoteName(request, exists);
+  rename(storedAs, result.remoteName);
+  events.LogLine("renamed to " + result.remoteName);
+}
+
 void ProgressThrottle::operator()(std::int64_t sent, std::int64_t size) {
   const auto now = std::chrono::steady_clock::now();
   if (now - last_ < kProgressInterval && sent < size) return;

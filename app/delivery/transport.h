@@ -90,6 +90,18 @@ std::string FreeRemoteName(const AttemptRequest& request,
 // target's `pattern` with "*" replaced; `remoteName` itself without one.
 std::string StoredName(const std::string& pattern, const std::string& remoteName);
 
+// The upload's steps that every transport shares: the first free remote
+// name (logged with the source), the temporary name the bytes go to first
+// (logged when the target has one), `store` to that name, then `rename` to
+// the final name, taking the next free one when it was taken meanwhile.
+// Fills the result's names; `storedAs` says what a failure may have left.
+// Raises what the steps raise.
+void UploadUnderFreeName(const AttemptRequest& request, AttemptEvents& events,
+                         const std::function<std::optional<bool>(const std::string&)>& exists,
+                         const std::function<void(const std::string& name)>& store,
+                         const std::function<void(const std::string& from, const std::string& to)>& rename,
+                         AttemptResult& result, std::string& storedAs);
+
 // Passes an upload's progress on, not more often than the window can use it.
 class ProgressThrottle {
  public:
