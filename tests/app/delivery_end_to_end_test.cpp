@@ -11,6 +11,7 @@
 #include "end_to_end_fixture.h"
 #include "platform/event_loop.h"
 #include "support/loopback.h"
+#include "support/real_sftp_server.h"
 #include "support/scripted_ftp_server.h"
 #include "support/wait_until.h"
 
@@ -211,6 +212,35 @@ TEST_P(DeliveryEndToEnd, AReadOnlyOrHardLinkedContainerStaysAsItWasAndItsPrepare
     EXPECT_EQ(std::count_if(left.begin(), left.end(), [](const std::string& n) { return n.starts_with(".ECU"); }), 0);
     EXPECT_FALSE(std::filesystem::exists(container.string() + ".bak")) << why;
   }
+}
+
+// An SFTP target (sshd, its key pinned, our key accepted) beside an FTP
+// one: the same bytes under a temporary name, then renamed; the log has the
+// SSH line, the report the protocol.
+TEST_P(DeliveryEndToEnd, AnSftpTargetGetsTheBytesUnderATemporaryNameThenTheFinalOne) {
+  test::RealSftpServer sftp;
+  const auto mailbox = sftp.Top() / "mailbox";
+  std::filesystem::create_directories(mailbox);
+  PublishTargets({}, Werk("PLANT1", "plant1") + "<Werk compress='no' protocol='sftp' tempname='*.part' user='" +
+                         sftp.User() + "' hostkey='" + sftp.Fingerprint() + "'><NAME>SSH plant</NAME><SHORTNAME>SSH" +
+                         "</SHORTNAME><PFAD>" + mailbox.string() + "</PFAD><FTPADRESS>localhost:" +
+                         std::to_string(sftp.Port()) + "</FTPADRESS></Werk>");
+  // The account of the Werk; the key is what sshd takes.
+  const auto netrc = root / "netrc";
+  test::WriteFile(netrc, "machine localhost login " + sftp.User() + " password unused\n");
+  std::filesystem::permissions(netrc, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const auto report = root / "report.json";
+  const auto result = Run({container.string(), "-t", "PLANT1", "-t", "SSH", "-report", report.string()},
+                          {{"NETRC", netrc.string()}, {"PARCELO_SSH_KEY", sftp.UserKey().string()}});
+  ASSERT_EQ(result.exitCode, 0) << result.output << Log();
+  const auto arrived = test::FilesIn(mailbox);
+  ASSERT_EQ(arrived.size(), 1u);
+  EXPECT_EQ(test::ReadFile(mailbox / arrived[0]), test::ReadFile(container)) << "byte for byte";
+  EXPECT_NE(result.output.find("SSH delivered " + arrived[0]), std::string::npos) << result.output;
+  EXPECT_NE(Log().find("\r\nSSH: "), std::string::npos) << Log();
+  EXPECT_NE(Log().find("TempFile: " + arrived[0] + ".part\r\n"), std::string::npos) << Log();
+  EXPECT_NE(Log().find("renamed to " + arrived[0] + "\r\n"), std::string::npos) << Log();
+  EXPECT_NE(test::ReadFile(report).find("\"protocol\": \"sftp\""), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pyftpdlib, DeliveryEndToEnd, ::testing::Values(RealServerKind::Pyftpdlib));
