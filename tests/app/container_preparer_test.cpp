@@ -294,31 +294,6 @@ TEST_F(ContainerPreparerTest, ARewrittenContainerStaysTheFileItWas) {
   EXPECT_STREQ(value, "kept");
 }
 
-// A container that cannot stay itself when rewritten is left byte for byte:
-// its prepared text goes out of a private copy, which goes with the send.
-TEST_F(ContainerPreparerTest, AContainerThatCannotStayItselfGoesOutOfAPrivateCopy) {
-  const std::string original = kPublic12 + "\r\nM\xFCller\r\n";
-  for (const std::string why : {"read-only", "hard-linked"}) {
-    std::filesystem::remove(container);
-    test::WriteFile(container, original);
-    if (why == "read-only") chmod(container.c_str(), 0444);
-    else std::filesystem::create_hard_link(container, dir / "other.cnt");
-    std::string copy;
-    {
-      const PreparedContainer prepared = preparer.Prepare(container.string());
-      EXPECT_EQ(prepared.keptBecause, why);
-      copy = prepared.file;
-      EXPECT_EQ(test::ReadFile(copy), kPublic12.substr(0, kPublic12.size() - 1) + " \"ecum0102.dtd\">\r\nM&uuml;ller\r\n");
-      struct stat info {};
-      stat(copy.c_str(), &info);
-      EXPECT_EQ(info.st_mode & 0777, 0600u) << why;
-    }
-    EXPECT_FALSE(std::filesystem::exists(copy)) << why;
-    EXPECT_EQ(test::ReadFile(container), original) << why;
-    EXPECT_FALSE(BackupExists()) << why;
-  }
-}
-
 // A preparation ended by SIGTERM removes its temporary file as it ends; what
 // one killed by SIGKILL left is removed by the next preparation.
 TEST_F(ContainerPreparerTest, WhatAnInterruptedPreparationLeftIsRemoved) {
