@@ -389,14 +389,22 @@ void Delivery::StartAttempt(std::size_t index) {
     outcome.error = ClassifyFailure(std::current_exception());
     return Finish(index, TargetResult::kFailed);
   }
+  const bool sftp = outcome.target.Protocol == TTargetProtocol::Sftp;
+  if (!sftp && request.tlsMode == ftp::TTlsMode::None && options_.site.tls != ftp::TTlsMode::None)
+    blocks_->Write(index, "password sent without TLS to " + outcome.host);
   target.state = TargetState::kSending;
   Changed(target, TargetState::kSending);
-  Transport* transport = TransportOf(outcome);
-  AttemptEvents* events = target.events.get();
-  target.session = std::make_unique<SessionThread>([this, index, request, transport, events](SessionThread& session) {
-    AttemptResult result = transport->Attempt(request, *events, session);
+  StartSession(index, [this, index, request](Transport& transport, AttemptEvents& events, SessionThread& session) {
+    AttemptResult result = transport.Attempt(request, events, session);
     mail_.Post([this, index, result = std::move(result)]() mutable { AttemptDone(index, std::move(result)); });
   });
+}
+
+void Delivery::StartSession(std::size_t index, SessionWork work) {
+  Transport* transport = TransportOf(report_.targets[index]);
+  AttemptEvents* events = states_[index]->events.get();
+  states_[index]->session = std::make_unique<SessionThread>(
+      [transport, events, work = std::move(work)](SessionThread& session) { work(*transport, *events, session); });
 }
 
 AttemptRequest Delivery::RequestFor(std::size_t index) {
@@ -430,9 +438,6 @@ AttemptRequest Delivery::RequestFor(std::size_t index) {
     };
   request.leftover = states_[index]->leftover;
   FillAccount(request);
-  const bool sftp = outcome.target.Protocol == TTargetProtocol::Sftp;
-  if (!sftp && request.tlsMode == ftp::TTlsMode::None && options_.site.tls != ftp::TTlsMode::None)
-    blocks_->Write(index, "password sent without TLS to " + outcome.host);
   return request;
 }
 
@@ -495,7 +500,6 @@ void Delivery::AttemptDone(std::size_t index, AttemptResult result) {
 // A target that failed for good first gets rid of what it stored, on a
 // connection of its own.
 void Delivery::RemoveLeftover(std::size_t index) {
-  Target& target = *states_[index];
   AttemptRequest request;
   try {
     request = RequestFor(index);
@@ -506,10 +510,8 @@ void Delivery::RemoveLeftover(std::size_t index) {
     request.timeOut = std::min(request.timeOut, kCancelledCleanupBound);
     request.slowTimeOut = request.timeOut;
   }
-  Transport* transport = TransportOf(report_.targets[index]);
-  AttemptEvents* events = target.events.get();
-  target.session = std::make_unique<SessionThread>([this, index, request, transport, events](SessionThread& session) {
-    transport->RemoveLeftover(request, *events, session);
+  StartSession(index, [this, index, request](Transport& transport, AttemptEvents& events, SessionThread& session) {
+    transport.RemoveLeftover(request, events, session);
     mail_.Post([this, index] {
       states_[index]->session.reset();
       Finish(index, TargetResult::kFailed);

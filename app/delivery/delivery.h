@@ -158,6 +158,9 @@ class Delivery {
   void FillAccount(AttemptRequest& request);
   void AttemptDone(std::size_t index, AttemptResult result);
   void RemoveLeftover(std::size_t index);
+  // Runs `work` with the target's transport and events on a session of its own.
+  using SessionWork = std::function<void(Transport&, AttemptEvents&, SessionThread&)>;
+  void StartSession(std::size_t index, SessionWork work);
   Transport* TransportOf(const TargetOutcome& outcome) const;
   void Finish(std::size_t index, TargetResult result);
   void Interrupt(int signal);

@@ -44,12 +44,14 @@ std::vector<std::string> HostKeysOf(const std::string& value, const std::string&
   return keys;
 }
 
-// A pattern in which "*" stands for the remote name; empty: none.
-std::string TempNameOf(xml::TDomElement& element, const std::string& where) {
+// A pattern in which "*" stands for the remote name; empty: none; nullopt:
+// the element has no tempname.
+std::optional<std::string> TempNameOf(xml::TDomElement& element, const std::string& where) {
   const xml::TDomNode* node = element.attributes()->getNamedItem(u"tempname");
-  if (!node || !node->firstChild()) return {};
+  if (!node) return std::nullopt;
+  if (!node->firstChild()) return "";
   const std::string pattern = platform::Utf16ToAnsi(node->firstChild()->nodeValue());
-  if (pattern.empty() || pattern == "*") return {};
+  if (pattern.empty() || pattern == "*") return "";
   if (std::count(pattern.begin(), pattern.end(), '*') != 1 || pattern.front() == '/' ||
       pattern.find("..") != std::string::npos)
     throw ETargetListError("Target list: the tempname of " + where +
@@ -60,8 +62,7 @@ std::string TempNameOf(xml::TDomElement& element, const std::string& where) {
 rTargetList ReadWerk(xml::TDomElement& werk, int number, const std::string& listTempName) {
   const std::string where = "Werk " + std::to_string(number);
   rTargetList row;
-  row.TempName = listTempName;
-  if (werk.attributes()->getNamedItem(u"tempname")) row.TempName = TempNameOf(werk, where);
+  row.TempName = TempNameOf(werk, where).value_or(listTempName);
   xml::TDomNamedNodeMap* attributes = werk.attributes();
   const xml::TDomNode* compress = attributes->getNamedItem(u"compress");
   if (!compress) throw ETargetListError("Target list: " + where + " has no attribute compress");
@@ -95,7 +96,7 @@ void ReadTargetRows(xml::TDomDocument& list, std::vector<rTargetList>& rows,
                     const std::function<void(const rTargetList&)>& onRow) {
   xml::TDomNodeList* werks = list.documentElement()->getElementsByTagName(u"Werk");
   rows.assign(static_cast<std::size_t>(werks->length()), rTargetList{});
-  const std::string listTempName = TempNameOf(*list.documentElement(), "the list");
+  const std::string listTempName = TempNameOf(*list.documentElement(), "the list").value_or("");
   for (int i = 0; i < werks->length(); ++i) {
     rows[static_cast<std::size_t>(i)] =
         ReadWerk(static_cast<xml::TDomElement&>(*werks->item(i)), i + 1, listTempName);
