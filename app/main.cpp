@@ -1,15 +1,20 @@
 #include <QApplication>
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <utility>
 
 #include "app/window/app_windows.h"
 #include "app/command_line_info.h"
 #include "app/local_files.h"
+#include "app/run/run_without_window.h"
+#include "app/run_options.h"
 #include "app/site/data_paths.h"
 #include "app/window/qt_message_filter.h"
 #include "platform/console_dialogs.h"
 #include "platform/event_loop.h"
+#include "platform/locale_format.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_event_bridge.h"
 
@@ -43,6 +48,13 @@ int main(int argc, char** argv) {
   // A run ended by its user or the system leaves no half-written file behind.
   app::RemoveTemporariesOnSignals();
   const bool display = HasDisplay();
+  const bool unattended = std::any_of(arguments.begin(), arguments.end(), app::IsOption);
+  if (!display && unattended) {
+    const std::filesystem::path executableFolder = std::filesystem::canonical("/proc/self/exe").parent_path();
+    app::LaunchInfo launch{executableFolder, std::move(arguments), false,
+                           app::CanWrite(app::ApplicationFolder(executableFolder))};
+    return app::RunWithoutWindow(launch, platform::NowText, app::MailNote::kNone);
+  }
   if (!display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Qt sees only the program name, so no argument of ours is taken for one of its options.
   int qtArgc = 1;
