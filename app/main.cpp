@@ -15,6 +15,7 @@
 #include "platform/console_dialogs.h"
 #include "platform/event_loop.h"
 #include "platform/locale_format.h"
+#include "platform/program_start.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_event_bridge.h"
 
@@ -28,18 +29,10 @@ bool HasDisplay() {
   return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
 }
 
-// Arguments as the platform splits them; an empty pair of quotes gives none.
-std::vector<std::string> Arguments(int argc, char** argv) {
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i)
-    if (*argv[i]) arguments.emplace_back(argv[i]);
-  return arguments;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments = Arguments(argc, argv);
+  std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
   if (const auto information = app::CommandLineInformation(arguments)) {
     std::cout << *information;
     return 0;
@@ -49,8 +42,8 @@ int main(int argc, char** argv) {
   app::RemoveTemporariesOnSignals();
   const bool display = HasDisplay();
   const bool unattended = std::any_of(arguments.begin(), arguments.end(), app::IsOption);
+  const std::filesystem::path executableFolder = platform::ExecutableFolder();
   if (!display && unattended) {
-    const std::filesystem::path executableFolder = std::filesystem::canonical("/proc/self/exe").parent_path();
     app::LaunchInfo launch{executableFolder, std::move(arguments), false,
                            app::CanWrite(app::ApplicationFolder(executableFolder))};
     return app::RunWithoutWindow(launch, platform::NowText, app::MailNote::kNone);
@@ -63,7 +56,6 @@ int main(int argc, char** argv) {
   if (display) platform::Dialogs::Install(std::make_unique<platform::QtDialogs>());
   platform::QtEventBridge bridge(platform::EventLoop::Current());
 
-  const std::filesystem::path executableFolder = QApplication::applicationDirPath().toStdString();
   app::LaunchInfo launch{executableFolder, std::move(arguments), display,
                          app::CanWrite(app::ApplicationFolder(executableFolder))};
   app::AppWindows windows(launch);
