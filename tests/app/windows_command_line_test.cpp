@@ -18,6 +18,13 @@ std::string ServerName(const testing::TestParamInfo<RealServerKind>& info) {
   return info.param == RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd";
 }
 
+// The Windows program sees the Linux file system as drive Z:.
+std::string WindowsName(const std::filesystem::path& path) {
+  std::string name = "Z:" + path.string();
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
 const char* WindowsTree() { return std::getenv("PARCELO_WINDOWS_TREE"); }
 
 // What a run left that must be the same on both systems.
@@ -96,12 +103,8 @@ class WindowsCommandLine : public test::EndToEnd {
   }
 
  private:
-  // The Windows program sees the Linux file system as drive Z:.
   static std::string Named(const std::filesystem::path& path, bool windows) {
-    if (!windows) return path.string();
-    std::string name = "Z:" + path.string();
-    std::replace(name.begin(), name.end(), '/', '\\');
-    return name;
+    return windows ? WindowsName(path) : path.string();
   }
 
   test::ProgramResult Wine(std::vector<std::string> arguments, std::map<std::string, std::string> changes) {
@@ -134,12 +137,10 @@ class WindowsFtpsCommandLine : public WindowsCommandLine {
 };
 
 TEST_P(WindowsFtpsCommandLine, DeliversOverTlsAsTheLinuxProgramDoes) {
-  const std::string ca = Certificates().CaFile().string();
-  std::string windowsCa = "Z:" + ca;
-  std::replace(windowsCa.begin(), windowsCa.end(), '/', '\\');
-  const Outcome linux = RunOn(false, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", ca}});
+  const auto ca = Certificates().CaFile();
+  const Outcome linux = RunOn(false, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", ca.string()}});
   EXPECT_EQ(linux.exitCode, 0);
-  EXPECT_EQ(RunOn(true, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", windowsCa}}), linux);
+  EXPECT_EQ(RunOn(true, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", WindowsName(ca)}}), linux);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, WindowsFtpsCommandLine, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd),
