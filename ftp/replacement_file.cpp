@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "ftp/ftp_errors.h"
+#include "platform/file_io.h"
 
 namespace ftp {
 namespace {
@@ -19,7 +20,7 @@ std::atomic<unsigned> nextNumber{0};
 TReplacementFile::TReplacementFile(const std::string& target) : target_(target) {
   for (;;) {
     path_ = target + "." + std::to_string(getpid()) + "-" + std::to_string(nextNumber++) + ".part";
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = platform::OpenFile(path_, O_WRONLY | O_CREAT | O_EXCL);
     if (fd >= 0) {
       ::close(fd);
       return;
