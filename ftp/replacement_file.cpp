@@ -5,7 +5,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 
 #include "ftp/ftp_errors.h"
 #include "platform/file_io.h"
@@ -34,7 +33,7 @@ TReplacementFile::~TReplacementFile() {
 }
 
 void TReplacementFile::Commit() {
-  if (std::rename(path_.c_str(), target_.c_str()) != 0)
+  if (platform::RenameOver(path_, target_) != 0)
     RaiseFileError("Datei kann nicht ersetzt werden", target_);
   committed_ = true;
 }

@@ -105,6 +105,20 @@ void EventLoop::WatchSocket(SocketHandle fd, unsigned mask, SocketHandler handle
   const std::uint64_t id = nextId_++;
   Watch watch{fd, mask, (mask & kSocketConnect) != 0, std::move(handler)};
   UpdateInterest(watch, id);
+  // Winsock posts no FD_CONNECT for a connect that ended before the watch.
+  if (watch.connectPending) {
+    sockaddr_storage peer;
+    int length = sizeof peer;
+    int error = 0;
+    int errorLength = sizeof error;
+    getsockopt(fd, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorLength);
+    if (error != 0 || getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length) == 0) {
+      watch.connectPending = false;
+      if (error != 0) watch.mask = 0;
+      UpdateInterest(watch, id);
+      queue_.push_back({Queued::kSocket, id, kSocketConnect, error, {}});
+    }
+  }
   watchByFd_[fd] = id;
   watches_.emplace(id, std::move(watch));
 }

@@ -13,6 +13,10 @@ namespace platform {
 // programs. -1 with errno on failure.
 int OpenFile(const std::string& path, int flags, int mode = 0666);
 
+// rename() that replaces an existing `to` on every system (Windows' rename()
+// refuses to). -1 with errno on failure.
+int RenameOver(const std::string& from, const std::string& to);
+
 // pread(): reads up to `size` bytes at `offset` without moving the file position.
 ssize_t ReadFileAt(int fd, char* into, std::size_t size, std::int64_t offset);
 

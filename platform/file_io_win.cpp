@@ -16,6 +16,19 @@ int OpenFile(const std::string& path, int flags, int mode) {
   return ::_wopen(Widen(path).c_str(), flags | _O_BINARY | _O_NOINHERIT, permissions);
 }
 
+int RenameOver(const std::string& from, const std::string& to) {
+  if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return 0;
+  switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: errno = ENOENT; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: errno = EACCES; break;
+    default: errno = EIO; break;
+  }
+  return -1;
+}
+
 ssize_t ReadFileAt(int fd, char* into, std::size_t size, std::int64_t offset) {
   const auto file = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
   if (file == INVALID_HANDLE_VALUE) {
