@@ -81,8 +81,12 @@ bool ReplaceFile(const std::string& from, const std::string& to);
 // cannot be renamed at all.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to);
 
+// Whether a directory search finds anything under the name: a file, a
+// folder, or files a wildcard pattern of "*" and "?" matches.
+bool NameExists(const std::string& name);
+
 // Whether this user may create and replace files in `folder`.
-bool CanWrite(const std::string& folder);
+bool FolderWritable(const std::string& folder);
 // Why the open file cannot be written in its place ("read-only file system",
 // "read-only", "folder not writable"); empty when it can.
 std::string WhyNotWritable(int fd, const std::string& path, const std::string& folder);
@@ -97,5 +101,13 @@ void RemoveNow(const char* path);
 
 // The environment variable as a path; nothing when it is unset or empty.
 std::optional<std::filesystem::path> EnvironmentPath(const char* name);
+// The user's home folder: $HOME, else the account's (Linux); %USERPROFILE% (Windows).
+std::filesystem::path HomeFolder();
+// Where programs keep this user's data: $XDG_DATA_HOME when it is absolute,
+// else ~/.local/share (Linux); %LOCALAPPDATA%, else %APPDATA% (Windows).
+std::filesystem::path UserDataBase();
+// The permissions of a file that its group or others have some access to
+// ("0644"); nothing when only its owner has, or where files have no modes.
+std::optional<std::string> PermissionsOpenToOthers(int fd);
 
 }  // namespace app

@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <glob.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -101,7 +103,21 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   return true;
 }
 
-bool CanWrite(const std::string& folder) { return access(folder.c_str(), W_OK | X_OK) == 0; }
+// As in the Windows directory search, only "*" and "?" are wildcards; "[",
+// "]" and "\\" are part of the name.
+bool NameExists(const std::string& name) {
+  std::string pattern;
+  for (char c : name) {
+    if (c == '[' || c == ']' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
+  glob_t found{};
+  const bool exists = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found) == 0 && found.gl_pathc > 0;
+  globfree(&found);
+  return exists;
+}
+
+bool FolderWritable(const std::string& folder) { return access(folder.c_str(), W_OK | X_OK) == 0; }
 
 // By the mode too: the owner's own "read-only" holds for root as well, whom
 // the permissions let write anything.
@@ -137,6 +153,29 @@ std::optional<std::filesystem::path> EnvironmentPath(const char* name) {
   const char* value = std::getenv(name);
   if (!value || !*value) return std::nullopt;
   return std::filesystem::path(value);
+}
+
+}  // namespace app
+
+namespace app {
+
+std::filesystem::path HomeFolder() {
+  if (auto home = EnvironmentPath("HOME")) return *home;
+  const passwd* user = getpwuid(getuid());
+  return user ? user->pw_dir : "/";
+}
+
+std::filesystem::path UserDataBase() {
+  if (auto dataHome = EnvironmentPath("XDG_DATA_HOME"); dataHome && dataHome->is_absolute()) return *dataHome;
+  return HomeFolder() / ".local/share";
+}
+
+std::optional<std::string> PermissionsOpenToOthers(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || (status.st_mode & (S_IRWXG | S_IRWXO)) == 0) return std::nullopt;
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(status.st_mode & 07777));
+  return text;
 }
 
 }  // namespace app

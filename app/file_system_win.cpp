@@ -218,9 +218,17 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   RaiseIo("Cannot rename", from, (Fail(error), errno));
 }
 
+bool NameExists(const std::string& name) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE search = FindFirstFileExW(Wide(name).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
 // Windows decides by the folder's access list, which only an attempt reads
 // rightly: a file that goes again when closed.
-bool CanWrite(const std::string& folder) {
+bool FolderWritable(const std::string& folder) {
   const std::string probe = JoinPath(folder, ".parcelo-probe-" + std::to_string(GetCurrentProcessId()));
   const HANDLE handle = Open(probe, GENERIC_WRITE | DELETE, 0, CREATE_NEW,
                              FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE);
@@ -239,7 +247,7 @@ std::string WhyNotWritable(int fd, const std::string& path, const std::string& f
   const HANDLE writer = Open(path, GENERIC_WRITE, kShareAll, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
   if (writer == INVALID_HANDLE_VALUE) return "read-only";
   CloseHandle(writer);
-  if (!CanWrite(folder)) return "folder not writable";
+  if (!FolderWritable(folder)) return "folder not writable";
   return "";
 }
 
@@ -266,5 +274,16 @@ std::optional<std::filesystem::path> EnvironmentPath(const char* name) {
   if (!value || !*value) return std::nullopt;
   return std::filesystem::path(value);
 }
+
+std::filesystem::path HomeFolder() { return EnvironmentPath("USERPROFILE").value_or(std::filesystem::path()); }
+
+std::filesystem::path UserDataBase() {
+  if (auto local = EnvironmentPath("LOCALAPPDATA")) return *local;
+  if (auto roaming = EnvironmentPath("APPDATA")) return *roaming;
+  return HomeFolder() / "AppData" / "Local";
+}
+
+// Access lists decide on Windows, and the user's profile is private to them.
+std::optional<std::string> PermissionsOpenToOthers(int) { return std::nullopt; }
 
 }  // namespace app

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/file_system.h"
 #include "app/local_files.h"
 #include "app/workflow_errors.h"
 #include "ftp/file_source.h"
@@ -115,7 +116,7 @@ bool TFileOperation::Copy(ftp::TFileSource& from, const std::string& to) {
       }
     }
     copy.Finish();
-    if (std::rename(copy.path().c_str(), to.c_str()) != 0) RaiseIo("Cannot rename", copy.path());
+    if (!ReplaceFile(copy.path(), to)) RaiseIo("Cannot rename", copy.path());
     copy.Keep();
     return true;
   } catch (const std::exception& e) {
