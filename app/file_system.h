@@ -76,10 +76,15 @@ bool RemoveFile(const std::string& path);
 // Gives the file a second name; false where the file system has no links.
 bool MakeLink(const std::string& existing, const std::string& name);
 // Renames `from` to `to`, replacing a file under that name in one step.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameReplacing(const std::string& from, const std::string& to);
 // Renames `from` to `to` unless `to` exists (false then); raises when it
 // cannot be renamed at all.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to);
+
+// The path made absolute and normal ("." and ".." resolved), with the
+// system's separators; drive letters and UNC paths (\\server\share\...)
+// keep their root on Windows.
+std::string FullPath(const std::string& path);
 
 // Whether a directory search finds anything under the name: a file, a
 // folder, or files a wildcard pattern of "*" and "?" matches.

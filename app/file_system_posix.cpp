@@ -89,7 +89,7 @@ bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool MakeLink(const std::string& existing, const std::string& name) { return link(existing.c_str(), name.c_str()) == 0; }
 
-bool ReplaceFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+bool RenameReplacing(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 
 bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   // A link is never made over an existing name; where the file system has
@@ -101,6 +101,10 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   if (errno == EEXIST || access(to.c_str(), F_OK) == 0) return false;
   if (std::rename(from.c_str(), to.c_str()) != 0) RaiseIo("Cannot rename", from);
   return true;
+}
+
+std::string FullPath(const std::string& path) {
+  return std::filesystem::absolute(path).lexically_normal().string();
 }
 
 // As in the Windows directory search, only "*" and "?" are wildcards; "[",

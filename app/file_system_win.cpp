@@ -206,7 +206,7 @@ bool MakeLink(const std::string& existing, const std::string& name) {
   return CreateHardLinkW(Wide(name).c_str(), Wide(existing).c_str(), nullptr) || Fail(GetLastError()) == 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameReplacing(const std::string& from, const std::string& to) {
   return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
          Fail(GetLastError()) == 0;
 }
@@ -216,6 +216,22 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   const DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return false;
   RaiseIo("Cannot rename", from, (Fail(error), errno));
+}
+
+// The library's own absolute() knows no UNC root and would put the
+// current drive before "\\server\share".
+std::string FullPath(const std::string& path) {
+  const std::wstring wide = Wide(path);
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD size = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (size == 0) return PathText(std::filesystem::path(wide).make_preferred());
+    if (size < full.size()) {
+      full.resize(size);
+      return PathText(std::filesystem::path(full));
+    }
+    full.resize(size);
+  }
 }
 
 bool NameExists(const std::string& name) {

@@ -119,12 +119,12 @@ void ContainerPreparer::SaveUnprepared(const std::string& container) {
     CopyFile(from.get(), to.get(), container);
     if (!SyncFile(to.get()) || to.Close() != 0) RaiseIo("Cannot save the unprepared container as", backup);
   }
-  if (!ReplaceFile(copy.path(), backup)) RaiseIo("Cannot save the unprepared container as", backup);
+  if (!RenameReplacing(copy.path(), backup)) RaiseIo("Cannot save the unprepared container as", backup);
   copy.Keep();
 }
 
 bool ContainerPreparer::Replace(const std::string& from, const std::string& to) {
-  return ReplaceFile(from, to);
+  return RenameReplacing(from, to);
 }
 
 }  // namespace app

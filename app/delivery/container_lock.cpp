@@ -31,11 +31,17 @@ ContainerLock::ContainerLock(const std::string& container, std::chrono::millisec
                              const std::function<void()>& waiting, const std::function<void()>& pass)
     : container_(container), lockPath_(LockPathOf(container)) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
-  if (TryLock()) return;
-  waiting();
-  while (!TryLock()) {
-    if (std::chrono::steady_clock::now() >= deadline) throw EContainerBusy();
-    pass();
+  try {
+    if (TryLock()) return;
+    waiting();
+    while (!TryLock()) {
+      if (std::chrono::steady_clock::now() >= deadline) throw EContainerBusy();
+      pass();
+    }
+  } catch (...) {
+    // No destructor runs for a lock never taken: the file it waited on is closed here.
+    if (fd_ >= 0) close(fd_);
+    throw;
   }
 }
 

@@ -40,10 +40,6 @@ constexpr int kSessionsPerServer = 2;
 // How long a cancelled send still tries to remove what it left on a server.
 constexpr int kCancelledCleanupBound = 3000;
 
-std::string ExpandedPath(const std::string& path) {
-  return PathText(std::filesystem::absolute(PathOf(path)).lexically_normal());
-}
-
 std::string ServerKey(const TargetOutcome& outcome) { return AsciiLower(outcome.host) + ":" + std::to_string(outcome.port); }
 
 // "ftp", "ftps", "ftps-implicit".
@@ -287,8 +283,8 @@ bool Delivery::AllDone() const {
 }
 
 void Delivery::CheckBackupTarget() {
-  const std::string source = ExpandedPath(options_.container);
-  const std::string destination = ExpandedPath(
+  const std::string source = FullPath(options_.container);
+  const std::string destination = FullPath(
       JoinPath(options_.backupFolder, PathText(PathOf(options_.container).filename())));
   if (AsciiUpper(source) == AsciiUpper(destination)) {
     events_.StopAnimation();

@@ -116,7 +116,7 @@ bool TFileOperation::Copy(ftp::TFileSource& from, const std::string& to) {
       }
     }
     copy.Finish();
-    if (!ReplaceFile(copy.path(), to)) RaiseIo("Cannot rename", copy.path());
+    if (!RenameReplacing(copy.path(), to)) RaiseIo("Cannot rename", copy.path());
     copy.Keep();
     return true;
   } catch (const std::exception& e) {

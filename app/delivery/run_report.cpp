@@ -98,7 +98,7 @@ void WriteRunReport(const std::string& path, const RunRecord& record) {
   TemporaryFile file(std::filesystem::absolute(path), "report");
   WriteAll(file.fd(), json.data(), json.size(), "Cannot write the report", path);
   file.Finish();
-  if (!ReplaceFile(file.path(), path)) RaiseIo("Cannot write the report", path);
+  if (!RenameReplacing(file.path(), path)) RaiseIo("Cannot write the report", path);
   file.Keep();
 }
 

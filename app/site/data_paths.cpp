@@ -6,7 +6,7 @@
 namespace app {
 
 std::string ApplicationFolder(const std::filesystem::path& executableFolder) {
-  std::filesystem::path folder = std::filesystem::absolute(executableFolder).lexically_normal();
+  std::filesystem::path folder = PathOf(FullPath(PathText(executableFolder)));
   if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
   return PathText(folder.parent_path());
 }

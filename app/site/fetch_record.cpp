@@ -68,7 +68,7 @@ void FetchRecord::Write() const {
   TemporaryFile temporary(file_, "new");
   WriteAll(temporary.fd(), text.data(), text.size(), "Cannot write", temporary.path());
   temporary.Finish();
-  if (!ReplaceFile(temporary.path(), PathText(file_))) RaiseIo("Cannot write", PathText(file_));
+  if (!RenameReplacing(temporary.path(), PathText(file_))) RaiseIo("Cannot write", PathText(file_));
   temporary.Keep();
 }
 

@@ -28,6 +28,7 @@ TEST(WindowsPaths, DriveLettersAndUncPathsKeepTheirRootAndShowBackslashes) {
   for (const auto& c : cases) EXPECT_EQ(ApplicationFolder(PathOf(c.executableFolder)), c.appDir) << c.executableFolder;
   EXPECT_EQ(JoinPath("\\\\server\\share\\backup", "ParceloLog.txt"), "\\\\server\\share\\backup\\ParceloLog.txt");
   EXPECT_EQ(PathText(PathOf("D:/containers/a.cnt")), "D:\\containers\\a.cnt");
+  EXPECT_EQ(FullPath("\\\\server\\share\\in\\..\\out/a.cnt"), "\\\\server\\share\\out\\a.cnt");
 }
 
 TEST(WindowsFiles, UtfEightNamesReachTheFileSystemAsTheyAre) {
@@ -49,7 +50,7 @@ TEST(WindowsFiles, AnOpenCopyReplacesTheFileUnderItsNameByteForByte) {
   TemporaryFile copy(PathOf(target), "prepared");
   WriteAll(copy.fd(), bytes.data(), bytes.size(), "Cannot write", copy.path());
   copy.Finish();
-  ASSERT_TRUE(ReplaceFile(copy.path(), target));
+  ASSERT_TRUE(RenameReplacing(copy.path(), target));
   copy.Keep();
   EXPECT_EQ(test::ReadFile(PathOf(target)), bytes);
   const std::string other = PathText(dir.Write("d.cnt", "other"));
