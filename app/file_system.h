@@ -81,9 +81,11 @@ bool RenameReplacing(const std::string& from, const std::string& to);
 // cannot be renamed at all.
 bool RenameWithoutReplacing(const std::string& from, const std::string& to);
 
-// The path made absolute and normal ("." and ".." resolved), with the
-// system's separators; drive letters and UNC paths (\\server\share\...)
-// keep their root on Windows.
+// The path made absolute, with the system's separators; drive letters and
+// UNC paths (\\server\share\...) keep their root on Windows, where ".."
+// and "." are resolved by name, as Windows itself does.
+std::string AbsolutePath(const std::string& path);
+// The same with "." and ".." resolved by name on Linux too.
 std::string FullPath(const std::string& path);
 
 // Whether a directory search finds anything under the name: a file, a

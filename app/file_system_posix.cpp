@@ -103,6 +103,8 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
   return true;
 }
 
+std::string AbsolutePath(const std::string& path) { return std::filesystem::absolute(path).string(); }
+
 std::string FullPath(const std::string& path) {
   return std::filesystem::absolute(path).lexically_normal().string();
 }

@@ -220,7 +220,7 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
 
 // The library's own absolute() knows no UNC root and would put the
 // current drive before "\\server\share".
-std::string FullPath(const std::string& path) {
+std::string AbsolutePath(const std::string& path) {
   const std::wstring wide = Wide(path);
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {
@@ -233,6 +233,8 @@ std::string FullPath(const std::string& path) {
     full.resize(size);
   }
 }
+
+std::string FullPath(const std::string& path) { return AbsolutePath(path); }
 
 bool NameExists(const std::string& name) {
   WIN32_FIND_DATAW found{};

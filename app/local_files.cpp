@@ -137,7 +137,7 @@ std::filesystem::path LinkTarget(const std::string& path) {
     const std::filesystem::path target = std::filesystem::canonical(named, error);
     if (!error) return target;
   }
-  return PathOf(FullPath(path));
+  return PathOf(AbsolutePath(path));
 }
 
 std::size_t ReadAt(int fd, char* into, std::size_t size, std::size_t offset) {

@@ -53,7 +53,7 @@ PreparedContainer ContainerPreparer::Prepare(const std::string& container) {
   const std::string backup = PathText(path) + ".bak";
   // Under the container's lock: what is there of this kind was left by a killed run.
   RemoveLeftovers(path, "prepared");
-  RemoveLeftovers(backup, "saving");
+  RemoveLeftovers(PathOf(backup), "saving");
   std::string why = WhyNotInPlace(in.get(), path, backup);
   if (!why.empty()) return PrepareCopy(in.get(), container, why);
   const Backup found = BackupExists(backup) ? BackupOf(backup, in.get()) : Backup::kNone;
@@ -110,7 +110,7 @@ ContainerPreparer::Backup ContainerPreparer::BackupOf(const std::string& backup,
 // where links are not possible) renamed into place.
 void ContainerPreparer::SaveUnprepared(const std::string& container) {
   const std::string backup = container + ".bak";
-  TemporaryFile copy(backup, "saving");
+  TemporaryFile copy(PathOf(backup), "saving");
   copy.FreeName();
   if (!MakeLink(container, copy.path())) {
     Descriptor from(OpenToRead(container));

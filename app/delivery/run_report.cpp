@@ -8,6 +8,7 @@
 #include "app/file_system.h"
 #include "app/local_files.h"
 #include "app/local_time.h"
+#include "app/path_text.h"
 #include "platform/ansi.h"
 
 namespace app {
@@ -95,7 +96,7 @@ std::string RunReportJson(const RunRecord& record) {
 
 void WriteRunReport(const std::string& path, const RunRecord& record) {
   const std::string json = RunReportJson(record);
-  TemporaryFile file(std::filesystem::absolute(path), "report");
+  TemporaryFile file(PathOf(AbsolutePath(path)), "report");
   WriteAll(file.fd(), json.data(), json.size(), "Cannot write the report", path);
   file.Finish();
   if (!RenameReplacing(file.path(), path)) RaiseIo("Cannot write the report", path);
