@@ -11,6 +11,7 @@
 #include "app/file_system.h"
 #include "app/path_text.h"
 #include "app/workflow_errors.h"
+
 namespace app {
 
 void RaiseIo(const std::string& what, const std::string& path, int error) {

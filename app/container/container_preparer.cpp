@@ -84,7 +84,7 @@ PreparedContainer ContainerPreparer::Prepare(const std::string& container) {
 PreparedContainer ContainerPreparer::PrepareCopy(int in, const std::string& container, std::string why) const {
   std::error_code error;
   std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  if (error) folder = std::filesystem::path("/tmp");
+  if (error) folder = "/tmp";
   const std::filesystem::path beside = folder / LinkTarget(container).filename();
   RemoveLeftovers(beside, "prepared");
   auto copy = std::make_unique<TemporaryFile>(beside, "prepared");
