@@ -286,10 +286,14 @@ void RemoveNow(const char* path) {
   if (MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, kPathBytes) > 0) DeleteFileW(wide);
 }
 
+// From the process's own environment: the C runtime's wide copy of it may
+// not have been made in a program that starts at main().
 std::optional<std::filesystem::path> EnvironmentPath(const char* name) {
-  const std::wstring wideName(name, name + std::char_traits<char>::length(name));
-  const wchar_t* value = _wgetenv(wideName.c_str());
-  if (!value || !*value) return std::nullopt;
+  const std::wstring wideName = Wide(name);
+  std::wstring value(GetEnvironmentVariableW(wideName.c_str(), nullptr, 0), L'\0');
+  if (value.empty()) return std::nullopt;
+  value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size())));
+  if (value.empty()) return std::nullopt;
   return std::filesystem::path(value);
 }
 
