@@ -1,19 +1,15 @@
 #include "app/local_files.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
+#include "app/file_system.h"
+#include "app/path_text.h"
 #include "app/workflow_errors.h"
 
 namespace app {
@@ -48,12 +44,12 @@ constexpr int kSlots = 32;
 enum SlotState : int { kFree, kFilling, kLive };
 struct Slot {
   std::atomic<int> state{kFree};
-  char path[PATH_MAX];
+  char path[kPathBytes];
 };
 Slot slots[kSlots];
 
 int Register(const std::string& path) {
-  if (path.size() >= PATH_MAX) return -1;
+  if (path.size() >= kPathBytes) return -1;
   for (int i = 0; i < kSlots; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
@@ -66,42 +62,46 @@ int Register(const std::string& path) {
 
 extern "C" void RemoveTemporariesAndEnd(int signal) {
   for (Slot& slot : slots)
-    if (slot.state == kLive) unlink(slot.path);
-  std::signal(signal, SIG_DFL);
-  raise(signal);
+    if (slot.state == kLive) RemoveNow(slot.path);
+  EndBySignal(signal);
 }
 
 bool NamesOpenFile(const std::string& path, int fd) {
-  struct stat named {}, open {};
-  return lstat(path.c_str(), &named) == 0 && fstat(fd, &open) == 0 && named.st_dev == open.st_dev &&
-         named.st_ino == open.st_ino;
+  const auto named = IdentityOfPath(path, false);
+  const auto open = IdentityOf(fd);
+  return named && open && named->SameFile(*open);
 }
 
 }  // namespace
 
 TemporaryFile::TemporaryFile(const std::filesystem::path& beside, const std::string& tag) {
-  std::string name = beside.filename().string();
+  std::string name = PathText(beside.filename());
   name.insert(0, 1, '.');
   name += "." + tag + "-XXXXXX";
-  const std::string pattern = (beside.parent_path() / name).string();
+  const std::string pattern = PathText(beside.parent_path() / PathOf(name));
   // Locked at once; a file that a cleaner took meanwhile is made anew.
   while (fd_ < 0) {
     path_ = pattern;
-    fd_ = mkostemp(path_.data(), O_CLOEXEC | O_NOFOLLOW);
-    if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", beside.string());
-    if (flock(fd_, LOCK_EX | LOCK_NB) == 0 && NamesOpenFile(path_, fd_)) break;
+    fd_ = CreateUniqueFile(path_);
+    if (fd_ < 0) RaiseIo("Cannot create a temporary file beside", PathText(beside));
+    if (TryLockFile(fd_) && NamesOpenFile(path_, fd_)) break;
     close(std::exchange(fd_, -1));
   }
   slot_ = Register(path_);
 }
 
 TemporaryFile::~TemporaryFile() {
-  if (!kept_) unlink(path_.c_str());
+  if (!kept_) RemoveFile(path_);
   Forget();
 }
 
 void TemporaryFile::Finish() {
-  if (fsync(fd_) != 0) RaiseIo("Cannot write", path_);
+  if (!SyncFile(fd_)) RaiseIo("Cannot write", path_);
+}
+
+void TemporaryFile::FreeName() {
+  RemoveFile(path_);
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
 }
 
 void TemporaryFile::Keep() {
@@ -116,44 +116,35 @@ void TemporaryFile::Forget() {
 }
 
 void RemoveLeftovers(const std::filesystem::path& beside, const std::string& tag) {
-  const std::string prefix = "." + beside.filename().string() + "." + tag + "-";
+  const std::string prefix = "." + PathText(beside.filename()) + "." + tag + "-";
   std::error_code error;
   const std::filesystem::path folder = beside.parent_path().empty() ? "." : beside.parent_path();
   for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = PathText(entry.path().filename());
     if (!name.starts_with(prefix) || name.size() != prefix.size() + 6) continue;
-    const std::string path = entry.path().string();
-    Descriptor file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const std::string path = PathText(entry.path());
+    Descriptor file(OpenNoFollow(path));
     // A file its run still holds is locked; one of another user we cannot open is left.
-    if (file.get() >= 0 && flock(file.get(), LOCK_EX | LOCK_NB) == 0 && NamesOpenFile(path, file.get()))
-      unlink(path.c_str());
+    if (file.get() >= 0 && TryLockFile(file.get()) && NamesOpenFile(path, file.get())) RemoveFile(path);
   }
 }
 
-void RemoveTemporariesOnSignals() {
-  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-    struct sigaction before {};
-    if (sigaction(signal, nullptr, &before) != 0 || before.sa_handler != SIG_DFL) continue;
-    struct sigaction action {};
-    action.sa_handler = RemoveTemporariesAndEnd;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-  }
-}
+void RemoveTemporariesOnSignals() { OnEndingSignals(RemoveTemporariesAndEnd); }
 
 std::filesystem::path LinkTarget(const std::string& path) {
+  const std::filesystem::path named = PathOf(path);
   std::error_code error;
-  if (std::filesystem::is_symlink(path, error)) {
-    const std::filesystem::path target = std::filesystem::canonical(path, error);
+  if (std::filesystem::is_symlink(named, error)) {
+    const std::filesystem::path target = std::filesystem::canonical(named, error);
     if (!error) return target;
   }
-  return std::filesystem::absolute(path);
+  return PathOf(AbsolutePath(path));
 }
 
 std::size_t ReadAt(int fd, char* into, std::size_t size, std::size_t offset) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = pread(fd, into + done, size - done, static_cast<off_t>(offset + done));
+    const std::ptrdiff_t n = ReadAtOnce(fd, into + done, size - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw EInOutError(std::string("Cannot read the container: ") + std::strerror(errno));
     if (n == 0) break;
@@ -163,10 +154,11 @@ std::size_t ReadAt(int fd, char* into, std::size_t size, std::size_t offset) {
 }
 
 bool SameContent(int a, int b) {
-  struct stat infoA {}, infoB {};
-  if (fstat(a, &infoA) != 0 || fstat(b, &infoB) != 0) return false;
-  if (infoA.st_dev == infoB.st_dev && infoA.st_ino == infoB.st_ino) return true;
-  if (infoA.st_size != infoB.st_size) return false;
+  const auto infoA = IdentityOf(a);
+  const auto infoB = IdentityOf(b);
+  if (!infoA || !infoB) return false;
+  if (infoA->SameFile(*infoB)) return true;
+  if (infoA->size != infoB->size) return false;
   std::array<char, 1 << 16> chunkA, chunkB;
   for (std::size_t offset = 0;; offset += chunkA.size()) {
     const std::size_t gotA = ReadAt(a, chunkA.data(), chunkA.size(), offset);
@@ -183,26 +175,6 @@ void CopyFile(int from, int to, const std::string& path) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseIo("Cannot read", path);
     WriteAll(to, chunk.data(), static_cast<std::size_t>(n), "Cannot write the copy of", path);
-  }
-}
-
-bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
-  // A link is never made over an existing name; where the file system has
-  // no links, the name is tested first.
-  if (link(from.c_str(), to.c_str()) == 0) {
-    unlink(from.c_str());  // should this fail, the file has two names: nothing is lost
-    return true;
-  }
-  if (errno == EEXIST || access(to.c_str(), F_OK) == 0) return false;
-  if (std::rename(from.c_str(), to.c_str()) != 0) RaiseIo("Cannot rename", from);
-  return true;
-}
-
-void SyncFolder(const std::filesystem::path& file) {
-  const int folder = open(file.parent_path().empty() ? "." : file.parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-  if (folder >= 0) {
-    fsync(folder);
-    close(folder);
   }
 }
 

@@ -33,11 +33,11 @@ class Descriptor {
 // A file that is removed again unless it was kept (renamed into its place):
 // when it goes, also by an exception, and when the process ends by SIGTERM,
 // SIGINT or SIGHUP (see RemoveTemporariesOnSignals). While it lives, it is
-// locked (flock), so that RemoveLeftovers tells it from what a killed run left.
+// locked, so that RemoveLeftovers tells it from what a killed run left.
 class TemporaryFile {
  public:
   // Creates "<folder>/.<name>.<tag>-XXXXXX" with a unique suffix, exclusively
-  // and never through a link, mode 0600.
+  // and never through a link, readable by its owner only (mode 0600 on Linux).
   TemporaryFile(const std::filesystem::path& beside, const std::string& tag);
   ~TemporaryFile();
   TemporaryFile(const TemporaryFile&) = delete;
@@ -49,6 +49,9 @@ class TemporaryFile {
   void Finish();
   // After it was renamed into its place: closes it and leaves it there.
   void Keep();
+  // Closes and removes it, so that another file can be made under its name,
+  // which is still removed when this goes.
+  void FreeName();
 
  private:
   void Forget();
@@ -79,12 +82,5 @@ bool SameContent(int a, int b);
 
 // Copies the whole of `from` to `to` (`path` names `from` in errors).
 void CopyFile(int from, int to, const std::string& path);
-
-// Renames `from` to `to` unless `to` exists (false then); raises when it
-// cannot be renamed at all.
-bool RenameWithoutReplacing(const std::string& from, const std::string& to);
-
-// Makes a rename in the file's folder durable.
-void SyncFolder(const std::filesystem::path& file);
 
 }  // namespace app

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
-#include <filesystem>
 
 #include "app/ascii_case.h"
+#include "app/file_system.h"
 
 namespace app {
 namespace {
@@ -43,7 +43,7 @@ bool TakeRunOption(const std::vector<std::string>& arguments, std::size_t& index
     if (*options.parallel == 0) throw ECommandLineError("-parallel needs a number of targets from 1 to 16");
   } else {
     if (value.empty()) throw ECommandLineError("-report needs the name of the report file");
-    options.reportFile = std::filesystem::absolute(value).lexically_normal().string();
+    options.reportFile = FullPath(value);
   }
   if (hasValue) ++index;
   return true;

@@ -1,17 +1,15 @@
 #include "app/container/container_preparer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 
 #include "app/container/text_preparation.h"
 #include "app/file_attributes.h"
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/path_text.h"
 
 namespace app {
 namespace {
@@ -19,26 +17,23 @@ namespace {
 // Whether a ".bak" stands beside the container; raises when something other
 // than a file stands under its name (it can neither be compared nor kept).
 bool BackupExists(const std::string& backup) {
-  struct stat info {};
-  if (stat(backup.c_str(), &info) != 0) return false;
-  if (!S_ISREG(info.st_mode)) RaiseIo("Cannot save the unprepared container as", backup, EISDIR);
+  const auto info = IdentityOfPath(backup, true);
+  if (!info) return false;
+  if (!info->regular) RaiseIo("Cannot save the unprepared container as", backup, EISDIR);
   return true;
 }
 
 // Why the container cannot be rewritten in place and stay the file it is;
-// empty when it can. By the mode too: the owner's own "read-only" holds for
-// root as well, whom the permissions let write anything.
+// empty when it can.
 std::string WhyNotInPlace(int in, const std::filesystem::path& path, const std::string& backup) {
-  struct stat info {};
-  struct statvfs volume {};
-  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) return "";
-  if (fstatvfs(in, &volume) == 0 && (volume.f_flag & ST_RDONLY)) return "read-only file system";
-  if ((info.st_mode & S_IWUSR) == 0 || faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return "read-only";
-  if (faccessat(AT_FDCWD, path.parent_path().c_str(), W_OK | X_OK, AT_EACCESS) != 0) return "folder not writable";
+  const auto info = IdentityOf(in);
+  if (!info || !info->regular) return "";
+  std::string why = WhyNotWritable(in, PathText(path), PathText(path.parent_path()));
+  if (!why.empty()) return why;
   // The ".bak" of an attempt whose rename failed may still be a link to it.
-  struct stat saved {};
-  const bool savedIsIt = stat(backup.c_str(), &saved) == 0 && saved.st_dev == info.st_dev && saved.st_ino == info.st_ino;
-  if (info.st_nlink > (savedIsIt ? 2u : 1u)) return "hard-linked";
+  const auto saved = IdentityOfPath(backup, true);
+  const bool savedIsIt = saved && saved->SameFile(*info);
+  if (info->links > (savedIsIt ? 2u : 1u)) return "hard-linked";
   return "";
 }
 
@@ -53,12 +48,12 @@ void SetAside(const std::string& backup) {
 
 PreparedContainer ContainerPreparer::Prepare(const std::string& container) {
   const std::filesystem::path path = LinkTarget(container);
-  Descriptor in(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor in(OpenToRead(PathText(path)));
   if (in.get() < 0) RaiseIo("Cannot open the container", container);
-  const std::string backup = path.string() + ".bak";
+  const std::string backup = PathText(path) + ".bak";
   // Under the container's lock: what is there of this kind was left by a killed run.
   RemoveLeftovers(path, "prepared");
-  RemoveLeftovers(backup, "saving");
+  RemoveLeftovers(PathOf(backup), "saving");
   std::string why = WhyNotInPlace(in.get(), path, backup);
   if (!why.empty()) return PrepareCopy(in.get(), container, why);
   const Backup found = BackupExists(backup) ? BackupOf(backup, in.get()) : Backup::kNone;
@@ -75,14 +70,14 @@ PreparedContainer ContainerPreparer::Prepare(const std::string& container) {
   PreparedContainer result{container, "", backup, nullptr};
   if (text.leftAsItIs) return result;
   const bool changed = out.Differs();
-  if (found != Backup::kSame && (changed || !text.hasSystemId)) SaveUnprepared(path.string());
+  if (found != Backup::kSame && (changed || !text.hasSystemId)) SaveUnprepared(PathText(path));
   if (!changed) return result;
 
   prepared.Finish();
-  if (!Replace(prepared.path(), path.string()))
+  if (!Replace(prepared.path(), PathText(path)))
     RaiseIo("Cannot replace the container by its prepared copy", container);
   prepared.Keep();
-  SyncFolder(path);
+  SyncFolder(PathText(path));
   return result;
 }
 
@@ -103,7 +98,7 @@ PreparedContainer ContainerPreparer::PrepareCopy(int in, const std::string& cont
 }
 
 ContainerPreparer::Backup ContainerPreparer::BackupOf(const std::string& backup, int in) const {
-  Descriptor original(open(backup.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor original(OpenToRead(backup));
   if (original.get() < 0) RaiseIo("Cannot read the unprepared container", backup);
   if (SameContent(original.get(), in)) return Backup::kSame;
   PreparedOutput comparison(-1, backup, in);
@@ -115,21 +110,21 @@ ContainerPreparer::Backup ContainerPreparer::BackupOf(const std::string& backup,
 // where links are not possible) renamed into place.
 void ContainerPreparer::SaveUnprepared(const std::string& container) {
   const std::string backup = container + ".bak";
-  TemporaryFile copy(backup, "saving");
-  unlink(copy.path().c_str());
-  if (link(container.c_str(), copy.path().c_str()) != 0) {
-    Descriptor from(open(container.c_str(), O_RDONLY | O_CLOEXEC));
-    Descriptor to(open(copy.path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  TemporaryFile copy(PathOf(backup), "saving");
+  copy.FreeName();
+  if (!MakeLink(container, copy.path())) {
+    Descriptor from(OpenToRead(container));
+    Descriptor to(OpenNewFile(copy.path()));
     if (from.get() < 0 || to.get() < 0) RaiseIo("Cannot save the unprepared container as", backup);
     CopyFile(from.get(), to.get(), container);
-    if (fsync(to.get()) != 0 || to.Close() != 0) RaiseIo("Cannot save the unprepared container as", backup);
+    if (!SyncFile(to.get()) || to.Close() != 0) RaiseIo("Cannot save the unprepared container as", backup);
   }
-  if (std::rename(copy.path().c_str(), backup.c_str()) != 0) RaiseIo("Cannot save the unprepared container as", backup);
+  if (!RenameReplacing(copy.path(), backup)) RaiseIo("Cannot save the unprepared container as", backup);
   copy.Keep();
 }
 
 bool ContainerPreparer::Replace(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  return RenameReplacing(from, to);
 }
 
 }  // namespace app

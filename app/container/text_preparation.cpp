@@ -1,8 +1,5 @@
 #include "app/container/text_preparation.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -10,6 +7,7 @@
 
 #include "app/container/body_translation.h"
 #include "app/container/container_encoding.h"
+#include "app/file_system.h"
 #include "app/local_files.h"
 #include "app/container/container_text.h"
 #include "app/workflow_errors.h"
@@ -114,8 +112,8 @@ class BodyWriter {
   bool lineOpen_ = false;
 };
 
-void Rewind(int in) {
-  if (lseek(in, 0, SEEK_SET) != 0) throw EInOutError(std::string("Cannot read the container: ") + std::strerror(errno));
+void ReadFromStart(int in) {
+  if (!Rewind(in)) throw EInOutError(std::string("Cannot read the container: ") + std::strerror(errno));
 }
 
 ContainerEncoding EncodingAtStart(int in) {
@@ -147,8 +145,7 @@ void PreparedOutput::Flush() {
   // Start writing back what is done while the rest is translated, so the
   // final flush to disk has little left to wait for.
   if (file_ >= 0 && written_ - syncStarted_ >= kWriteBack) {
-    sync_file_range(file_, static_cast<off_t>(syncStarted_), static_cast<off_t>(written_ - syncStarted_),
-                    SYNC_FILE_RANGE_WRITE);
+    StartWriteBack(file_, syncStarted_, written_ - syncStarted_);
     syncStarted_ = written_;
   }
 }
@@ -170,10 +167,10 @@ TextPreparation PrepareText(int in, const entity::TCharToEntityTranslator& trans
   const ContainerEncoding encoding = EncodingAtStart(in);
   if (encoding == ContainerEncoding::kUnreadable) return {.leftAsItIs = true};
   try {
-    Rewind(in);
+    ReadFromStart(in);
     ContainerText scan(in, 1 << 16);
     const FirstLineMarkers markers = ScanFirstLine(scan);
-    Rewind(in);
+    ReadFromStart(in);
 
     // A system identifier already there: the first line stays as it is.
     const bool hasSystemId = markers.systemId.has_value();

@@ -1,14 +1,13 @@
 #include "app/delivery/container_lock.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/path_text.h"
 #include "app/workflow_errors.h"
 
 namespace app {
@@ -17,13 +16,13 @@ namespace {
 // Beside the file that is prepared: a link and its file share one lock.
 std::string LockPathOf(const std::string& container) {
   const std::filesystem::path path = LinkTarget(container);
-  return (path.parent_path() / ("." + path.filename().string() + ".parcelo-lock")).string();
+  return PathText(path.parent_path() / PathOf("." + PathText(path.filename()) + ".parcelo-lock"));
 }
 
 bool SameFile(int fd, const std::string& path) {
-  struct stat open {}, named {};
-  return fstat(fd, &open) == 0 && stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
-         open.st_ino == named.st_ino;
+  const auto open = IdentityOf(fd);
+  const auto named = IdentityOfPath(path, true);
+  return open && named && open->SameFile(*named);
 }
 
 }  // namespace
@@ -32,31 +31,38 @@ ContainerLock::ContainerLock(const std::string& container, std::chrono::millisec
                              const std::function<void()>& waiting, const std::function<void()>& pass)
     : container_(container), lockPath_(LockPathOf(container)) {
   const auto deadline = std::chrono::steady_clock::now() + bound;
-  if (TryLock()) return;
-  waiting();
-  while (!TryLock()) {
-    if (std::chrono::steady_clock::now() >= deadline) throw EContainerBusy();
-    pass();
+  try {
+    if (TryLock()) return;
+    waiting();
+    while (!TryLock()) {
+      if (std::chrono::steady_clock::now() >= deadline) throw EContainerBusy();
+      pass();
+    }
+  } catch (...) {
+    // No destructor runs for a lock never taken: the file it waited on is closed here.
+    if (fd_ >= 0) close(fd_);
+    throw;
   }
 }
 
 ContainerLock::~ContainerLock() {
   if (fd_ < 0) return;
-  // Removed while still held: a run that opened it meanwhile finds its file
-  // gone once it has the lock and takes a new one.
-  if (!lockPath_.empty()) unlink(lockPath_.c_str());
-  close(fd_);
+  if (lockPath_.empty())
+    close(fd_);
+  else
+    ReleaseLockFile(fd_, lockPath_);
 }
 
 bool ContainerLock::TryLock() {
   if (fd_ < 0) {
-    // Read-only, so that runs of other users can lock the same file.
-    fd_ = lockPath_.empty() ? -1 : open(lockPath_.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    fd_ = lockPath_.empty() ? -1 : OpenLockFile(lockPath_);
+    // Busy: the run before is just removing it.
+    if (fd_ < 0 && errno == EBUSY) return false;
     if (fd_ < 0 && !lockPath_.empty() && (errno == EACCES || errno == EROFS || errno == EPERM)) lockPath_.clear();
-    if (fd_ < 0 && lockPath_.empty()) fd_ = open(container_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0 && lockPath_.empty()) fd_ = OpenToRead(container_);
     if (fd_ < 0) RaiseIo("Cannot lock the container", lockPath_.empty() ? container_ : lockPath_);
   }
-  if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return false;
+  if (!TryLockFile(fd_)) return false;
   if (lockPath_.empty() || SameFile(fd_, lockPath_)) return true;
   // The holder removed the file we waited on: start again with a new one.
   close(fd_);

@@ -1,7 +1,5 @@
 #include "app/delivery/container_snapshot.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,16 +11,11 @@
 
 namespace app {
 
-ContainerSnapshot::Identity ContainerSnapshot::IdentityOf(const struct stat& info) {
-  const auto nanoseconds = [](const timespec& t) { return std::int64_t{t.tv_sec} * 1000000000 + t.tv_nsec; };
-  return {info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim)};
-}
-
 ContainerSnapshot::ContainerSnapshot(std::string path) : path_(std::move(path)) {
-  fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info {};
-  if (fd_ < 0 || fstat(fd_, &info) != 0) RaiseIo("Cannot open the container", path_);
-  identity_ = IdentityOf(info);
+  fd_ = OpenToRead(path_);
+  const auto info = fd_ >= 0 ? IdentityOf(fd_) : std::nullopt;
+  if (!info) RaiseIo("Cannot open the container", path_);
+  identity_ = *info;
   ftp::TSentBytes digest(ftp::THashKind::Sha256, ftp::TSentBytes::LineEnds::Ignore);
   std::array<char, 1 << 16> chunk;
   for (std::int64_t offset = 0; offset < identity_.size;) {
@@ -49,8 +42,8 @@ std::size_t ContainerSnapshot::ReadAt(char* into, std::size_t size, std::int64_t
 }
 
 bool ContainerSnapshot::OpenFileUnchanged() const {
-  struct stat info {};
-  return fstat(fd_, &info) == 0 && IdentityOf(info) == identity_;
+  const auto info = IdentityOf(fd_);
+  return info && info->Unchanged(identity_);
 }
 
 void ContainerSnapshot::CheckOpenFile() const {
@@ -58,8 +51,8 @@ void ContainerSnapshot::CheckOpenFile() const {
 }
 
 bool ContainerSnapshot::Unchanged() const {
-  struct stat info {};
-  return OpenFileUnchanged() && stat(path_.c_str(), &info) == 0 && IdentityOf(info) == identity_;
+  const auto named = IdentityOfPath(path_, true);
+  return OpenFileUnchanged() && named && named->Unchanged(identity_);
 }
 
 }  // namespace app

@@ -1,11 +1,9 @@
 #pragma once
 
-#include <sys/stat.h>
-#include <sys/types.h>
-
 #include <cstdint>
 #include <string>
 
+#include "app/file_system.h"
 #include "ftp/file_source.h"
 
 namespace app {
@@ -37,19 +35,11 @@ class ContainerSnapshot : public ftp::TFileSource {
   void CheckOpenFile() const;
 
  private:
-  struct Identity {
-    dev_t device = 0;
-    ino_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modified = 0;  // nanoseconds
-    bool operator==(const Identity&) const = default;
-  };
-  static Identity IdentityOf(const struct stat& info);
   bool OpenFileUnchanged() const;
 
   std::string path_;
   int fd_ = -1;
-  Identity identity_;
+  FileIdentity identity_;
   std::string sha256_;
 };
 

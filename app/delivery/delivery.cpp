@@ -1,7 +1,5 @@
 #include "app/delivery/delivery.h"
 
-#include <glob.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <future>
@@ -19,6 +17,8 @@
 #include "app/delivery/log_blocks.h"
 #include "app/delivery/send_texts.h"
 #include "app/error_display.h"
+#include "app/file_system.h"
+#include "app/path_text.h"
 #include "app/workflow_errors.h"
 #include "ftp/ftp_client.h"
 #include "ftp/net_address.h"
@@ -39,25 +39,6 @@ constexpr auto kWaitPass = std::chrono::milliseconds(50);
 constexpr int kSessionsPerServer = 2;
 // How long a cancelled send still tries to remove what it left on a server.
 constexpr int kCancelledCleanupBound = 3000;
-
-// Whether a directory search finds anything under the name: a file, a folder,
-// or files a wildcard pattern matches. As in the Windows directory search,
-// only "*" and "?" are wildcards; "[", "]" and "\\" are part of the name.
-bool NameExists(const std::string& name) {
-  std::string pattern;
-  for (char c : name) {
-    if (c == '[' || c == ']' || c == '\\') pattern += '\\';
-    pattern += c;
-  }
-  glob_t found{};
-  const bool exists = glob(pattern.c_str(), GLOB_NOSORT, nullptr, &found) == 0 && found.gl_pathc > 0;
-  globfree(&found);
-  return exists;
-}
-
-std::string ExpandedPath(const std::string& path) {
-  return std::filesystem::absolute(path).lexically_normal().string();
-}
 
 std::string ServerKey(const TargetOutcome& outcome) { return AsciiLower(outcome.host) + ":" + std::to_string(outcome.port); }
 
@@ -302,9 +283,9 @@ bool Delivery::AllDone() const {
 }
 
 void Delivery::CheckBackupTarget() {
-  const std::string source = ExpandedPath(options_.container);
-  const std::string destination = ExpandedPath(
-      options_.backupFolder + "/" + std::filesystem::path(options_.container).filename().string());
+  const std::string source = FullPath(options_.container);
+  const std::string destination = FullPath(
+      JoinPath(options_.backupFolder, PathText(PathOf(options_.container).filename())));
   if (AsciiUpper(source) == AsciiUpper(destination)) {
     events_.StopAnimation();
     ShowError("Target file and source file are identical,\rplease change the backup folder.\r\r!! TRANSFER ABORT !!");

@@ -5,7 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/path_text.h"
 #include "app/workflow_errors.h"
 #include "ftp/file_source.h"
 #include "platform/dialogs.h"
@@ -17,8 +19,8 @@ namespace {
 // "name (2).ext" beside the colliding file, the first that is free.
 fs::path FreeName(const fs::path& taken) {
   for (int n = 2;; ++n) {
-    fs::path candidate = taken.parent_path() / (taken.stem().string() + " (" + std::to_string(n) + ")" +
-                                                taken.extension().string());
+    fs::path candidate = taken.parent_path() / PathOf(PathText(taken.stem()) + " (" + std::to_string(n) + ")" +
+                                                      PathText(taken.extension()));
     std::error_code error;
     if (!fs::exists(fs::symlink_status(candidate, error))) return candidate;
   }
@@ -53,44 +55,44 @@ bool TFileOperation::Fail(const std::string& text) {
 bool TFileOperation::Handle(const std::string& from, const std::string& to, ftp::TFileSource* source) {
   std::error_code error;
   if (Operation == foDelete) {
-    if (!fs::remove(from, error)) return Fail("Cannot delete " + from + ": " + (error ? error.message() : "not found"));
+    if (!fs::remove(PathOf(from), error)) return Fail("Cannot delete " + from + ": " + (error ? error.message() : "not found"));
     return true;
   }
-  fs::path target = to;
+  fs::path target = PathOf(to);
   // A link under the destination's name (planted there, maybe) is a file to
   // replace, never a folder to copy into.
-  if (fs::is_directory(fs::symlink_status(target, error))) target /= fs::path(from).filename();
+  if (fs::is_directory(fs::symlink_status(target, error))) target /= PathOf(from).filename();
   if (!fs::exists(target.parent_path(), error)) {
     if (!Has(fofNoConfirmMkDir) && !Has(fofNoConfirmation) &&
         !platform::Dialogs::Current().AskYesNo(
-            "The folder \"" + target.parent_path().string() + "\" does not exist.\rDo you want to create it?",
+            "The folder \"" + PathText(target.parent_path()) + "\" does not exist.\rDo you want to create it?",
             ProgressTitle)) {
       OperationAborted = true;
       return false;
     }
     fs::create_directories(target.parent_path(), error);
   }
-  if (fs::exists(fs::symlink_status(target, error)) && !fs::equivalent(from, target, error)) {
+  if (fs::exists(fs::symlink_status(target, error)) && !fs::equivalent(PathOf(from), target, error)) {
     if (Has(fofRenameOnCollision)) {
       target = FreeName(target);
     } else if (!Has(fofNoConfirmation) &&
                !platform::Dialogs::Current().AskYesNo(
-                   "The file \"" + target.string() + "\" already exists.\rDo you want to replace it?", ProgressTitle)) {
+                   "The file \"" + PathText(target) + "\" already exists.\rDo you want to replace it?", ProgressTitle)) {
       OperationAborted = true;
       return false;
     }
   }
   if (Operation == foCopy) {
-    if (source) return Copy(*source, target.string());
+    if (source) return Copy(*source, PathText(target));
     std::unique_ptr<ftp::TLocalFile> file;
     try {
       file = std::make_unique<ftp::TLocalFile>(from);
     } catch (const std::exception& e) {
       return Fail("Cannot copy " + from + ": " + e.what());
     }
-    return Copy(*file, target.string());
+    return Copy(*file, PathText(target));
   }
-  fs::rename(from, target, error);
+  fs::rename(PathOf(from), target, error);
   if (error) return Fail("Cannot move " + from + ": " + error.message());
   return true;
 }
@@ -100,8 +102,8 @@ bool TFileOperation::Handle(const std::string& from, const std::string& to, ftp:
 // nothing.
 bool TFileOperation::Copy(ftp::TFileSource& from, const std::string& to) {
   try {
-    RemoveLeftovers(to, "copy");
-    TemporaryFile copy(to, "copy");
+    RemoveLeftovers(PathOf(to), "copy");
+    TemporaryFile copy(PathOf(to), "copy");
     const auto size = static_cast<std::uint64_t>(from.Size());
     std::vector<char> chunk(1 << 20);
     for (std::uint64_t copied = 0; copied < size;) {
@@ -115,7 +117,7 @@ bool TFileOperation::Copy(ftp::TFileSource& from, const std::string& to) {
       }
     }
     copy.Finish();
-    if (std::rename(copy.path().c_str(), to.c_str()) != 0) RaiseIo("Cannot rename", copy.path());
+    if (!RenameReplacing(copy.path(), to)) RaiseIo("Cannot rename", copy.path());
     copy.Keep();
     return true;
   } catch (const std::exception& e) {

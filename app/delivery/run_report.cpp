@@ -5,7 +5,10 @@
 #include <filesystem>
 
 #include "app/delivery/delivery.h"
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/local_time.h"
+#include "app/path_text.h"
 #include "platform/ansi.h"
 
 namespace app {
@@ -39,13 +42,10 @@ std::string QuotedOrNull(const std::string& text) { return text.empty() ? "null"
 // ISO 8601 with the local offset: 2026-12-09T14:03:05+01:00.
 std::string TimeText(std::chrono::system_clock::time_point when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  const std::tm local = LocalTime(seconds);
   char text[40];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-  std::string iso = text;
-  if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
-  return Quoted(iso);
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  return Quoted(text + UtcOffsetText(seconds));
 }
 
 std::string Seconds(double seconds) {
@@ -96,10 +96,10 @@ std::string RunReportJson(const RunRecord& record) {
 
 void WriteRunReport(const std::string& path, const RunRecord& record) {
   const std::string json = RunReportJson(record);
-  TemporaryFile file(std::filesystem::absolute(path), "report");
+  TemporaryFile file(PathOf(AbsolutePath(path)), "report");
   WriteAll(file.fd(), json.data(), json.size(), "Cannot write the report", path);
   file.Finish();
-  if (std::rename(file.path().c_str(), path.c_str()) != 0) RaiseIo("Cannot write the report", path);
+  if (!RenameReplacing(file.path(), path)) RaiseIo("Cannot write the report", path);
   file.Keep();
 }
 

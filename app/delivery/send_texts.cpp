@@ -4,6 +4,7 @@
 
 #include "app/ascii_case.h"
 #include "app/delivery/delivery.h"
+#include "app/path_text.h"
 #include "ftp/ftp_client.h"
 
 namespace app {
@@ -18,7 +19,7 @@ std::string Reason(const TargetOutcome& outcome) { return outcome.error ? outcom
 }  // namespace
 
 bool IsTextContainer(const std::string& container) {
-  const std::string name = std::filesystem::path(container).filename().string();
+  const std::string name = PathText(PathOf(container).filename());
   const auto dot = name.rfind('.');
   if (dot == std::string::npos) return false;
   const std::string extension = AsciiUpper(name.substr(dot));

@@ -4,6 +4,7 @@
 
 #include "app/container/fat_date.h"
 #include "app/container/remote_name.h"
+#include "app/local_time.h"
 #include "ftp/ftp_errors.h"
 #include "platform/ansi.h"
 
@@ -26,9 +27,7 @@ std::string FreeRemoteName(const AttemptRequest& request,
   const std::time_t now = std::time(nullptr);
   for (int i = 0; i < kNameTries; ++i) {
     const std::time_t when = now + 2 * i;
-    std::tm local{};
-    localtime_r(&when, &local);
-    const std::string name = RemoteName(request.remoteIdent, FatDateStamp(local));
+    const std::string name = RemoteName(request.remoteIdent, FatDateStamp(LocalTime(when)));
     if (!request.claimName(name)) continue;
     const auto taken = exists(name);
     if (!taken || !*taken) return name;

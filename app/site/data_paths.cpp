@@ -1,43 +1,32 @@
 #include "app/site/data_paths.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
+#include "app/file_system.h"
+#include "app/path_text.h"
 
 namespace app {
 
 std::string ApplicationFolder(const std::filesystem::path& executableFolder) {
-  std::filesystem::path folder = std::filesystem::absolute(executableFolder).lexically_normal();
+  std::filesystem::path folder = PathOf(FullPath(PathText(executableFolder)));
   if (folder.has_relative_path() && !folder.has_filename()) folder = folder.parent_path();
-  return folder.parent_path().string();
+  return PathText(folder.parent_path());
 }
 
-bool CanWrite(const std::filesystem::path& folder) { return access(folder.c_str(), W_OK | X_OK) == 0; }
+bool CanWrite(const std::filesystem::path& folder) { return FolderWritable(PathText(folder)); }
 
-std::filesystem::path PerUserDataFolder() {
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && *dataHome == '/') return std::filesystem::path(dataHome) / "Parcelo";
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) {
-    const passwd* user = getpwuid(getuid());
-    home = user ? user->pw_dir : "/";
-  }
-  return std::filesystem::path(home) / ".local/share/Parcelo";
-}
+std::filesystem::path PerUserDataFolder() { return UserDataBase() / "Parcelo"; }
 
 DataPaths::DataPaths(std::filesystem::path appDir, bool appDirWritable)
     : appDir_(std::move(appDir)),
       perUser_(!appDirWritable),
       writable_(perUser_ ? PerUserDataFolder() : appDir_) {}
 
-std::string DataPaths::Writable(const std::string& relative) const { return (writable_ / relative).string(); }
+std::string DataPaths::Writable(const std::string& relative) const { return PathText(writable_ / relative); }
 
 std::vector<std::string> DataPaths::Copies(const std::string& relative) const {
   std::vector<std::string> copies;
   std::error_code ignored;
-  if (std::filesystem::is_regular_file(appDir_ / relative, ignored)) copies.push_back((appDir_ / relative).string());
-  if (HasOwnCopy(relative)) copies.push_back((writable_ / relative).string());
+  if (std::filesystem::is_regular_file(appDir_ / relative, ignored)) copies.push_back(PathText(appDir_ / relative));
+  if (HasOwnCopy(relative)) copies.push_back(PathText(writable_ / relative));
   return copies;
 }
 
@@ -46,11 +35,11 @@ bool DataPaths::HasOwnCopy(const std::string& relative) const {
 }
 
 std::string DataPaths::Resolve(const std::string& relative) const {
-  return ((HasOwnCopy(relative) ? writable_ : appDir_) / relative).string();
+  return PathText((HasOwnCopy(relative) ? writable_ : appDir_) / relative);
 }
 
 std::string DataPaths::FromWritableFolder(const std::string& relative) const {
-  return !perUser_ || HasOwnCopy(relative) ? relative : (appDir_ / relative).string();
+  return !perUser_ || HasOwnCopy(relative) ? relative : PathText(appDir_ / relative);
 }
 
 void DataPaths::CreateWritableFolders() const {

@@ -13,7 +13,7 @@ std::string ApplicationFolder(const std::filesystem::path& executableFolder);
 bool CanWrite(const std::filesystem::path& folder);
 
 // $XDG_DATA_HOME/Parcelo, or ~/.local/share/Parcelo when XDG_DATA_HOME is unset or
-// not an absolute path.
+// not an absolute path; on Windows %LOCALAPPDATA%\Parcelo (else below %APPDATA%).
 std::filesystem::path PerUserDataFolder();
 
 // Where the program's data files live. AppDir holds the tree as installed.

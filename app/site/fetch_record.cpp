@@ -4,13 +4,15 @@
 #include <sstream>
 #include <system_error>
 
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/path_text.h"
 
 namespace app {
 
 FetchRecord::FetchRecord(std::filesystem::path file) : file_(std::move(file)) {
   // One line per file: name, server size, server time, local size, local time, cut by tabs.
-  std::ifstream input(file_);
+  std::ifstream input(file_, std::ios::binary);
   for (std::string line; std::getline(input, line);) {
     std::istringstream fields(line);
     std::string name;
@@ -66,7 +68,7 @@ void FetchRecord::Write() const {
   TemporaryFile temporary(file_, "new");
   WriteAll(temporary.fd(), text.data(), text.size(), "Cannot write", temporary.path());
   temporary.Finish();
-  std::filesystem::rename(temporary.path(), file_);
+  if (!RenameReplacing(temporary.path(), PathText(file_))) RaiseIo("Cannot write", PathText(file_));
   temporary.Keep();
 }
 

@@ -1,18 +1,15 @@
 #include "app/site/netrc.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/ascii_case.h"
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/path_text.h"
 
 namespace app {
 namespace {
@@ -58,22 +55,18 @@ class Tokens {
   std::size_t at_ = 0;
 };
 
-std::string UserNetrcPath(bool& named) {
-  const char* netrc = std::getenv("NETRC");
-  named = netrc && *netrc;
-  if (named) return netrc;
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) {
-    const passwd* user = getpwuid(getuid());
-    home = user ? user->pw_dir : "";
-  }
-  return std::string(home) + "/.netrc";
-}
+// Named as curl names it on each system.
+#ifdef _WIN32
+constexpr const char* kUserFileName = "_netrc";
+#else
+constexpr const char* kUserFileName = ".netrc";
+#endif
 
-std::string ModeText(mode_t mode) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
-  return text;
+std::string UserNetrcPath(bool& named) {
+  const auto netrc = EnvironmentPath("NETRC");
+  named = netrc.has_value();
+  if (named) return PathText(*netrc);
+  return JoinPath(PathText(HomeFolder()), kUserFileName);
 }
 
 }  // namespace
@@ -102,15 +95,12 @@ Netrc::Netrc(std::string_view text) {
 Netrc Netrc::ReadUserFile() {
   bool named = false;
   const std::string path = UserNetrcPath(named);
-  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  const Descriptor file(OpenToRead(path));
   if (file.get() < 0 && errno == ENOENT && !named) return Netrc("");
   if (file.get() < 0) throw ENetrcError("The netrc file " + path + " cannot be read: " + std::strerror(errno));
   // Checked on the file opened, so that nothing can swap it in between.
-  struct stat status{};
-  if (fstat(file.get(), &status) != 0)
-    throw ENetrcError("The netrc file " + path + " cannot be read: " + std::strerror(errno));
-  if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
-    throw ENetrcError("The netrc file " + path + " is open to others (permissions " + ModeText(status.st_mode) +
+  if (const auto mode = PermissionsOpenToOthers(file.get()))
+    throw ENetrcError("The netrc file " + path + " is open to others (permissions " + *mode +
                       "), so its passwords are not used; make it private with: chmod 600 " + path);
   std::string text;
   char chunk[4096];

@@ -31,7 +31,8 @@ class Netrc {
  public:
   explicit Netrc(std::string_view text);
 
-  // The user's file: the one $NETRC names, else ~/.netrc, which may be
+  // The user's file: the one $NETRC names, else ~/.netrc (%USERPROFILE%\_netrc
+  // on Windows, where access lists guard it and no permissions are checked), which may be
   // missing (then there are no entries). Raises ENetrcError when the file
   // cannot be read, $NETRC's also when it is missing, and when its group or
   // others have any permission on it, as passwords stand in it.

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "app/error_display.h"
+#include "app/path_text.h"
 
 namespace app {
 namespace {
@@ -12,9 +13,9 @@ namespace {
 void ReportDamage(const platform::RegDamage& damage) {
   static std::set<std::filesystem::path> keptDamaged;
   if (!damage.setAside && !keptDamaged.insert(damage.file).second) return;
-  const std::string what = damage.setAside ? "It was set aside as " + damage.setAside->string() + "."
+  const std::string what = damage.setAside ? "It was set aside as " + PathText(*damage.setAside) + "."
                                            : "It cannot be set aside, so no setting is saved in this run.";
-  ShowError("The settings file is damaged: " + damage.file.string() + "\r" + what +
+  ShowError("The settings file is damaged: " + PathText(damage.file) + "\r" + what +
             "\rThe program goes on with the default settings.");
 }
 

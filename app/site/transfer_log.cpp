@@ -1,12 +1,12 @@
 #include "app/site/transfer_log.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "app/file_system.h"
 #include "app/local_files.h"
+#include "app/path_text.h"
 #include "platform/one_line.h"
 
 namespace app {
@@ -17,20 +17,19 @@ TransferLog::~TransferLog() { Close(); }
 
 void TransferLog::Open(const std::string& folder, Header header) {
   Close();
-  path_ = folder + "/" + kFileName;
+  path_ = JoinPath(folder, kFileName);
   // Never through a link, nor into a pipe or a device, someone put under
   // the log's name in a folder others may write.
-  constexpr int kFlags = O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   bool created = false;
-  fd_ = open(path_.c_str(), kFlags);
+  fd_ = OpenToAppend(path_, false);
   if (fd_ < 0 && errno == ENOENT) {
-    fd_ = open(path_.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+    fd_ = OpenToAppend(path_, true);
     created = fd_ >= 0;
   }
   if (fd_ < 0 && errno == ELOOP) throw EInOutError("Cannot open the transfer log \"" + path_ + "\": it is a symbolic link");
   if (fd_ < 0) RaiseIo("Cannot open the transfer log", path_, errno);
-  struct stat info {};
-  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+  const auto info = IdentityOf(fd_);
+  if (!info || !info->regular) {
     Close();
     throw EInOutError("Cannot open the transfer log \"" + path_ + "\": it is no regular file");
   }

@@ -22,7 +22,7 @@ class TransferLog {
 
   static constexpr const char* kFileName = "ParceloLog.txt";
 
-  // Opens folder + "/ParceloLog.txt" for appending, creating it when missing
+  // Opens "<folder>/ParceloLog.txt" ("\" on Windows) for appending, creating it when missing
   // (with the two header lines when asked). Raises EInOutError when the file
   // cannot be opened or written, or is no regular file of its own name (a
   // symbolic link, a pipe).

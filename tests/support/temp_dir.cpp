@@ -1,7 +1,5 @@
 #include "support/temp_dir.h"
 
-#include <stdlib.h>
-
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -10,9 +8,12 @@
 namespace test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "parcelo-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  path_ = pattern;
+  // As mkdtemp makes it, also where there is none: a new name, the owner's only.
+  std::mt19937_64 random{std::random_device{}()};
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  do path_ = base / ("parcelo-" + std::to_string(random() % 1000000000));
+  while (!std::filesystem::create_directory(path_));
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
 }
 
 TempDir::~TempDir() {
