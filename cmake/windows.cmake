@@ -4,6 +4,8 @@
 # libraries of the cross-built dependencies.
 enable_language(RC)
 add_link_options(-static)
+# mingw-w64 declares localtime_r and gmtime_r with this.
+add_compile_definitions(_POSIX_THREAD_SAFE_FUNCTIONS)
 set(OPENSSL_USE_STATIC_LIBS ON)
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
