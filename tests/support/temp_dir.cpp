@@ -1,19 +1,29 @@
 #include "support/temp_dir.h"
 
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <system_error>
+#include <stdexcept>
 
 namespace test {
 
 TempDir::TempDir() {
-  // As mkdtemp makes it, also where there is none: a new name, the owner's only.
-  std::mt19937_64 random{std::random_device{}()};
-  const std::filesystem::path base = std::filesystem::temp_directory_path();
-  do path_ = base / ("parcelo-" + std::to_string(random() % 1000000000));
-  while (!std::filesystem::create_directory(path_));
-  std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
+  // create_directory makes a folder only where none is, so a name taken by
+  // another test is never shared.
+  std::mt19937_64 random(std::random_device{}());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "parcelo-%012llx", static_cast<unsigned long long>(random() >> 16));
+    const auto candidate = std::filesystem::temp_directory_path() / name;
+    if (std::filesystem::create_directory(candidate)) {
+      // The owner's only, as mkdtemp makes it.
+      std::filesystem::permissions(candidate, std::filesystem::perms::owner_all);
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no free name for a temporary folder");
 }
 
 TempDir::~TempDir() {
