@@ -2,16 +2,10 @@
 
 #include <windows.h>
 
+#include "platform/wide_text.h"
+
 namespace platform {
 namespace {
-
-std::string Utf8(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-  return out;
-}
 
 template <typename Format>
 std::wstring Formatted(Format format, DWORD flags, const SYSTEMTIME& moment) {
@@ -35,7 +29,7 @@ std::string NowText() {
   std::wstring text = Formatted(DateFormat, DATE_SHORTDATE, moment);
   if (moment.wHour || moment.wMinute || moment.wSecond || moment.wMilliseconds)
     text += L' ' + Formatted(GetTimeFormatEx, 0, moment);
-  return Utf8(text);
+  return Narrow(text);
 }
 
 }  // namespace platform

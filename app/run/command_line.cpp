@@ -1,8 +1,7 @@
 #include "app/run/command_line.h"
 
-#include <filesystem>
-
 #include "app/ascii_case.h"
+#include "app/file_system.h"
 
 namespace app {
 
@@ -18,7 +17,7 @@ CommandLine ReadCommandLine(const std::vector<std::string>& arguments) {
   const auto at = [&](std::size_t index) { return index < arguments.size() ? arguments[index] : std::string(); };
   for (std::size_t j = 0; j < arguments.size(); ++j) {
     if (!IsOption(arguments[j])) {
-      line.container = std::filesystem::absolute(arguments[j]).lexically_normal().string();
+      line.container = FullPath(arguments[j]);
       continue;
     }
     line.unattended = true;

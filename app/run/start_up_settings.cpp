@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/file_system.h"
+#include "app/path_text.h"
 #include "app/site/settings.h"
 
 namespace app {
@@ -33,7 +35,7 @@ void ReadStartUpSettings(const DataPaths& paths, StartUpSettings& s) {
   ReadSetting(
       "BackupFolder", [&](auto& registry) { s.backupFolder = registry.ReadString("BackupFolder"); },
       [&] {
-        s.backupFolder = std::filesystem::absolute(paths.Writable("backup")).lexically_normal().string();
+        s.backupFolder = FullPath(paths.Writable("backup"));
         std::error_code ignored;  // a folder that cannot be made shows when the log opens there
         std::filesystem::create_directories(s.backupFolder, ignored);
       },
@@ -43,7 +45,7 @@ void ReadStartUpSettings(const DataPaths& paths, StartUpSettings& s) {
       [&](auto& registry) { registry.WriteBool("Backup", s.backup); });
   ReadSetting(
       "LastDir", [&](auto& registry) { s.lastDir = registry.ReadString("LastDir"); },
-      [&] { s.lastDir = paths.AppFolder().string(); },
+      [&] { s.lastDir = PathText(paths.AppFolder()); },
       [&](auto& registry) { registry.WriteString("LastDir", s.lastDir); });
   ReadSetting(
       "SendEMail", [&](auto& registry) { s.sendMail = registry.ReadBool("SendEMail"); },
