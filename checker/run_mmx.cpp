@@ -33,7 +33,13 @@ class QuietLibxml {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int RunMMx(const char* command) {
+#ifdef _WIN32
+#define MMX_EXPORT __declspec(dllexport)
+#else
+#define MMX_EXPORT __attribute__((visibility("default")))
+#endif
+
+extern "C" MMX_EXPORT int RunMMx(const char* command) {
   try {
     if (command == nullptr) return kMmxNoLogFile;
     const mmx::MmxCommand options = mmx::ParseMmxCommand(command);

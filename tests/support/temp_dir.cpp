@@ -1,18 +1,27 @@
 #include "support/temp_dir.h"
 
-#include <stdlib.h>
-
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <system_error>
+#include <stdexcept>
 
 namespace test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "parcelo-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  path_ = pattern;
+  // create_directory makes a folder only where none is, so a name taken by
+  // another test is never shared.
+  std::mt19937_64 random(std::random_device{}());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[32];
+    std::snprintf(name, sizeof name, "parcelo-%012llx", static_cast<unsigned long long>(random() >> 16));
+    const auto candidate = std::filesystem::temp_directory_path() / name;
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no free name for a temporary folder");
 }
 
 TempDir::~TempDir() {
