@@ -3,7 +3,6 @@
 #include "ftp/sftp_client.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,15 +12,10 @@
 #include "ftp/sftp_channel.h"
 #include "ftp/ssh_connection.h"
 #include "ftp/ssh_socket.h"
+#include "platform/file_io.h"
 
 namespace ftp {
 namespace {
-
-std::string HomeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  const passwd* user = getpwuid(getuid());
-  return user && user->pw_dir ? user->pw_dir : "";
-}
 
 // OpenSSH prints fingerprints without the base64 padding; others keep it.
 std::string WithoutPadding(std::string fingerprint) {
@@ -47,11 +41,11 @@ std::string MethodNames(unsigned methods) {
 
 std::vector<std::string> DefaultSshKeyFiles() {
   if (const char* key = std::getenv("PARCELO_SSH_KEY"); key && *key) return {key};
-  const std::string ssh = HomeFolder() + "/.ssh/";
+  const std::string ssh = platform::HomeFolder() + "/.ssh/";
   return {ssh + "id_ed25519", ssh + "id_ecdsa", ssh + "id_rsa"};
 }
 
-std::string DefaultUserKnownHostsFile() { return HomeFolder() + "/.ssh/known_hosts"; }
+std::string DefaultUserKnownHostsFile() { return platform::HomeFolder() + "/.ssh/known_hosts"; }
 
 TSftpClient::TSftpClient() = default;
 
@@ -160,11 +154,12 @@ void TSftpClient::CheckHostKey() {
 void TSftpClient::Remember(const std::string& line) {
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(KnownHostsFile).parent_path(), ignored);
-  const int file = ::open(KnownHostsFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int file = platform::OpenFile(KnownHostsFile, O_WRONLY | O_CREAT | O_APPEND, 0644);
   if (file < 0) RaiseFileError("Datei kann nicht geschrieben werden", KnownHostsFile);
   // One write, so that sessions storing keys at once do not mix their lines.
   const std::string entry = line + "\n";
-  const bool written = ::write(file, entry.data(), entry.size()) == static_cast<ssize_t>(entry.size());
+  const bool written = ::write(file, entry.data(), static_cast<unsigned>(entry.size())) ==
+                       static_cast<ssize_t>(entry.size());
   const int error = errno;
   ::close(file);
   errno = error;

@@ -1,11 +1,9 @@
 #include "ftp/ssh_connection.h"
 
-#include <fcntl.h>
 #include <libssh/libssh.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include "ftp/ssh_errors.h"
+#include "platform/sockets.h"
 
 namespace ftp {
 namespace {
@@ -27,10 +25,10 @@ struct TSshConnection::Impl {
   // A key whose authentication is under way (libssh wants the same one again).
   ssh_key pendingKey = nullptr;
   std::string pendingKeyFile;
-  int socket;
+  platform::SocketHandle socket;
   // The library's duplicate of the socket: ours to close until the key
   // exchange hands it over, the library's from then on.
-  int duplicate = -1;
+  socket_t duplicate = platform::kNoSocket;
   bool handedOver = false;
   std::string host;
   std::string user;
@@ -43,7 +41,7 @@ struct TSshConnection::Impl {
       ssh_disconnect(session);
       ssh_free(session);
     }
-    if (!handedOver && duplicate >= 0) ::close(duplicate);
+    if (!handedOver && duplicate != platform::kNoSocket) platform::CloseSocket(duplicate);
   }
 
   void ForgetPendingKey() {
@@ -68,10 +66,7 @@ struct TSshConnection::Impl {
   // Whether the peer has ended the TCP connection (a close or a reset), also
   // when bytes it sent before are still unread; the library's own state does
   // not tell that from a failure of the protocol.
-  bool PeerEnded() const {
-    pollfd ended{socket, POLLRDHUP, 0};
-    return ::poll(&ended, 1, 0) > 0 && (ended.revents & (POLLRDHUP | POLLHUP | POLLERR));
-  }
+  bool PeerEnded() const { return platform::PeerEnded(socket); }
 
   [[noreturn]] void Fail(TSshFailure kind, const std::string& step) const {
     const char* said = ssh_get_error(session);
@@ -93,17 +88,18 @@ struct TSshConnection::Impl {
   }
 };
 
-TSshConnection::TSshConnection(int socket, const std::string& host, int port, const std::string& user)
+TSshConnection::TSshConnection(platform::SocketHandle socket, const std::string& host, int port,
+                               const std::string& user)
     : impl_(std::make_unique<Impl>()) {
   impl_->socket = socket;
   impl_->host = host;
   impl_->user = user;
   impl_->session = ssh_new();
   if (!impl_->session) throw ESshError(TSshFailure::Protocol, "SSH: the library cannot start a session");
-  impl_->duplicate = ::fcntl(socket, F_DUPFD_CLOEXEC, 0);
+  impl_->duplicate = platform::DuplicateSocket(socket);
   const int no = 0;
   // The user's ~/.ssh/config must not redirect or reconfigure a target.
-  const bool set = impl_->duplicate >= 0 &&
+  const bool set = impl_->duplicate != platform::kNoSocket &&
                    ssh_options_set(impl_->session, SSH_OPTIONS_FD, &impl_->duplicate) == SSH_OK &&
                    ssh_options_set(impl_->session, SSH_OPTIONS_HOST, host.c_str()) == SSH_OK &&
                    ssh_options_set(impl_->session, SSH_OPTIONS_PORT, &port) == SSH_OK &&
@@ -188,7 +184,11 @@ unsigned TSshConnection::Methods() const {
 }
 
 SshStatus TSshConnection::AuthenticateByAgent() {
+#ifdef _WIN32
+  return SshStatus::Denied;  // libssh speaks to no agent on Windows
+#else
   return impl_->Auth(ssh_userauth_agent(impl_->session, impl_->User()), "authentication by the ssh-agent");
+#endif
 }
 
 SshStatus TSshConnection::AuthenticateByKey(const std::string& file) {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/socket_handle.h"
+
 namespace ftp {
 
 // Where a step of the SSH layer stands. The connection never waits: WantRead
@@ -46,7 +48,7 @@ class TSshConnection {
   // `host` and `port` name the server as known_hosts files do; `user` is the
   // account (empty: the local user's name). Raises ESshError when the library
   // cannot take the socket.
-  TSshConnection(int socket, const std::string& host, int port, const std::string& user);
+  TSshConnection(platform::SocketHandle socket, const std::string& host, int port, const std::string& user);
   ~TSshConnection();
   TSshConnection(const TSshConnection&) = delete;
   TSshConnection& operator=(const TSshConnection&) = delete;

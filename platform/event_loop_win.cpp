@@ -176,8 +176,8 @@ void EventLoop::CollectSocket(std::uint64_t id, std::uint32_t ready) {
     queue_.push_back({Queued::kSocket, id, kSocketConnect, error, {}});
     return;
   }
-  // Winsock may report a close or data before the connect's own message.
-  if (watch.connectPending && event != FD_CLOSE) return;
+  // Until the connect has ended, everything else belongs to the connect.
+  if (watch.connectPending) return;
   const unsigned bit = EventBit(event);
   if (bit & watch.mask) queue_.push_back({Queued::kSocket, id, bit, bit == kSocketClose ? error : 0, {}});
 }

@@ -17,6 +17,10 @@ int OpenFile(const std::string& path, int flags, int mode = 0666);
 // refuses to). -1 with errno on failure.
 int RenameOver(const std::string& from, const std::string& to);
 
+// The user's home folder: $HOME, else the account's (on Windows
+// %USERPROFILE%); empty when none is known.
+std::string HomeFolder();
+
 // pread(): reads up to `size` bytes at `offset` without moving the file position.
 ssize_t ReadFileAt(int fd, char* into, std::size_t size, std::int64_t offset);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/file_io.h"
 #include "platform/wide_text.h"
@@ -27,6 +28,12 @@ int RenameOver(const std::string& from, const std::string& to) {
     default: errno = EIO; break;
   }
   return -1;
+}
+
+std::string HomeFolder() {
+  for (const char* name : {"HOME", "USERPROFILE"})
+    if (const char* home = std::getenv(name); home && *home) return home;
+  return {};
 }
 
 ssize_t ReadFileAt(int fd, char* into, std::size_t size, std::int64_t offset) {

@@ -15,9 +15,9 @@ constexpr std::string_view kHivePrefix = "HKEY_CURRENT_USER\\";
 // An open registry key, closed when it goes.
 class Key {
  public:
-  Key(const std::string& section, bool canCreate) {
+  // `access`: KEY_QUERY_VALUE to read, KEY_SET_VALUE to write.
+  Key(const std::string& section, bool canCreate, REGSAM access) {
     const std::wstring path = Widen(section.substr(kHivePrefix.size()));
-    const REGSAM access = KEY_QUERY_VALUE | KEY_SET_VALUE;
     const LSTATUS status =
         canCreate ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, access, nullptr, &key_, nullptr)
                   : RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, access, &key_);
@@ -54,7 +54,7 @@ RegValue Translate(DWORD type, const std::vector<BYTE>& data, DWORD size) {
 class SystemRegStore : public RegStore {
  public:
   std::optional<RegSection> Open(const std::string& section, bool canCreate, std::optional<RegDamage>&) override {
-    const Key key(section, canCreate);
+    const Key key(section, canCreate, KEY_QUERY_VALUE);
     if (!key.get()) return std::nullopt;
     DWORD count = 0, longestName = 0, longestData = 0;
     if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count, &longestName,
@@ -75,7 +75,7 @@ class SystemRegStore : public RegStore {
   }
 
   bool Set(const std::string& section, const std::string& name, const RegValue& value) override {
-    const Key key(section, true);
+    const Key key(section, true, KEY_SET_VALUE);
     if (!key.get()) return false;
     const std::wstring valueName = Widen(name);
     LSTATUS status;

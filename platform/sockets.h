@@ -63,6 +63,12 @@ int SetSocketOption(SocketHandle socket, int level, int name, const T& value) {
 // nullopt where the system does not tell.
 std::optional<std::int64_t> UnsentBytes(SocketHandle socket);
 
+// A second handle of the same connection, not inherited; kNoSocket on failure.
+SocketHandle DuplicateSocket(SocketHandle socket);
+// Whether the peer has ended the connection (a close or a reset), also while
+// bytes it sent before are still unread.
+bool PeerEnded(SocketHandle socket);
+
 // What the status log says about the socket layer: its name and how many
 // sockets a process may hold.
 struct SocketLayer {

@@ -53,6 +53,13 @@ std::optional<std::int64_t> UnsentBytes(SocketHandle socket) {
   return std::nullopt;
 }
 
+SocketHandle DuplicateSocket(SocketHandle socket) { return ::fcntl(socket, F_DUPFD_CLOEXEC, 0); }
+
+bool PeerEnded(SocketHandle socket) {
+  pollfd ended{socket, POLLRDHUP, 0};
+  return ::poll(&ended, 1, 0) > 0 && (ended.revents & (POLLRDHUP | POLLHUP | POLLERR));
+}
+
 SocketLayer DescribeSocketLayer() {
   rlimit files{};
   getrlimit(RLIMIT_NOFILE, &files);

@@ -113,6 +113,24 @@ std::optional<std::int64_t> UnsentBytes(SocketHandle socket) {
   return info.bytesInFlight;
 }
 
+SocketHandle DuplicateSocket(SocketHandle socket) {
+  WSAPROTOCOL_INFOW info{};
+  if (WSADuplicateSocketW(socket, GetCurrentProcessId(), &info) != 0) return kNoSocket;
+  const SOCKET copy = WSASocketW(FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, FROM_PROTOCOL_INFO, &info, 0,
+                                 WSA_FLAG_NO_HANDLE_INHERIT);
+  return copy == INVALID_SOCKET ? kNoSocket : copy;
+}
+
+// Windows has no read-hang-up flag: a peer that ended shows as readable with
+// nothing to read, or with its reset.
+bool PeerEnded(SocketHandle socket) {
+  WSAPOLLFD ready{socket, POLLRDNORM, 0};
+  if (WSAPoll(&ready, 1, 0) <= 0) return false;
+  if (ready.revents & (POLLHUP | POLLERR)) return true;
+  char byte;
+  return ::recv(socket, &byte, 1, MSG_PEEK) == 0;
+}
+
 SocketLayer DescribeSocketLayer() {
   // Windows sets no per-process socket limit; the count is the port range's.
   return {"Windows-Sockets 2.2 (IPv4, IPv6, TCP)", 65535};
