@@ -108,7 +108,7 @@ class WindowsCommandLine : public test::EndToEnd {
   }
 
   test::ProgramResult Wine(std::vector<std::string> arguments, std::map<std::string, std::string> changes) {
-    arguments.insert(arguments.begin(), "wine");
+    arguments.insert(arguments.begin(), "/usr/bin/wine");
     changes.insert({{"WINEDEBUG", "-all"}, {"SSL_CERT_FILE", ""}, {"SSL_CERT_DIR", ""},
                     {"PARCELO_FTP_HOST", "127.0.0.1"}, {"PARCELO_FTP_PORT", std::to_string(server.Port())},
                     {"PARCELO_FTP_USER", server.User()}, {"PARCELO_FTP_PASSWORD", server.Password()}});
