@@ -1,15 +1,21 @@
 #include <QApplication>
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <utility>
 
 #include "app/window/app_windows.h"
 #include "app/command_line_info.h"
 #include "app/local_files.h"
+#include "app/run/run_without_window.h"
+#include "app/run_options.h"
 #include "app/site/data_paths.h"
 #include "app/window/qt_message_filter.h"
 #include "platform/console_dialogs.h"
 #include "platform/event_loop.h"
+#include "platform/locale_format.h"
+#include "platform/program_start.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_event_bridge.h"
 
@@ -23,18 +29,10 @@ bool HasDisplay() {
   return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
 }
 
-// Arguments as the platform splits them; an empty pair of quotes gives none.
-std::vector<std::string> Arguments(int argc, char** argv) {
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i)
-    if (*argv[i]) arguments.emplace_back(argv[i]);
-  return arguments;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments = Arguments(argc, argv);
+  std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
   if (const auto information = app::CommandLineInformation(arguments)) {
     std::cout << *information;
     return 0;
@@ -43,6 +41,13 @@ int main(int argc, char** argv) {
   // A run ended by its user or the system leaves no half-written file behind.
   app::RemoveTemporariesOnSignals();
   const bool display = HasDisplay();
+  const bool unattended = std::any_of(arguments.begin(), arguments.end(), app::IsOption);
+  const std::filesystem::path executableFolder = platform::ExecutableFolder();
+  if (!display && unattended) {
+    app::LaunchInfo launch{executableFolder, std::move(arguments), false,
+                           app::CanWrite(app::ApplicationFolder(executableFolder))};
+    return app::RunWithoutWindow(launch, platform::NowText, app::MailNote::kNone);
+  }
   if (!display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Qt sees only the program name, so no argument of ours is taken for one of its options.
   int qtArgc = 1;
@@ -51,7 +56,6 @@ int main(int argc, char** argv) {
   if (display) platform::Dialogs::Install(std::make_unique<platform::QtDialogs>());
   platform::QtEventBridge bridge(platform::EventLoop::Current());
 
-  const std::filesystem::path executableFolder = QApplication::applicationDirPath().toStdString();
   app::LaunchInfo launch{executableFolder, std::move(arguments), display,
                          app::CanWrite(app::ApplicationFolder(executableFolder))};
   app::AppWindows windows(launch);

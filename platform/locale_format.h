@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <string>
 
+#include "platform/now_text.h"
+
 namespace platform {
 
 // The user's short date, a blank and the long time; only the date at exactly
@@ -11,9 +13,3 @@ std::string FormatDateTime(const QDateTime& moment);
 
 }  // namespace platform
 
-namespace platform {
-
-// FormatDateTime of the current local date and time.
-std::string NowText();
-
-}  // namespace platform

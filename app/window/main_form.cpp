@@ -1,4 +1,5 @@
 #include "app/window/main_form.h"
+#include "app/run/site_client.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -150,25 +151,7 @@ void TForm1::CreateMenus() {
 
 void TForm1::CreateComponents() {
   site_ = SiteServerFromEnvironment();
-  const SiteServer& site = site_;
-  FtpClient1.Host = site.host;
-  FtpClient1.Port = site.port;
-  FtpClient1.TimeOut = 5000;
-  FtpClient1.ReportLevel = 0;
-  FtpClient1.UserID = site.user;
-  FtpClient1.Password = site.password;
-  FtpClient1.Vendor = 2411;
-  FtpClient1.ParseList = false;
-  FtpClient1.ProxyPort = 0;
-  FtpClient1.Passive = site.passive;
-  FtpClient1.FirewallType = ftp::FTUser;
-  FtpClient1.FWAuthenticate = false;
-  FtpClient1.TlsMode = site.tls;
-  FtpClient1.TlsCaFiles = TrustedCaFiles(dataPaths_);
-  const ClientCertificate client = TlsClientCertificate(dataPaths_);
-  FtpClient1.TlsCertificateFile = client.certificate;
-  FtpClient1.TlsKeyFile = client.key;
-  FtpClient1.TlsCrlFiles = TlsCrlFiles(dataPaths_);
+  ConfigureSiteClient(FtpClient1, site_, dataPaths_);
   FtpClient1.OnError = [this](ftp::TSockSession& sender, std::uint16_t number, const std::string& text) {
     FtpClient1Error(sender, number, text);
   };

@@ -13,6 +13,7 @@
 #include "app/launch_info.h"
 #include "app/delivery/delivery.h"
 #include "app/run_options.h"
+#include "app/run/unattended_send.h"
 #include "app/window/mail_client.h"
 #include "app/site/target_list.h"
 #include "app/site/transfer_log.h"
@@ -197,7 +198,6 @@ class TForm1 : public QMainWindow {
   void SendUnattended();
   // The selected targets as a send would take them, none sent.
   std::vector<TargetOutcome> PlannedTargets() const;
-  std::string NamesOfNoTarget() const;
 
   // --- sending
   class SendEvents;
@@ -217,7 +217,6 @@ class TForm1 : public QMainWindow {
 
   // --- command line
   void EvaluateCommandLine();
-  void HandleOption(std::size_t& index);
 
   LaunchInfo launch_;
   // Where the data files are read and written: below AppDir, or per user.
@@ -237,7 +236,7 @@ class TForm1 : public QMainWindow {
   std::optional<DeliveryReport> lastSend_;
   RunOptions runOptions_;
   bool pastCommandLine_ = false;
-  std::chrono::system_clock::time_point runStarted_ = std::chrono::system_clock::now();
+  RunReporter reporter_;
   bool busy_ = false;
   bool terminationRequested_ = false;
   int exitCode_ = 0;

@@ -10,6 +10,7 @@
 #include "app/delivery/send_texts.h"
 #include "app/window/handler_guard.h"
 #include "app/window/main_form.h"
+#include "app/run/site_client.h"
 #include "app/window/result_form.h"
 #include "app/window/target_state_delegate.h"
 #include "app/scope_exit.h"
@@ -55,7 +56,7 @@ class TForm1::SendEvents : public DeliveryEvents {
 void TForm1::TargetListBoxDblClick() { SendContainer(); }
 
 DeliveryOptions TForm1::SendOptions() const {
-  DeliveryOptions options;
+  DeliveryOptions options = SiteDeliveryOptions(FtpClient1, site_, dataPaths_);
   options.container = platform::FromQString(ContainerFile->text());
   for (int i = 0; i < TargetListBox->count(); ++i)
     if (TargetListBox->item(i)->isSelected()) {
@@ -69,12 +70,6 @@ DeliveryOptions TForm1::SendOptions() const {
   options.retry = Unattended ? runOptions_.retry : RetryPolicy{0};
   options.parallel = runOptions_.parallel.value_or(Parallel);
   options.readRecipients = SendMail->isChecked();
-  options.site = site_;
-  // The account preset on the client serves the targets too.
-  options.site.user = FtpClient1.UserID;
-  options.site.password = FtpClient1.Password;
-  options.tls = {FtpClient1.TlsCaFiles, FtpClient1.TlsCertificateFile, FtpClient1.TlsKeyFile, FtpClient1.TlsCrlFiles};
-  options.knownHostsFile = dataPaths_.Writable("lib/known_hosts");
   // Unattended there is nobody to ask: a key nobody knows is refused.
   if (!Unattended)
     options.trustHostKey = [](const std::string& host, const std::string& fingerprint) {
@@ -83,8 +78,6 @@ DeliveryOptions TForm1::SendOptions() const {
               "\r\rCompare it with the one the site gave you. Trust it and store it for the next sends?",
           "SSH host key");
     };
-  options.timeOut = FtpClient1.TimeOut;
-  options.slowTimeOut = FtpClient1.SlowTimeOut;
   options.status = statusText_;
   options.translator = &CETRans;
   options.now = platform::NowText;

@@ -7,32 +7,13 @@
 #include <filesystem>
 
 #include "app/site/data_paths.h"
+#include "app/run/start_up_settings.h"
+#include "app/scope_exit.h"
 #include "app/window/main_form.h"
 #include "app/site/settings.h"
 #include "app/window/handler_guard.h"
 
 namespace app {
-namespace {
-
-// Reads one setting into its target. When the value is absent the default is
-// applied and written (unless the store takes no writes); when the settings
-// cannot be read at all (unreadable, or damaged and not to be set aside), the
-// default serves this run and nothing is written over what is there.
-void ReadSetting(const char* name, const std::function<void(platform::TRegistry&)>& read,
-                 const std::function<void()>& applyDefault,
-                 const std::function<void(platform::TRegistry&)>& writeDefault) {
-  const bool opened = WithSettingsKey([&](platform::TRegistry& registry) {
-    if (registry.ValueExists(name)) {
-      read(registry);
-      return;
-    }
-    applyDefault();
-    WriteSettings(registry, writeDefault);
-  });
-  if (!opened) applyDefault();
-}
-
-}  // namespace
 
 void TForm1::FormActivate() {
   if (!FirstActivation) return;
@@ -73,33 +54,19 @@ void TForm1::RunStartUp() {
 }
 
 void TForm1::ReadSettings() {
-  ReadSetting(
-      "ReadmeDate", [&](auto& registry) { StoredReadmeDate = registry.ReadString("ReadmeDate"); },
-      [&] { StoredReadmeDate = "00.00.0000"; },
-      [&](auto& registry) { registry.WriteString("ReadmeDate", StoredReadmeDate); });
-  ReadSetting(
-      "BackupFolder", [&](auto& registry) { BackupFolder = registry.ReadString("BackupFolder"); },
-      [&] {
-        BackupFolder = std::filesystem::absolute(dataPaths_.Writable("backup")).lexically_normal().string();
-        std::error_code ignored;  // a folder that cannot be made shows when the log opens there
-        std::filesystem::create_directories(BackupFolder, ignored);
-      },
-      [&](auto& registry) { registry.WriteString("BackupFolder", BackupFolder); });
-  // The menu's design state (checked) is the default.
-  ReadSetting(
-      "Backup", [&](auto& registry) { MenuBackup->setChecked(registry.ReadBool("Backup")); }, [] {},
-      [&](auto& registry) { registry.WriteBool("Backup", MenuBackup->isChecked()); });
-  ReadSetting(
-      "LastDir", [&](auto& registry) { LastDir = registry.ReadString("LastDir"); }, [&] { LastDir = AppDir; },
-      [&](auto& registry) { registry.WriteString("LastDir", LastDir); });
-  ReadSetting(
-      "SendEMail", [&](auto& registry) { SendMailSetting = registry.ReadBool("SendEMail"); },
-      [&] { SendMailSetting = SendMail->isChecked(); },
-      [&](auto& registry) { registry.WriteBool("SendEMail", SendMailSetting); });
-  // Not among the values every start writes: absent, the default serves.
-  WithSettingsKey([&](platform::TRegistry& registry) {
-    if (registry.ValueExists("Parallel")) Parallel = SessionsAtOnce(registry.ReadInteger("Parallel"));
+  StartUpSettings settings;
+  settings.backup = MenuBackup->isChecked();
+  settings.sendMail = SendMail->isChecked();
+  // What was read before a value that cannot be read still serves.
+  const ScopeExit apply([&] {
+    StoredReadmeDate = settings.readmeDate;
+    BackupFolder = settings.backupFolder;
+    MenuBackup->setChecked(settings.backup);
+    LastDir = settings.lastDir;
+    SendMailSetting = settings.sendMail;
+    Parallel = settings.parallel;
   });
+  ReadStartUpSettings(dataPaths_, settings);
 }
 
 void TForm1::ApplySendMailSetting() { SetSendMailChecked(SendMailSetting); }

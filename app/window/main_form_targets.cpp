@@ -2,28 +2,17 @@
 
 #include <QLineEdit>
 #include <QListWidget>
-#include <algorithm>
-#include <iostream>
 
-#include "app/delivery/run_report.h"
-#include "app/delivery/send_texts.h"
+#include "app/run/unattended_send.h"
 #include "app/window/handler_guard.h"
 #include "app/container/parsed_document.h"
 #include "app/site/settings.h"
 #include "app/site/site_refresh.h"
 #include "app/site/target_list.h"
-#include "platform/ansi.h"
 #include "platform/dialogs.h"
 #include "platform/qt_text.h"
 
 namespace app {
-namespace {
-
-bool LessIgnoringCase(const std::string& a, const std::string& b) {
-  return platform::ToQString(a).compare(platform::ToQString(b), Qt::CaseInsensitive) < 0;
-}
-
-}  // namespace
 
 void TForm1::DownloadSiteFiles() {
   if (RefreshSiteFiles(FtpClient1, dataPaths_, StartUpFiles()) != 0)
@@ -96,77 +85,38 @@ void TForm1::RefreshReadme() {
   Readme1Click();
 }
 
-// Sends to the targets named by -t and ends the run: 0 when every one got
-// the container, 2 when some did, 1 when none did, the run could not send,
-// or a name matched no target. Each target's result goes to standard output.
+// Sends to the targets named by -t and ends the run with the send's exit code.
 void TForm1::SendUnattended() {
-  std::sort(TargetNames.begin(), TargetNames.end(), LessIgnoringCase);
-  for (int k = 0; k < TargetListBox->count(); ++k) {
-    const std::string& shortName = Targets[static_cast<std::size_t>(k)].ShortName;
-    if (std::binary_search(TargetNames.begin(), TargetNames.end(), shortName, LessIgnoringCase))
-      TargetListBox->item(k)->setSelected(true);
-  }
-  const std::string unknown = NamesOfNoTarget();
+  const std::vector<std::size_t> rows = RowsNamed(Targets, TargetNames);
+  for (const std::size_t row : rows) TargetListBox->item(static_cast<int>(row))->setSelected(true);
+  const std::string unknown = NamesOfNoTarget(Targets, TargetNames);
   if (!unknown.empty()) ShowError(unknown);
   SetSendMailChecked(false);
-  std::optional<DeliveryReport> report;
-  std::string error;
+  UnattendedSend send;
+  send.unknownNames = !unknown.empty();
+  send.container = platform::FromQString(ContainerFile->text());
+  send.planned = PlannedTargets();
   try {
-    report = SendContainer();
+    send.report = SendContainer();
   } catch (const std::exception& failure) {
     // The send's own reason, in the log and on the screen or standard error.
-    error = failure.what();
-    WriteLogLine("! " + error);
+    send.error = failure.what();
+    WriteLogLine("! " + send.error);
     ShowException(failure);
   }
-  int exitCode = report ? report->ExitCode() : 1;
-  if (!unknown.empty()) exitCode = 1;
-  const bool reached = report && report->stopped.empty();
-  if (report && !reached) error = report->stopped;
-  WriteRunReport(exitCode, error, reached ? &*report : nullptr);
-  for (const TargetOutcome& outcome : reached ? report->targets : PlannedTargets()) std::cout << platform::AnsiToUtf8(OutputLine(outcome)) << '\n';
-  std::cout.flush();
   TargetNames.clear();
-  RequestTermination(exitCode);
+  RequestTermination(FinishUnattendedSend(std::move(send), reporter_));
 }
 
 std::vector<TargetOutcome> TForm1::PlannedTargets() const {
-  std::vector<TargetOutcome> planned;
-  const std::string container = platform::FromQString(ContainerFile->text());
+  std::vector<std::size_t> rows;
   for (int i = 0; i < TargetListBox->count(); ++i)
-    if (TargetListBox->item(i)->isSelected())
-      planned.push_back(PlannedOutcome(Targets[static_cast<std::size_t>(i)], static_cast<std::size_t>(i), site_, container));
-  return planned;
+    if (TargetListBox->item(i)->isSelected()) rows.push_back(static_cast<std::size_t>(i));
+  return app::PlannedTargets(Targets, rows, site_, platform::FromQString(ContainerFile->text()));
 }
 
 void TForm1::WriteRunReport(int exitCode, const std::string& error, const DeliveryReport* delivery) {
-  if (!runOptions_.reportFile) return;
-  RunRecord record;
-  record.container = platform::FromQString(ContainerFile->text());
-  if (delivery) record.container = delivery->container;
-  record.started = runStarted_;
-  record.finished = std::chrono::system_clock::now();
-  record.exitCode = exitCode;
-  record.error = error;
-  record.delivery = delivery;
-  if (!delivery) record.planned = PlannedTargets();
-  try {
-    app::WriteRunReport(*runOptions_.reportFile, record);
-  } catch (const std::exception& failure) {
-    ShowException(failure);
-  }
-}
-
-// One line for each name given with -t that no target has as its short name.
-std::string TForm1::NamesOfNoTarget() const {
-  std::string text;
-  for (const std::string& name : TargetNames) {
-    const bool known = std::any_of(Targets.begin(), Targets.end(), [&](const rTargetList& row) {
-      return !LessIgnoringCase(name, row.ShortName) && !LessIgnoringCase(row.ShortName, name);
-    });
-    if (!known) text += (text.empty() ? "" : "\r") + std::string("No target has the short name \"") + name + "\"";
-  }
-  return text;
+  reporter_.Write(exitCode, error, platform::FromQString(ContainerFile->text()), delivery, PlannedTargets());
 }
 
 void TForm1::targetshortname1Click() {

@@ -213,12 +213,9 @@ TEST_P(EndToEnd, TheUsageTextEndsWithZeroAndFetchesNothing) {
   EXPECT_EQ(test::ReadFile(appDir / "lib/ftpsend.xml"), localList);
 }
 
-TEST_P(EndToEnd, QtsOwnNotesStayOffStandardErrorUnlessLoggingRulesAskForThem) {
-  EXPECT_EQ(Run({"-nolog"}).output, "Error: No file selected\n");
-  // A rule that enables nothing more lets Qt's default notes through again.
-  const auto asked = Run({"-nolog"}, {{"QT_LOGGING_RULES", "parcelo.nothing=true"}});
-  EXPECT_NE(asked.output.find("XDG_RUNTIME_DIR not set"), std::string::npos) << asked.output;
-  EXPECT_NE(asked.output.find("Error: No file selected\n"), std::string::npos) << asked.output;
+TEST_P(EndToEnd, AnUnattendedRunWithoutDisplayPrintsOnlyItsOwnMessages) {
+  // Without a display no window toolkit starts, so none of its notes can show.
+  EXPECT_EQ(Run({"-nolog"}, {{"QT_LOGGING_RULES", "*.debug=true"}}).output, "Error: No file selected\n");
 }
 
 TEST_P(EndToEnd, HelpAndVersionPrintToStandardOutputAndStartNothing) {

@@ -1,0 +1,149 @@
+// The Windows command-line program under wine beside the Linux program, both
+// against the same site: the same exit codes, result lines, mailboxes and
+// report. The Windows job names its build in PARCELO_WINDOWS_TREE; without
+// one there is no Windows program to run.
+#include <gmock/gmock.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "end_to_end_fixture.h"
+#include "support/test_certificates.h"
+
+namespace {
+
+using test::RealServerKind;
+
+std::string ServerName(const testing::TestParamInfo<RealServerKind>& info) {
+  return info.param == RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd";
+}
+
+// The Windows program sees the Linux file system as drive Z:.
+std::string WindowsName(const std::filesystem::path& path) {
+  std::string name = "Z:" + path.string();
+  std::replace(name.begin(), name.end(), '/', '\\');
+  return name;
+}
+
+const char* WindowsTree() { return std::getenv("PARCELO_WINDOWS_TREE"); }
+
+// What a run left that must be the same on both systems.
+struct Outcome {
+  std::optional<int> exitCode;
+  std::vector<std::string> resultLines;  // "<SHORTNAME> delivered <name>" and the like
+  std::vector<std::string> reportValues;  // exit_code and every target's result, in order
+  std::vector<std::vector<std::string>> mailboxes;
+  bool operator==(const Outcome&) const = default;
+};
+
+void PrintTo(const Outcome& o, std::ostream* out) {
+  *out << "exit " << (o.exitCode ? std::to_string(*o.exitCode) : "none") << "; lines:";
+  for (const auto& line : o.resultLines) *out << " [" << line << "]";
+  *out << "; report:";
+  for (const auto& value : o.reportValues) *out << " " << value;
+}
+
+std::vector<std::string> Matches(const std::string& text, const std::regex& pattern) {
+  std::vector<std::string> found;
+  for (std::sregex_iterator it(text.begin(), text.end(), pattern), end; it != end; ++it) found.push_back((*it)[1]);
+  return found;
+}
+
+struct Case {
+  const char* name;
+  std::vector<std::string> targets;
+  int exitCode;
+};
+
+class WindowsCommandLine : public test::EndToEnd {
+ protected:
+  using EndToEnd::EndToEnd;
+
+  void SetUp() override {
+    if (!WindowsTree()) GTEST_SKIP() << "no Windows build named in PARCELO_WINDOWS_TREE";
+    std::filesystem::copy_file(std::filesystem::path(WindowsTree()) / "bin/parcelo.com", appDir / "bin/parcelo.com");
+    // A Werk on a port where nobody listens fails, the others do not.
+    PublishTargets({"plant1", "dev"}, Werk("PLANT1", "plant1") + Werk("DEV", "dev") + Werk("GONE", "gone", "127.0.0.1:1"));
+  }
+
+  // `arguments` with the container first and the report last, as each system names them.
+  Outcome RunOn(bool windows, const std::vector<std::string>& targets, std::map<std::string, std::string> changes) {
+    for (const char* box : {"plant1", "dev"}) {
+      std::filesystem::remove_all(server.Top() / "mailbox" / box);
+      std::filesystem::create_directories(server.Top() / "mailbox" / box);
+    }
+    const auto report = root / "report.json";
+    std::filesystem::remove(report);
+    std::vector<std::string> arguments = {Named(container, windows)};
+    for (const auto& target : targets) arguments.insert(arguments.end(), {"-t", target});
+    arguments.insert(arguments.end(), {"-retry", "0", "-report", Named(report, windows)});
+    test::ProgramResult result;
+    if (windows) {
+      // Every run starts from no settings, as each Linux run does in its own folder.
+      Wine({"reg", "delete", "HKCU\\Software\\Korvath\\Parcelo", "/f"}, changes);
+      arguments.insert(arguments.begin(), (appDir / "bin/parcelo.com").string());
+      result = Wine(arguments, changes);
+    } else {
+      result = Run(arguments, changes);
+    }
+    Outcome outcome;
+    outcome.exitCode = result.exitCode;
+    outcome.resultLines = Matches(result.output, std::regex("(?:^|\n)((?:PLANT1|DEV|GONE|NOSUCH) [^\n]*)"));
+    outcome.reportValues =
+        Matches(std::filesystem::exists(report) ? test::ReadFile(report) : "", std::regex("\"(?:exit_code|result)\": \"?(\\w+)"));
+    outcome.mailboxes = {Mailbox("plant1"), Mailbox("dev")};
+    EXPECT_NE(outcome.reportValues.size(), 0u) << (windows ? "Windows: " : "Linux: ") << result.output;
+    return outcome;
+  }
+
+  void ExpectTheSameOnBoth(const Case& c, const std::map<std::string, std::string>& changes = {}) {
+    const Outcome linux = RunOn(false, c.targets, changes);
+    EXPECT_EQ(linux.exitCode, c.exitCode) << c.name;
+    EXPECT_EQ(RunOn(true, c.targets, changes), linux) << c.name;
+  }
+
+ private:
+  static std::string Named(const std::filesystem::path& path, bool windows) {
+    return windows ? WindowsName(path) : path.string();
+  }
+
+  test::ProgramResult Wine(std::vector<std::string> arguments, std::map<std::string, std::string> changes) {
+    arguments.insert(arguments.begin(), "wine");
+    changes.insert({{"WINEDEBUG", "-all"}, {"SSL_CERT_FILE", ""}, {"SSL_CERT_DIR", ""},
+                    {"PARCELO_FTP_HOST", "127.0.0.1"}, {"PARCELO_FTP_PORT", std::to_string(server.Port())},
+                    {"PARCELO_FTP_USER", server.User()}, {"PARCELO_FTP_PASSWORD", server.Password()}});
+    return test::RunProgram(arguments, changes, std::chrono::seconds(90));
+  }
+};
+
+TEST_P(WindowsCommandLine, EndsAsTheLinuxProgramDoes) {
+  for (const Case& c : {Case{"all delivered", {"PLANT1", "DEV"}, 0}, Case{"one failed", {"PLANT1", "GONE"}, 2},
+                        Case{"a name of no target", {"DEV", "NOSUCH"}, 1}})
+    ExpectTheSameOnBoth(c);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, WindowsCommandLine, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd),
+                         ServerName);
+
+const test::TestCertificates& Certificates() {
+  static const test::TestCertificates made;
+  return made;
+}
+
+// The site server speaks FTPS only.
+class WindowsFtpsCommandLine : public WindowsCommandLine {
+ protected:
+  WindowsFtpsCommandLine() : WindowsCommandLine({.tls = Certificates().Files(test::TestCertificate::Server)}) {}
+};
+
+TEST_P(WindowsFtpsCommandLine, DeliversOverTlsAsTheLinuxProgramDoes) {
+  const auto ca = Certificates().CaFile();
+  const Outcome linux = RunOn(false, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", ca.string()}});
+  EXPECT_EQ(linux.exitCode, 0);
+  EXPECT_EQ(RunOn(true, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", WindowsName(ca)}}), linux);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, WindowsFtpsCommandLine, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd),
+                         ServerName);
+
+}  // namespace
