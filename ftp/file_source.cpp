@@ -7,11 +7,12 @@
 #include <cerrno>
 
 #include "ftp/ftp_errors.h"
+#include "platform/file_io.h"
 
 namespace ftp {
 
 TLocalFile::TLocalFile(std::string path) : path_(std::move(path)) {
-  fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  fd_ = platform::OpenFile(path_, O_RDONLY);
   struct stat file {};
   if (fd_ >= 0 && ::fstat(fd_, &file) == 0 && S_ISREG(file.st_mode)) {
     size_ = file.st_size;
@@ -32,7 +33,7 @@ TLocalFile::~TLocalFile() {
 std::size_t TLocalFile::ReadAt(char* into, std::size_t size, std::int64_t offset) {
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pread(fd_, into + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t n = platform::ReadFileAt(fd_, into + done, size - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) RaiseFileError("Datei kann nicht gelesen werden", path_);
     if (n == 0) break;

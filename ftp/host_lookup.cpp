@@ -1,12 +1,11 @@
 #include "ftp/host_lookup.h"
 
-#include <netdb.h>
-
 #include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "platform/sockets.h"
 #include "platform/winsock_error.h"
 
 namespace ftp {

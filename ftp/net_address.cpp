@@ -1,7 +1,5 @@
 #include "ftp/net_address.h"
 
-#include <arpa/inet.h>
-
 #include <cstring>
 
 #include "ftp/ftp_errors.h"

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "platform/sockets.h"
 
 namespace ftp {
 

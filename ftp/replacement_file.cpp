@@ -5,9 +5,9 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 
 #include "ftp/ftp_errors.h"
+#include "platform/file_io.h"
 
 namespace ftp {
 namespace {
@@ -19,7 +19,7 @@ std::atomic<unsigned> nextNumber{0};
 TReplacementFile::TReplacementFile(const std::string& target) : target_(target) {
   for (;;) {
     path_ = target + "." + std::to_string(getpid()) + "-" + std::to_string(nextNumber++) + ".part";
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = platform::OpenFile(path_, O_WRONLY | O_CREAT | O_EXCL);
     if (fd >= 0) {
       ::close(fd);
       return;
@@ -33,7 +33,7 @@ TReplacementFile::~TReplacementFile() {
 }
 
 void TReplacementFile::Commit() {
-  if (std::rename(path_.c_str(), target_.c_str()) != 0)
+  if (platform::RenameOver(path_, target_) != 0)
     RaiseFileError("Datei kann nicht ersetzt werden", target_);
   committed_ = true;
 }

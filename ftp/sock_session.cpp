@@ -1,10 +1,5 @@
 #include "ftp/sock_session.h"
 
-#include <poll.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -32,14 +27,12 @@ constexpr unsigned kDataEvents =
 std::atomic<int> liveSessions{0};
 
 std::vector<std::string> SocketLayerInfo() {
-  rlimit files{};
-  getrlimit(RLIMIT_NOFILE, &files);
-  const auto maxSockets = std::min<rlim_t>(files.rlim_cur, 65535);
+  const platform::SocketLayer layer = platform::DescribeSocketLayer();
   return {"Version= 1.1",
           "Hauptversion= 2.2",
-          "Beschreibung= POSIX-Sockets (IPv4, IPv6, TCP)",
+          "Beschreibung= " + layer.description,
           "System= Running",
-          "Max Sockets= " + std::to_string(maxSockets),
+          "Max Sockets= " + std::to_string(layer.maxSockets),
           "Max Upd Pack.-Größe= 65507"_ansi};
 }
 
@@ -56,7 +49,7 @@ TSockSession::TSockSession() : loop_(platform::EventLoop::Current()), timer_(loo
     // Closing resets the connection and drops unsent data, so a session never
     // lingers on a dead peer; an upload switches this off before its close.
     const linger reset{1, 0};
-    setsockopt(socket_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    platform::SetSocketOption(socket_, SOL_SOCKET, SO_LINGER, reset);
   } catch (...) {
     liveSessions.fetch_sub(1);
     throw ESockError("Die Initialisierung der Windows-Sockets ist fehlgeschlagen");
@@ -80,15 +73,15 @@ TSockSession::~TSockSession() {
 void TSockSession::OpenSocket(int family, int protocol) {
   // The loop watches the socket from its connect, listen or accept on: an
   // unconnected TCP socket reports a hang-up at once, which would read as a close.
-  socket_ = ::socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
-  if (socket_ < 0) CheckError(10035);
+  socket_ = platform::OpenStreamSocket(family, protocol);
+  if (socket_ == platform::kNoSocket) CheckError(10035);
   family_ = family;
 }
 
 void TSockSession::ReplaceSocket(int family) {
   loop_.UnwatchSocket(socket_);
-  ::close(socket_);
-  socket_ = -1;
+  platform::CloseSocket(socket_);
+  socket_ = platform::kNoSocket;
   OpenSocket(family, 0);
 }
 
@@ -160,7 +153,7 @@ void TSockSession::WaitPass(WaitOn what, Pumping pumping) {
   using namespace std::chrono;
   const short events = what == WaitOn::Readable ? POLLIN : what == WaitOn::Writable ? POLLOUT : 0;
   if (pumping == Pumping::EveryPass) {
-    loop_.Wait(kWaitSlice, events ? socket_ : -1, events);
+    loop_.Wait(kWaitSlice, events ? socket_ : platform::kNoSocket, events);
     Pump();
     return;
   }
@@ -169,10 +162,8 @@ void TSockSession::WaitPass(WaitOn what, Pumping pumping) {
   auto due = lastPump_ + kPumpInterval - steady_clock::now();
   if (what == WaitOn::Delivery) due = std::min<steady_clock::duration>(due, 1ms);
   if (due > 0ms) {
-    pollfd ready{socket_, events, 0};
     const auto timeout = duration_cast<milliseconds>(due + 999us).count();
-    while (poll(&ready, 1, static_cast<int>(timeout)) < 0 && errno == EINTR) {
-    }
+    platform::PollSocket(socket_, events, static_cast<int>(timeout));
   }
   PumpIfDue();
 }
@@ -282,7 +273,7 @@ bool TSockSession::ConnectTo(const TNetAddress& address) {
   EventOk = true;
   TimedOut = false;
   LastError = 0;
-  if (::connect(socket_, address.Raw(), address.Length()) != 0 && errno != EINPROGRESS) {
+  if (platform::ConnectSocket(socket_, address.Raw(), address.Length()) != 0 && errno != EINPROGRESS) {
     LastError = platform::WinsockError(errno);
     ReplaceSocket(family_);
     return false;
@@ -327,10 +318,10 @@ void TSockSession::CloseSocket() {
   Status(4, "Schließen des Socket anfordern"_ansi);
   Connected = false;
   tls_.reset();
-  if (socket_ < 0) return;
+  if (socket_ == platform::kNoSocket) return;
   loop_.UnwatchSocket(socket_);
-  const int closed = ::close(socket_);
-  socket_ = -1;
+  const int closed = platform::CloseSocket(socket_);
+  socket_ = platform::kNoSocket;
   if (closed != 0) CheckError(10035);
   if (Destroying) return;
   Notify(OnDisconnect, *this);

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -17,6 +15,7 @@
 #include "ftp/session_timer.h"
 #include "ftp/tls_connection.h"
 #include "platform/event_loop.h"
+#include "platform/sockets.h"
 
 namespace ftp {
 
@@ -99,7 +98,7 @@ class TSockSession {
   // socket (the listening socket is closed); returns it. Raises ESockError
   // "Annahme abgebrochen", "Zeitüberschreitung bei Annahme der Datenverbindung"
   // or "Fehler beim Herstellen der Datenverbindung".
-  virtual int Accept();
+  virtual platform::SocketHandle Accept();
   // Resolves Proxy or Host and connects to ProxyPort or Port, trying the
   // addresses of the name in turn, each within TimeOut. Raises ESockError:
   // the time-out or cancel text, or the socket error of the last attempt
@@ -194,7 +193,7 @@ class TSockSession {
 
   // The address the session connected to or accepted from.
   const TNetAddress& PeerAddress() const { return peer_; }
-  int SocketHandle() const { return socket_; }
+  platform::SocketHandle SocketHandle() const { return socket_; }
   // Lets a later close deliver the data still queued instead of resetting.
   void KeepUnsentDataOnClose();
   // Sends each write at once, without waiting for the peer to acknowledge
@@ -269,7 +268,7 @@ class TSockSession {
   // The bytes sent that the peer has taken; all of BytesSent where the
   // system does not tell.
   std::int64_t BytesTaken() const;
-  int TakeAcceptedConnection();
+  platform::SocketHandle TakeAcceptedConnection();
   // Raises EAbortError with `timeoutText` after a time-out, else with
   // `cancelText` after a cancel, and clears Cancelled; returns otherwise.
   void RaiseIfStopped(const char* cancelText, const char* timeoutText);
@@ -287,7 +286,7 @@ class TSockSession {
   void DriveTls(const std::function<TlsStatus()>& step, const std::string& what);
 
   std::array<char, kBufferSize> buffer_;
-  int socket_ = -1;
+  platform::SocketHandle socket_ = platform::kNoSocket;
   int family_ = AF_INET;
   TNetAddress peer_;
   // What the last ResolveHost found, in the order to try.

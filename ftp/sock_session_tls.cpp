@@ -1,5 +1,3 @@
-#include <sys/socket.h>
-
 #include <cerrno>
 
 #include "ftp/armed_timer.h"
@@ -9,7 +7,7 @@ namespace ftp {
 
 ssize_t TSockSession::Receive(char* buffer, std::size_t size, bool peek) {
   ioWait_ = WaitOn::Readable;
-  if (!tls_) return ::recv(socket_, buffer, size, peek ? MSG_PEEK : 0);
+  if (!tls_) return platform::ReceiveSocket(socket_, buffer, size, peek);
   const TlsTransfer got = peek ? tls_->Peek(buffer, size) : tls_->Read(buffer, size);
   switch (got.status) {
     case TlsStatus::Done: return static_cast<ssize_t>(got.bytes);
@@ -23,7 +21,7 @@ ssize_t TSockSession::Receive(char* buffer, std::size_t size, bool peek) {
 
 ssize_t TSockSession::SendSome(const char* bytes, std::size_t size) {
   ioWait_ = WaitOn::Writable;
-  if (!tls_) return ::send(socket_, bytes, size, MSG_NOSIGNAL);
+  if (!tls_) return platform::SendSocket(socket_, bytes, size);
   const TlsTransfer sent = tls_->Write(bytes, size);
   switch (sent.status) {
     case TlsStatus::Done: return static_cast<ssize_t>(sent.bytes);

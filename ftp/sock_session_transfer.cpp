@@ -1,12 +1,5 @@
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
 #include <unistd.h>
-#if __has_include(<linux/sockios.h>)
-#include <linux/sockios.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +11,7 @@
 #include "ftp/sent_bytes.h"
 #include "ftp/sock_session.h"
 #include "ftp/unique_fd.h"
+#include "platform/file_io.h"
 #include "platform/winsock_error.h"
 
 namespace ftp {
@@ -28,7 +22,7 @@ constexpr int kAcceptBacklog = 8;
 
 void WriteAll(int file, const char* bytes, std::size_t length, const std::string& path) {
   while (length > 0) {
-    const ssize_t written = ::write(file, bytes, length);
+    const auto written = ::write(file, bytes, static_cast<unsigned>(std::min<std::size_t>(length, 1u << 30)));
     if (written < 0) {
       if (errno == EINTR) continue;
       RaiseFileError("Datei kann nicht geschrieben werden", path);
@@ -36,16 +30,6 @@ void WriteAll(int file, const char* bytes, std::size_t length, const std::string
     bytes += written;
     length -= static_cast<std::size_t>(written);
   }
-}
-
-// The bytes sent on `socket` that the peer has not taken (acknowledged) yet;
-// nullopt where the system does not tell.
-std::optional<std::int64_t> UnsentBytes(int socket) {
-#ifdef SIOCOUTQ
-  int unsent = 0;
-  if (::ioctl(socket, SIOCOUTQ, &unsent) == 0) return unsent;
-#endif
-  return std::nullopt;
 }
 
 }  // namespace
@@ -57,7 +41,7 @@ void TSockSession::Listen(bool useCompletion, const TNetAddress& at) {
   TNetAddress local = at;
   local.SetPort(static_cast<std::uint16_t>(Port));
   EventArrived = false;
-  if (::bind(socket_, local.Raw(), local.Length()) != 0) CheckError(10035);
+  if (platform::SocketCall(::bind(socket_, local.Raw(), local.Length())) != 0) CheckError(10035);
   loop_.WatchSocket(socket_, platform::kSocketAccept, [this, useCompletion](unsigned event, int error) {
     if (useCompletion)
       OnCompletion(event, error);
@@ -67,10 +51,10 @@ void TSockSession::Listen(bool useCompletion, const TNetAddress& at) {
   // Room for the server's connection beside strangers that came first and
   // wait to be turned away: a full queue drops the server's SYN, and its
   // retries come only after a second or more.
-  if (::listen(socket_, kAcceptBacklog) != 0) CheckError(10035);
+  if (platform::SocketCall(::listen(socket_, kAcceptBacklog)) != 0) CheckError(10035);
 }
 
-int TSockSession::Accept() {
+platform::SocketHandle TSockSession::Accept() {
   Status(4, "Annahme");
   ArmedTimer timer(*this);
   for (;;) {
@@ -81,8 +65,8 @@ int TSockSession::Accept() {
     }
     if (Cancelled) throw ESockError("Annahme abgebrochen");
     if (!EventOk) throw ESockError("Fehler beim Herstellen der Datenverbindung");
-    const int accepted = TakeAcceptedConnection();
-    if (accepted >= 0) {
+    const platform::SocketHandle accepted = TakeAcceptedConnection();
+    if (accepted != platform::kNoSocket) {
       RaiseIfStopped("Socket-send abgebrochen", nullptr);
       return accepted;
     }
@@ -90,23 +74,22 @@ int TSockSession::Accept() {
   }
 }
 
-int TSockSession::TakeAcceptedConnection() {
+platform::SocketHandle TSockSession::TakeAcceptedConnection() {
   for (;;) {
     TNetAddress from;
     socklen_t length = sizeof from.storage;
-    const int accepted = ::accept4(socket_, from.Raw(), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (accepted < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return -1;
-      CheckError(10035);
-      return -1;
+    const platform::SocketHandle accepted = platform::AcceptSocket(socket_, from.Raw(), &length);
+    if (accepted == platform::kNoSocket) {
+      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) CheckError(10035);
+      return platform::kNoSocket;
     }
     // Only the server may deliver the data; anybody else is turned away.
     if (acceptFrom_ && !acceptFrom_->SameHost(from)) {
-      ::close(accepted);
+      platform::CloseSocket(accepted);
       continue;
     }
     loop_.UnwatchSocket(socket_);
-    ::close(socket_);
+    platform::CloseSocket(socket_);
     socket_ = accepted;
     peer_ = from;
     WatchForData();
@@ -117,12 +100,12 @@ int TSockSession::TakeAcceptedConnection() {
 
 void TSockSession::KeepUnsentDataOnClose() {
   const linger off{0, 0};
-  setsockopt(socket_, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+  platform::SetSocketOption(socket_, SOL_SOCKET, SO_LINGER, off);
 }
 
 void TSockSession::SendWithoutDelay() {
   const int on = 1;
-  setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  platform::SetSocketOption(socket_, IPPROTO_TCP, TCP_NODELAY, on);
 }
 
 TNetAddress TSockSession::LocalAddress() const {
@@ -166,18 +149,18 @@ void TSockSession::SendFile(TFileSource& source, TSentBytes* seen) {
 }
 
 std::int64_t TSockSession::BytesTaken() const {
-  return BytesSent - UnsentBytes(socket_).value_or(0);
+  return BytesSent - platform::UnsentBytes(socket_).value_or(0);
 }
 
 void TSockSession::AwaitDelivery() {
   Status(8, "Warten auf Abnahme der Daten");
   ArmedTimer timer(*this);
   MinimumRate rate(SlowBound());
-  std::int64_t unsent = UnsentBytes(socket_).value_or(0);
+  std::int64_t unsent = platform::UnsentBytes(socket_).value_or(0);
   while (unsent > 0 && !Cancelled && !TimedOut && peerCloseError_ == 0) {
     rate.Check(BytesSent - unsent);
     WaitPass(WaitOn::Delivery, Pumping::WhenDue);
-    const std::int64_t left = UnsentBytes(socket_).value_or(0);
+    const std::int64_t left = platform::UnsentBytes(socket_).value_or(0);
     // The peer still takes data: it is slow, not gone.
     if (left < unsent) progressed_ = true;
     unsent = left;
@@ -197,7 +180,7 @@ void TSockSession::CaptureFile(const std::string& file) {
   Status(8, "Datei erfassen");
   BytesReceived = 0;
   ArmedTimer timer(*this);
-  const UniqueFd output(::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  const UniqueFd output(platform::OpenFile(file, O_WRONLY | O_CREAT | O_TRUNC));
   if (!output) RaiseFileError("Datei kann nicht angelegt werden", file);
   // Larger pieces than a reply line needs: fewer calls per megabyte.
   std::vector<char> chunk(kCaptureChunk);

@@ -110,7 +110,8 @@ struct TTlsConnection::Impl {
   }
 };
 
-TTlsConnection::TTlsConnection(const TTlsContext& context, int socket, const std::string& host)
+TTlsConnection::TTlsConnection(const TTlsContext& context, platform::SocketHandle socket,
+                               const std::string& host)
     : impl_(std::make_unique<Impl>()) {
   if (host.empty()) throw ETlsError("TLS: no host name to check the certificate against");
   impl_->host = host;

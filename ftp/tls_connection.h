@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ftp/ftp_errors.h"
+#include "platform/socket_handle.h"
 
 namespace ftp {
 
@@ -91,7 +92,7 @@ class TTlsConnection {
  public:
   // `host`: the DNS name or IP address the certificate must name. Raises
   // ETlsError for an empty host.
-  TTlsConnection(const TTlsContext& context, int socket, const std::string& host);
+  TTlsConnection(const TTlsContext& context, platform::SocketHandle socket, const std::string& host);
   ~TTlsConnection();
   TTlsConnection(const TTlsConnection&) = delete;
   TTlsConnection& operator=(const TTlsConnection&) = delete;

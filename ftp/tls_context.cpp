@@ -8,6 +8,7 @@
 
 #include "ftp/tls_certificate_text.h"
 #include "ftp/tls_context_impl.h"
+#include "ftp/tls_system_trust.h"
 
 namespace ftp {
 namespace {
@@ -88,8 +89,12 @@ std::vector<FileStamp> StampsOf(const TTlsSettings& settings) {
     struct stat status{};
     FileStamp& stamp = stamps.emplace_back();
     if (file.empty() || ::stat(file.c_str(), &status) != 0) continue;
-    stamp = {status.st_dev, status.st_ino, status.st_size,
-             status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec};
+#ifdef _WIN32
+    const long long modifiedNs = status.st_mtime * 1000000000LL;  // Windows' stat keeps seconds
+#else
+    const long long modifiedNs = status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec;
+#endif
+    stamp = {status.st_dev, status.st_ino, status.st_size, modifiedNs};
   }
   return stamps;
 }
@@ -150,8 +155,7 @@ TTlsContext::TTlsContext(const TTlsSettings& settings) : impl_(std::make_unique<
   // reports WantRead only once what it holds is used up, so a caller that
   // waits for the socket then never waits while data sits here.
   SSL_CTX_set_read_ahead(ctx, 1);
-  // A machine without a system store still trusts the bundles given here.
-  SSL_CTX_set_default_verify_paths(ctx);
+  AddSystemTrust(ctx);
   for (const std::string& file : settings.caFiles) {
     ERR_clear_error();
     if (SSL_CTX_load_verify_locations(ctx, file.c_str(), nullptr) != 1)

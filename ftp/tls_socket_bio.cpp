@@ -1,22 +1,23 @@
 #include "ftp/tls_socket_bio.h"
 
-#include <sys/socket.h>
-
 #include <cerrno>
 #include <cstdint>
 
 #include "ftp/tls_connection.h"
+#include "platform/sockets.h"
 
 namespace ftp {
 namespace {
 
-int SocketOf(BIO* bio) { return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio))); }
+platform::SocketHandle SocketOf(BIO* bio) {
+  return static_cast<platform::SocketHandle>(reinterpret_cast<std::uintptr_t>(BIO_get_data(bio)));
+}
 
 bool Retriable(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
 int ReadSocket(BIO* bio, char* into, int size) {
   BIO_clear_retry_flags(bio);
-  const ssize_t got = ::recv(SocketOf(bio), into, static_cast<std::size_t>(size), 0);
+  const ssize_t got = platform::ReceiveSocket(SocketOf(bio), into, static_cast<std::size_t>(size), false);
   if (got < 0 && Retriable(errno)) BIO_set_retry_read(bio);
   // The TLS layer asks BIO_CTRL_EOF to tell an end of stream from a failure.
   if (got == 0 && size > 0) BIO_set_flags(bio, BIO_FLAGS_IN_EOF);
@@ -25,7 +26,7 @@ int ReadSocket(BIO* bio, char* into, int size) {
 
 int WriteSocket(BIO* bio, const char* bytes, int size) {
   BIO_clear_retry_flags(bio);
-  const ssize_t sent = ::send(SocketOf(bio), bytes, static_cast<std::size_t>(size), MSG_NOSIGNAL);
+  const ssize_t sent = platform::SendSocket(SocketOf(bio), bytes, static_cast<std::size_t>(size));
   if (sent < 0 && Retriable(errno)) BIO_set_retry_write(bio);
   return static_cast<int>(sent);
 }
@@ -61,11 +62,11 @@ struct SocketMethod {
 
 }  // namespace
 
-BIO* NewSocketBio(int socket) {
+BIO* NewSocketBio(platform::SocketHandle socket) {
   static const SocketMethod socketMethod;
   BIO* bio = socketMethod.method ? BIO_new(socketMethod.method) : nullptr;
   if (!bio) throw ETlsError("TLS: out of memory");
-  BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(socket)));
+  BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::uintptr_t>(socket)));
   return bio;
 }
 

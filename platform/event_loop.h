@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/socket_handle.h"
+
 namespace platform {
 
 // Readiness notifications of a watched socket. The numbers are the bits of the
@@ -22,12 +24,15 @@ enum SocketEvent : unsigned {
 
 // The notification queue of one user-interface thread. Sockets, timers and
 // posts from other threads all end up here and are delivered, in arrival
-// order, by ProcessMessages on the owning thread. The queue is backed by one
-// epoll descriptor, so a host toolkit can watch Descriptor() and call
-// DispatchPending() when it becomes readable.
+// order, by ProcessMessages on the owning thread. On Linux the queue is backed
+// by one epoll descriptor, so a host toolkit can watch Descriptor() and call
+// DispatchPending() when it becomes readable. On Windows sockets, timers and
+// posts are messages to a message-only window of the thread: a toolkit that
+// dispatches the thread's messages delivers them as they come.
 class EventLoop {
  public:
-  // Called with the event bit and the POSIX error number (0 = none).
+  // Called with the event bit and the system's error number (0 = none): errno's
+  // on POSIX, the Windows Sockets number on Windows.
   using SocketHandler = std::function<void(unsigned event, int error)>;
   using TimerId = std::uint64_t;
   using Task = std::function<void()>;
@@ -46,9 +51,9 @@ class EventLoop {
   // with the connect's error; after a failed connect the watch stays silent.
   // Watching a descriptor again replaces the old watch (and re-arms Connect);
   // notifications queued for the old one are dropped.
-  void WatchSocket(int fd, unsigned mask, SocketHandler handler);
+  void WatchSocket(SocketHandle fd, unsigned mask, SocketHandler handler);
   // Must be called before the descriptor is closed; queued notifications for it are dropped.
-  void UnwatchSocket(int fd);
+  void UnwatchSocket(SocketHandle fd);
 
   // A repeating timer; the handler runs once per expiry until StopTimer.
   TimerId StartTimer(std::chrono::milliseconds interval, Task handler);
@@ -63,22 +68,24 @@ class EventLoop {
   void DispatchPending();
   // Blocks until a notification is pending, `fd` is ready for `pollEvents`, or
   // `timeout` has passed; delivers nothing.
-  void Wait(std::chrono::milliseconds timeout, int fd = -1, short pollEvents = 0);
+  void Wait(std::chrono::milliseconds timeout, SocketHandle fd = kNoSocket, short pollEvents = 0);
 
+#ifndef _WIN32
   // Readable whenever a notification may be pending.
   int Descriptor() const { return epoll_; }
+#endif
   // The host toolkit's "process your events" call, run at the end of ProcessMessages.
   void SetHostPump(Task pump) { hostPump_ = std::move(pump); }
 
  private:
   struct Watch {
-    int fd;
+    SocketHandle fd;
     unsigned mask;
     bool connectPending;
     SocketHandler handler;
   };
   struct Timer {
-    int fd;
+    int fd;  // the timerfd on Linux; Windows timers belong to the window
     Task handler;
   };
   struct Queued {
@@ -95,12 +102,21 @@ class EventLoop {
   void CollectTimer(std::uint64_t id);
   void Deliver(Queued& item);
   void UpdateInterest(const Watch& watch, std::uint64_t id);
+  void Wake();
 
+#ifdef _WIN32
+  friend struct LoopWindow;
+  // Turns one message of the loop's window into queued notifications.
+  void Take(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+  void* window_ = nullptr;  // HWND of the message-only window
+#else
   int epoll_ = -1;
   int wakeup_ = -1;  // eventfd signalled by Post
+#endif
   std::uint64_t nextId_ = 1;
   std::map<std::uint64_t, Watch> watches_;
-  std::map<int, std::uint64_t> watchByFd_;
+  std::map<SocketHandle, std::uint64_t> watchByFd_;
   std::map<std::uint64_t, Timer> timers_;
   std::deque<Queued> queue_;
   std::mutex postLock_;

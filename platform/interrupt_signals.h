@@ -3,6 +3,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/socket_handle.h"
+
 namespace platform {
 
 // Raised by work that stops because the run was interrupted.
@@ -19,7 +21,8 @@ class EInterrupted : public std::runtime_error {
 // While it lives, SIGTERM, SIGINT and SIGHUP no longer end the process: the
 // handler only notes the signal and wakes whoever watches Fd(), so that the
 // run ends its work cleanly. The dispositions before it come back after it.
-// One at a time per process.
+// One at a time per process. On Windows the console's Ctrl-C, Ctrl-Break and
+// close come the same way, as SIGINT, SIGBREAK and SIGHUP (1).
 class InterruptSignals {
  public:
   InterruptSignals();
@@ -27,8 +30,9 @@ class InterruptSignals {
   InterruptSignals(const InterruptSignals&) = delete;
   InterruptSignals& operator=(const InterruptSignals&) = delete;
 
-  // Readable once a signal came; Drain() empties it again.
-  int Fd() const;
+  // Readable once a signal came (a socket on Windows, for the event loop);
+  // Drain() empties it again.
+  SocketHandle Fd() const;
   void Drain() const;
 };
 

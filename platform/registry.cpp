@@ -1,6 +1,7 @@
 #include "platform/registry.h"
 
 #include <cstdlib>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -29,32 +30,17 @@ std::filesystem::path TRegistry::DefaultFile() {
   return base / "Korvath" / "Parcelo.reg";
 }
 
-TRegistry::TRegistry(std::filesystem::path file) : file_(std::move(file)) {}
+TRegistry::TRegistry(std::unique_ptr<RegStore> store) : store_(std::move(store)) {}
+
+TRegistry::~TRegistry() = default;
 
 bool TRegistry::OpenKey(std::string_view key, bool canCreate) {
   CloseKey();
   damage_.reset();
   const std::string section = SectionName(key);
-  auto contents = ReadRegFile(file_);
-  if (contents.state == RegFileContents::kDamaged) {
-    damage_ = RegDamage{file_, SetAsideDamagedRegFile(file_)};
-    contents = ReadRegFile(file_);
-    // Another copy of the program set it aside first and told its user.
-    if (!damage_->setAside && contents.state == RegFileContents::kRead) damage_.reset();
-  }
-  if (contents.state != RegFileContents::kRead) return false;
-  if (const RegSection* found = contents.document.Find(section)) {
-    snapshot_ = *found;
-  } else {
-    if (!canCreate) return false;
-    const bool created = UpdateRegFile(file_, [&](RegDocument& current) {
-      if (current.Find(section)) return false;
-      current.FindOrAdd(section);
-      return true;
-    });
-    if (!created) return false;
-    snapshot_ = RegSection{section, {}};
-  }
+  auto values = store_->Open(section, canCreate, damage_);
+  if (!values) return false;
+  snapshot_ = std::move(*values);
   key_ = section;
   return true;
 }
@@ -71,7 +57,7 @@ const RegValue* TRegistry::Find(std::string_view name) const {
 bool TRegistry::ValueExists(std::string_view name) const { return Find(name) != nullptr; }
 
 void TRegistry::ThrowInvalidType(std::string_view name) const {
-  throw ERegistryException("Invalid data type for '" + std::string(name) + "' in " + file_.string());
+  throw ERegistryException("Invalid data type for '" + std::string(name) + "' in " + store_->Where());
 }
 
 std::string TRegistry::ReadString(std::string_view name) const {
@@ -91,10 +77,7 @@ bool TRegistry::ReadBool(std::string_view name) const { return ReadInteger(name)
 void TRegistry::Write(std::string_view name, RegValue value) {
   const std::string valueName(name);
   const bool writable = value.type != RegValue::kString || !HasControlCharacter(value.text);
-  const bool written = key_ && writable && UpdateRegFile(file_, [&](RegDocument& current) {
-                         current.FindOrAdd(*key_).Set(valueName, value);
-                         return true;
-                       });
+  const bool written = key_ && writable && store_->Set(*key_, valueName, value);
   if (!written) throw ERegistryException("Failed to set data for '" + valueName + "'");
   snapshot_.Set(valueName, std::move(value));
 }

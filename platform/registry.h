@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -16,22 +17,44 @@ class ERegistryException : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The per-user settings store standing in for HKEY_CURRENT_USER. Values are
-// kept in a Windows .reg export file; every write re-reads that file under a
-// lock and replaces it atomically, so two running copies never lose each
-// other's values. One accessor is made per use, as with the Windows registry.
 // A store file that OpenKey found damaged (see ParseRegText).
 struct RegDamage {
   std::filesystem::path file;
   std::optional<std::filesystem::path> setAside;  // its new name; empty when it could not be renamed
 };
 
+// Where a TRegistry's values live.
+class RegStore {
+ public:
+  virtual ~RegStore() = default;
+  // The key's values (its section named "HKEY_CURRENT_USER\..."); nullopt
+  // when it is missing and may not be created, or the store cannot be read or
+  // written. Tells in `damage` of a damaged store it set aside.
+  virtual std::optional<RegSection> Open(const std::string& section, bool canCreate,
+                                         std::optional<RegDamage>& damage) = 0;
+  virtual bool Set(const std::string& section, const std::string& name, const RegValue& value) = 0;
+  // The store as messages name it.
+  virtual std::string Where() const = 0;
+};
+
+// The per-user settings: on Windows HKEY_CURRENT_USER itself; elsewhere a
+// Windows .reg export file standing in for it, where every write re-reads the
+// file under a lock and replaces it atomically, so two running copies never
+// lose each other's values. One accessor is made per use, as with the Windows
+// registry.
 class TRegistry {
  public:
   // $XDG_CONFIG_HOME/Korvath/Parcelo.reg (XDG_CONFIG_HOME defaults to ~/.config).
   static std::filesystem::path DefaultFile();
 
-  explicit TRegistry(std::filesystem::path file = DefaultFile());
+  // The user's settings: the registry on Windows, DefaultFile() elsewhere.
+  TRegistry();
+#ifndef _WIN32
+  // Values kept in a .reg file.
+  explicit TRegistry(std::filesystem::path file);
+#endif
+  explicit TRegistry(std::unique_ptr<RegStore> store);
+  ~TRegistry();
 
   // Opens an absolute key path below HKEY_CURRENT_USER ("\Software\Korvath\Parcelo").
   // Returns false when the key is missing and may not be created, or when the
@@ -62,7 +85,7 @@ class TRegistry {
   [[noreturn]] void ThrowInvalidType(std::string_view name) const;
   void Write(std::string_view name, RegValue value);
 
-  std::filesystem::path file_;
+  std::unique_ptr<RegStore> store_;
   std::optional<std::string> key_;  // section name of the open key
   RegSection snapshot_;             // the open key's values as read at OpenKey
   std::optional<RegDamage> damage_;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cpu_time.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -73,12 +74,6 @@ struct ConnectedSession {
     peer.fd = listener.Accept();
   }
 };
-
-double ProcessCpuSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 TEST(SockSessionConnect, LiteralAddressesConnectWithoutLookup) {
   const struct {
@@ -392,7 +387,7 @@ TEST(SockSessionRead, ReadZeroWithNothingWaitingIsEmpty) {
 TEST(SockSessionRead, IdleReplyWaitIsBoundedAndCostsAlmostNoCpu) {
   ConnectedSession c;
   c.session.TimeOut = 5000;
-  const double cpuBefore = ProcessCpuSeconds();
+  const double cpuBefore = test::CpuSeconds();
   const auto wallBefore = std::chrono::steady_clock::now();
   try {
     c.session.ReadLn();
@@ -400,7 +395,7 @@ TEST(SockSessionRead, IdleReplyWaitIsBoundedAndCostsAlmostNoCpu) {
   } catch (const EAbortError& error) {
     EXPECT_STREQ(error.what(), "Zeitüberschreitung beim Warten auf Antwort"_ansi);
   }
-  const double cpu = ProcessCpuSeconds() - cpuBefore;
+  const double cpu = test::CpuSeconds() - cpuBefore;
   const auto wall = std::chrono::steady_clock::now() - wallBefore;
   RecordProperty("cpu_microseconds", static_cast<int>(cpu * 1e6));
   EXPECT_GE(wall, 4900ms);

@@ -1,18 +1,15 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
 
+#include "platform/sockets.h"
+
 namespace test {
 
 // Binds the socket to 127.0.0.1 at a free port; returns the address it got.
-inline sockaddr_in BindLoopback(int fd) {
+inline sockaddr_in BindLoopback(platform::SocketHandle fd) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -24,17 +21,21 @@ inline sockaddr_in BindLoopback(int fd) {
 
 // A loopback port where nothing listens: bound and released again.
 inline int ClosedLoopbackPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  const platform::SocketHandle fd = socket(AF_INET, SOCK_STREAM, 0);
   const int port = ntohs(BindLoopback(fd).sin_port);
-  close(fd);
+  platform::CloseSocket(fd);
   return port;
 }
 
 // A listening socket on 127.0.0.1 or another IPv4 loopback address (AF_INET6: ::1) at a free port.
-inline int ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backlog = 4,
-                            const char* ipv4 = "127.0.0.1") {
-  const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
+inline platform::SocketHandle ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backlog = 4,
+                                               const char* ipv4 = "127.0.0.1") {
+#ifdef SOCK_CLOEXEC
+  const platform::SocketHandle fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#else
+  const platform::SocketHandle fd = ::socket(family, SOCK_STREAM, 0);
+#endif
+  if (fd == platform::kNoSocket) throw std::system_error(errno, std::generic_category(), "socket");
   sockaddr_storage address{};
   socklen_t length;
   if (family == AF_INET6) {
@@ -50,7 +51,7 @@ inline int ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backl
   }
   if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, backlog) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(fd);
+    platform::CloseSocket(fd);
     throw std::system_error(errno, std::generic_category(), "listen");
   }
   *port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port

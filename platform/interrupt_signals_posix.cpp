@@ -50,7 +50,7 @@ InterruptSignals::~InterruptSignals() {
   received = 0;
 }
 
-int InterruptSignals::Fd() const { return wakeRead; }
+SocketHandle InterruptSignals::Fd() const { return wakeRead; }
 
 void InterruptSignals::Drain() const {
   char bytes[64];
