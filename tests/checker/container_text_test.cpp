@@ -87,7 +87,6 @@ TEST(ConvertWindows1252, HandsWindows1252TextToTheParserAsUtf8) {
            {declared + "<a>\x84x\x93</a>", "", declared + "<a>\xE2\x80\x9Ex\xE2\x80\x9C</a>", "UTF-8"},
            // A byte the code page leaves undefined: the parser refuses the text itself.
            {"<a>\x81</a>", "windows-1252", "<a>\x81</a>", "windows-1252"},
-           {"<a>\xFC</a>", "ISO-8859-1", "<a>\xFC</a>", "ISO-8859-1"},
            {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xFC</a>", "",
             "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xFC</a>", ""},
        }) {
