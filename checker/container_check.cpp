@@ -82,8 +82,9 @@ CheckReport CheckContainer(const MmxCommand& command) {
   }
   report.read = StepResult::kPassed;
   if (IsSgml(command.format)) AddMissingSystemLiteral(text.bytes);
-  const std::string encoding = EncodingToForce(text.bytes, script.default_encoding);
+  std::string encoding = EncodingToForce(text.bytes, script.default_encoding);
   report.encoding = encoding.empty() ? "as the container declares (UTF-8 when it declares none)" : encoding;
+  ConvertWindows1252(text.bytes, encoding);
 
   ParsedContainer parsed = ParseContainer(command.container, text.bytes, encoding, command.catalog,
                                           script.validate, report.findings);

@@ -125,8 +125,9 @@ ParsedContainer ParseContainer(const std::string& path, const std::string& text,
   parser->sax->serror = &OnError;
   parser->sax->resolveEntity = &ResolveEntity;
 
+  // A forced encoding holds over what the declaration names.
   const int options = XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_BIG_LINES | XML_PARSE_DTDLOAD |
-                      (validate ? XML_PARSE_DTDVALID : 0);
+                      (validate ? XML_PARSE_DTDVALID : 0) | (encoding.empty() ? 0 : XML_PARSE_IGNORE_ENC);
   XmlDoc document(xmlCtxtReadMemory(parser.get(), text.data(), static_cast<int>(text.size()), path.c_str(),
                                     encoding.empty() ? nullptr : encoding.c_str(), options));
   if (!document || !parser->wellFormed) return result;

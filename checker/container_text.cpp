@@ -116,4 +116,25 @@ std::string EncodingToForce(std::string_view text, const std::string& fallback) 
   return IsValidUtf8(text) ? std::string() : fallback;
 }
 
+std::string EncodingOf(std::string_view text, const std::string& forced) {
+  if (!forced.empty() || !StartsWith(text, "<?xml")) return forced;
+  const std::string_view declaration = text.substr(0, text.find("?>"));
+  const std::size_t name = declaration.find("encoding");
+  if (name == std::string_view::npos) return {};
+  const std::size_t quote = declaration.find_first_of("\"'", name);
+  if (quote == std::string_view::npos) return {};
+  const std::size_t end = declaration.find(declaration[quote], quote + 1);
+  return std::string(declaration.substr(quote + 1, end == std::string_view::npos ? end : end - quote - 1));
+}
+
+void ConvertWindows1252(std::string& text, std::string& encoding) {
+  std::string name = EncodingOf(text, encoding);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (name != "windows-1252" && name != "cp1252") return;
+  if (std::optional<std::string> utf8 = Windows1252ToUtf8(text)) {
+    text = std::move(*utf8);
+    encoding = "UTF-8";
+  }
+}
+
 }  // namespace mmx

@@ -33,4 +33,14 @@ bool AddMissingSystemLiteral(std::string& text);
 // itself: a byte order mark, an encoding declaration, or valid UTF-8.
 std::string EncodingToForce(std::string_view text, const std::string& fallback);
 
+// The encoding the parser reads `text` in: `forced`, else the one its XML
+// declaration names; empty for UTF-8, UTF-16 and a byte order mark.
+std::string EncodingOf(std::string_view text, const std::string& forced);
+
+// libxml2 knows windows-1252 only through iconv, which it lacks on Windows:
+// text in that code page (forced or declared) is converted to UTF-8 here on
+// every system and `encoding` becomes "UTF-8". Text with a byte the code page
+// leaves undefined stays as it is, for the parser to refuse.
+void ConvertWindows1252(std::string& text, std::string& encoding);
+
 }  // namespace mmx

@@ -23,6 +23,8 @@ void AppendUtf8(char32_t code, std::string& out) {
   }
 }
 
+char16_t Windows1252(unsigned char byte) { return byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte; }
+
 }  // namespace
 
 bool IsValidUtf8(std::string_view text) {
@@ -54,8 +56,18 @@ std::string DisplayText(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 4);
   for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    AppendUtf8(byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte, out);
+    AppendUtf8(Windows1252(static_cast<unsigned char>(c)), out);
+  }
+  return out;
+}
+
+std::optional<std::string> Windows1252ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  for (char c : text) {
+    const char16_t code = Windows1252(static_cast<unsigned char>(c));
+    if (code == 0xFFFD) return std::nullopt;
+    AppendUtf8(code, out);
   }
   return out;
 }

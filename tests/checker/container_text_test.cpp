@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "support/temp_dir.h"
 
 namespace mmx {
@@ -72,6 +75,26 @@ TEST(EncodingToForce, LeavesDeclaredAndUtf8TextToTheParser) {
   EXPECT_EQ(EncodingToForce("<a>M\xC3\xBCller</a>", "windows-1252"), "");
   EXPECT_EQ(EncodingToForce("<a>M\xFCller</a>", "windows-1252"), "windows-1252");
   EXPECT_EQ(EncodingToForce("<?xml version=\"1.0\"?><a>M\xFCller</a>", "windows-1252"), "windows-1252");
+}
+
+TEST(ConvertWindows1252, HandsWindows1252TextToTheParserAsUtf8) {
+  struct Case {
+    std::string text, encoding, converted, encodingAfter;
+  };
+  const std::string declared = "<?xml version=\"1.0\" encoding=\"CP1252\"?>\n";
+  for (const Case& c : std::vector<Case>{
+           {"<a>M\xFCller \x80</a>", "windows-1252", "<a>M\xC3\xBCller \xE2\x82\xAC</a>", "UTF-8"},
+           {declared + "<a>\x84x\x93</a>", "", declared + "<a>\xE2\x80\x9Ex\xE2\x80\x9C</a>", "UTF-8"},
+           // A byte the code page leaves undefined: the parser refuses the text itself.
+           {"<a>\x81</a>", "windows-1252", "<a>\x81</a>", "windows-1252"},
+           {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xFC</a>", "",
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>\xFC</a>", ""},
+       }) {
+    std::string text = c.text, encoding = c.encoding;
+    ConvertWindows1252(text, encoding);
+    EXPECT_EQ(text, c.converted) << c.text;
+    EXPECT_EQ(encoding, c.encodingAfter) << c.text;
+  }
 }
 
 }  // namespace

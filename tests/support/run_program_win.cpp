@@ -54,32 +54,23 @@ std::wstring Quoted(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-struct CaseInsensitive {
-  bool operator()(const std::wstring& a, const std::wstring& b) const {
-    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
-  }
-};
-
-// The current environment with `changes` applied, as the sorted block of
-// NUL-terminated entries CreateProcessW takes.
+// The current environment without the variables `changes` names, then those
+// of them with a value, as the block of NUL-terminated entries CreateProcessW takes.
 std::wstring EnvironmentBlock(const std::map<std::string, std::string>& changes) {
-  std::map<std::wstring, std::wstring, CaseInsensitive> variables;
+  std::wstring block;
   wchar_t* const current = GetEnvironmentStringsW();
   for (const wchar_t* entry = current; *entry; entry += wcslen(entry) + 1) {
     const std::wstring variable(entry);
     // The names of the per-drive folders ("=C:") begin with '='.
-    const std::size_t equals = variable.find(L'=', 1);
-    variables[variable.substr(0, equals)] = variable.substr(equals + 1);
+    const std::wstring name = variable.substr(0, variable.find(L'=', 1));
+    bool changed = false;
+    for (const auto& change : changes)
+      changed = changed || CompareStringOrdinal(name.c_str(), -1, Wide(change.first).c_str(), -1, TRUE) == CSTR_EQUAL;
+    if (!changed) block += variable + L'\0';
   }
   FreeEnvironmentStringsW(current);
-  for (const auto& [name, value] : changes) {
-    if (value.empty())
-      variables.erase(Wide(name));
-    else
-      variables[Wide(name)] = Wide(value);
-  }
-  std::wstring block;
-  for (const auto& [name, value] : variables) block += name + L"=" + value + L'\0';
+  for (const auto& [name, value] : changes)
+    if (!value.empty()) block += Wide(name) + L"=" + Wide(value) + L'\0';
   return block + L'\0';
 }
 
