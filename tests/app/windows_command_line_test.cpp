@@ -102,14 +102,17 @@ class WindowsCommandLine : public test::EndToEnd {
         Matches(std::filesystem::exists(report) ? test::ReadFile(report) : "", std::regex("\"(?:exit_code|result)\": \"?(\\w+)"));
     outcome.mailboxes = {WithoutMoment(Mailbox("plant1")), WithoutMoment(Mailbox("dev"))};
     EXPECT_NE(outcome.reportValues.size(), 0u) << (windows ? "Windows: " : "Linux: ") << result.output;
+    lastOutput_ = result.output;
     return outcome;
   }
 
   void ExpectTheSameOnBoth(const Case& c, const std::map<std::string, std::string>& changes = {}) {
     const Outcome linux = RunOn(false, c.targets, changes);
     EXPECT_EQ(linux.exitCode, c.exitCode) << c.name;
-    EXPECT_EQ(RunOn(true, c.targets, changes), linux) << c.name;
+    EXPECT_EQ(RunOn(true, c.targets, changes), linux) << c.name << "\n" << lastOutput_;
   }
+
+  std::string lastOutput_;  // of the last run, for the failure message
 
  private:
   static std::string Named(const std::filesystem::path& path, bool windows) {
@@ -149,7 +152,8 @@ TEST_P(WindowsFtpsCommandLine, DeliversOverTlsAsTheLinuxProgramDoes) {
   const auto ca = Certificates().CaFile();
   const Outcome linux = RunOn(false, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", ca.string()}});
   EXPECT_EQ(linux.exitCode, 0);
-  EXPECT_EQ(RunOn(true, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", WindowsName(ca)}}), linux);
+  EXPECT_EQ(RunOn(true, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", WindowsName(ca)}}), linux)
+      << lastOutput_;
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, WindowsFtpsCommandLine, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd),
