@@ -5,6 +5,7 @@
 #include "app/local_files.h"
 #include "app/run/run_without_window.h"
 #include "app/site/data_paths.h"
+#include "platform/event_loop.h"
 #include "platform/now_text.h"
 #include "platform/program_start.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char** argv) {
     std::cout << *information;
     return 0;
   }
+  // The main thread's loop ends before the program does.
+  const platform::EventLoop::Scope loop;
   // A run ended by its user or the system leaves no half-written file behind.
   app::RemoveTemporariesOnSignals();
   const std::filesystem::path executableFolder = platform::ExecutableFolder();

@@ -1,11 +1,25 @@
 #include "platform/event_loop.h"
 
+#include <utility>
+
 namespace platform {
 
+namespace {
+
+// A plain pointer: nothing to end when the thread ends.
+thread_local EventLoop* scoped = nullptr;
+
+}  // namespace
+
 EventLoop& EventLoop::Current() {
+  if (scoped) return *scoped;
   thread_local EventLoop loop;
   return loop;
 }
+
+EventLoop::Scope::Scope() : loop_(std::make_unique<EventLoop>()), previous_(std::exchange(scoped, loop_.get())) {}
+
+EventLoop::Scope::~Scope() { scoped = previous_; }
 
 void EventLoop::Post(Task task) {
   {

@@ -45,6 +45,23 @@ class EventLoop {
   // The loop of the calling thread, created on first use.
   static EventLoop& Current();
 
+  // While it lives, a loop of its own is the calling thread's Current(). It
+  // ends with the scope, not with the thread: where the runtime frees a
+  // thread's storage before its thread_local objects end (mingw-w64), a loop
+  // that lived till the thread's end would end on freed memory.
+  class Scope {
+   public:
+    Scope();
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+    EventLoop& Loop() { return *loop_; }
+
+   private:
+    std::unique_ptr<EventLoop> loop_;
+    EventLoop* previous_;
+  };
+
   // Delivers the events of `mask` for the socket until UnwatchSocket. Read and
   // Close are edge-triggered (one notification per arrival); Accept fires for a
   // listening socket; Connect fires once, when a non-blocking connect ends,

@@ -10,9 +10,10 @@ SessionThread::~SessionThread() {
 }
 
 void SessionThread::Run(const Work& work) {
+  platform::EventLoop::Scope scope;
   {
     const std::lock_guard hold(lock_);
-    loop_ = &platform::EventLoop::Current();
+    loop_ = &scope.Loop();
   }
   work(*this);
   const std::lock_guard hold(lock_);
