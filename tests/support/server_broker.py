@@ -51,7 +51,9 @@ def serve(control):
     with control:
         server = None
         try:
+            control.settimeout(READY_BOUND)  # a test program that never asks
             request = json.loads(control.makefile("rb").readline())
+            control.settimeout(None)
             server = subprocess.Popen(request["argv"], cwd=request.get("cwd") or None, stdin=subprocess.DEVNULL,
                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
             answer = "ready " + first_line(server.stdout, READY_BOUND)
