@@ -1,13 +1,6 @@
 #include "support/real_ftp_server.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <stdexcept>
-#include <system_error>
-
 
 namespace test {
 namespace {
@@ -74,21 +67,6 @@ const char* QuirkName(FtpsQuirk quirk) {
   return "None";
 }
 
-struct Pipe {
-  int fds[2] = {-1, -1};
-  Pipe() {
-    if (::pipe2(fds, O_CLOEXEC) != 0) throw std::system_error(errno, std::generic_category(), "pipe");
-  }
-  ~Pipe() {
-    for (int fd : fds)
-      if (fd >= 0) ::close(fd);
-  }
-  void CloseWriteEnd() {
-    ::close(fds[1]);
-    fds[1] = -1;
-  }
-};
-
 }  // namespace
 
 RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
@@ -101,25 +79,20 @@ RealFtpServer::RealFtpServer(RealServerKind kind, RealServerOptions options)
     throw std::runtime_error("vsftpd here is neither throttled nor broken and has one account");
 }
 
-RealFtpServer::~RealFtpServer() = default;
-
 void RealFtpServer::StartPyftpdlib() {
   user_ = "parcelo";
   loginDir_ = tree_.Path();
   std::filesystem::create_directories(loginDir_ / "locked");
   if (!options_.secondUser.empty()) std::filesystem::create_directories(loginDir_ / options_.secondUser);
-  std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, loginDir_.string(), user_,
+  std::vector<std::string> command{"/usr/bin/python3", "-c", kPyftpdlibMain, ServerPath(loginDir_), user_,
                                    password_, std::to_string(options_.readLimit), QuirkName(options_.quirk),
                                    options_.address, std::to_string(options_.passivePorts.first),
                                    std::to_string(options_.passivePorts.second), options_.implicitTls ? "yes" : "no",
-                                   options_.clientCa ? options_.clientCa->string() : "-",
+                                   options_.clientCa ? ServerPath(*options_.clientCa) : "-",
                                    options_.secondUser.empty() ? "-" : options_.secondUser};
   if (options_.tls)
-    command.insert(command.end(), {options_.tls->certificate.string(), options_.tls->key.string()});
-  Pipe output;
-  server_ = std::make_unique<ChildProcess>(command, ChildProcess::Options{-1, output.fds[1]});
-  output.CloseWriteEnd();
-  port_ = static_cast<std::uint16_t>(std::stoi(ReadLineFrom(output.fds[0], std::chrono::seconds(20))));
+    command.insert(command.end(), {ServerPath(options_.tls->certificate), ServerPath(options_.tls->key)});
+  port_ = Launch(command);
 }
 
 void RealFtpServer::StartVsftpd() {
@@ -135,9 +108,9 @@ void RealFtpServer::StartVsftpd() {
             "run_as_launching_user=YES\n"
             "anonymous_enable=YES\n"
             "local_enable=NO\n"
-            "anon_root=" + loginDir_.string() + "\n"
+            "anon_root=" + ServerPath(loginDir_) + "\n"
             "secure_email_list_enable=YES\n"
-            "email_password_file=" + passwords.string() + "\n"
+            "email_password_file=" + ServerPath(passwords) + "\n"
             "write_enable=YES\n"
             "anon_upload_enable=YES\n"
             "anon_mkdir_write_enable=YES\n"
@@ -155,12 +128,7 @@ void RealFtpServer::StartVsftpd() {
                                                "\npasv_max_port=" + std::to_string(options_.passivePorts.second) + "\n"
                                          : std::string()) +
             VsftpdTlsSettings());
-  // In this inetd mode vsftpd serves whatever connection it is given, so an
-  // IPv6 listener here is what listen_ipv6=YES would be in its own.
-  vsftpd_ = std::make_unique<InetdListener>(std::vector<std::string>{"vsftpd", config.string()},
-                                            options_.address == "::1" ? AF_INET6 : AF_INET,
-                                            options_.address == "::1" ? "127.0.0.1" : options_.address);
-  port_ = vsftpd_->Port();
+  port_ = LaunchInetd({"vsftpd", ServerPath(config)});
 }
 
 // The force_local_* settings bind local users only; the launcher's account
@@ -168,7 +136,7 @@ void RealFtpServer::StartVsftpd() {
 std::string RealFtpServer::VsftpdTlsSettings() const {
   if (!options_.tls) return {};
   const std::string clientCertificates =
-      options_.clientCa ? "require_cert=YES\nvalidate_cert=YES\nca_certs_file=" + options_.clientCa->string() + "\n"
+      options_.clientCa ? "require_cert=YES\nvalidate_cert=YES\nca_certs_file=" + ServerPath(*options_.clientCa) + "\n"
                         : "";
   return clientCertificates + (options_.implicitTls ? "implicit_ssl=YES\n" : "") +
          "ssl_enable=YES\n"
@@ -179,8 +147,8 @@ std::string RealFtpServer::VsftpdTlsSettings() const {
          "force_local_data_ssl=YES\n"
          "require_ssl_reuse=YES\n"
          "ssl_ciphers=HIGH\n"
-         "rsa_cert_file=" + options_.tls->certificate.string() + "\n"
-         "rsa_private_key_file=" + options_.tls->key.string() + "\n";
+         "rsa_cert_file=" + ServerPath(options_.tls->certificate) + "\n"
+         "rsa_private_key_file=" + ServerPath(options_.tls->key) + "\n";
 }
 
 }  // namespace test

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "support/child_process.h"
-#include "support/inetd_listener.h"
 #include "support/temp_dir.h"
 #include "support/test_certificates.h"
 
@@ -65,7 +63,6 @@ class RealFtpServer {
   // Raises std::runtime_error when the server does not come up or cannot
   // behave as `options` ask.
   explicit RealFtpServer(RealServerKind kind, RealServerOptions options = {});
-  ~RealFtpServer();
   RealFtpServer(const RealFtpServer&) = delete;
   RealFtpServer& operator=(const RealFtpServer&) = delete;
 
@@ -84,6 +81,12 @@ class RealFtpServer {
   void StartPyftpdlib();
   void StartVsftpd();
   std::string VsftpdTlsSettings() const;
+  // Starting differs by system: these start the server, or vsftpd behind an
+  // inetd on options_.address, and give its port; the server's paths are
+  // what ServerPath makes of ours.
+  std::uint16_t Launch(const std::vector<std::string>& command);
+  std::uint16_t LaunchInetd(const std::vector<std::string>& command);
+  static std::string ServerPath(const std::filesystem::path& path);
 
   RealServerKind kind_;
   RealServerOptions options_;
@@ -93,9 +96,11 @@ class RealFtpServer {
   std::string user_;
   std::string password_ = "secret";
   std::uint16_t port_ = 0;
-  std::unique_ptr<ChildProcess> server_;
-  // vsftpd: one process per connection.
-  std::unique_ptr<InetdListener> vsftpd_;
+  struct Running;  // the started server, by system
+  struct Stop {
+    void operator()(Running* running) const;
+  };
+  std::unique_ptr<Running, Stop> running_;
 };
 
 }  // namespace test

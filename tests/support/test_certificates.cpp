@@ -89,8 +89,14 @@ Certificate Make(const Request& request, EVP_PKEY* key, Issuer issuer) {
   return certificate;
 }
 
+// OpenSSL takes file names in UTF-8, on Windows too.
+BIO* OpenForWriting(const std::filesystem::path& file) {
+  const std::u8string name = file.u8string();
+  return BIO_new_file(std::string(name.begin(), name.end()).c_str(), "w");
+}
+
 void WriteCertificate(const std::filesystem::path& file, const X509* certificate) {
-  BIO* out = BIO_new_file(file.c_str(), "w");
+  BIO* out = OpenForWriting(file);
   Check(out && PEM_write_bio_X509(out, certificate) == 1, "writing a certificate");
   BIO_free(out);
 }
@@ -114,13 +120,13 @@ void WriteCrl(const std::filesystem::path& file, Issuer issuer, const X509* revo
   ASN1_TIME_free(next);
   X509_CRL_sort(crl.get());
   Check(X509_CRL_sign(crl.get(), issuer.key, EVP_sha256()) > 0, "signing a revocation list");
-  BIO* out = BIO_new_file(file.c_str(), "w");
+  BIO* out = OpenForWriting(file);
   Check(out && PEM_write_bio_X509_CRL(out, crl.get()) == 1, "writing a revocation list");
   BIO_free(out);
 }
 
 void WriteKey(const std::filesystem::path& file, EVP_PKEY* key) {
-  BIO* out = BIO_new_file(file.c_str(), "w");
+  BIO* out = OpenForWriting(file);
   Check(out && PEM_write_bio_PrivateKey(out, key, nullptr, nullptr, 0, nullptr, nullptr) == 1,
         "writing a key");
   BIO_free(out);
