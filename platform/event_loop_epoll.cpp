@@ -85,11 +85,11 @@ EventLoop::TimerId EventLoop::StartTimer(std::chrono::milliseconds interval, Tas
   const int fd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
   if (fd < 0) RaiseErrno("timerfd_create");
   const auto ms = interval.count() > 0 ? interval.count() : 1;
-  itimerspec spec{};
-  spec.it_value.tv_sec = ms / 1000;
-  spec.it_value.tv_nsec = (ms % 1000) * 1000000;
-  spec.it_interval = spec.it_value;
-  timerfd_settime(fd, 0, &spec, nullptr);
+  itimerspec timing{};
+  timing.it_value.tv_sec = ms / 1000;
+  timing.it_value.tv_nsec = (ms % 1000) * 1000000;
+  timing.it_interval = timing.it_value;
+  timerfd_settime(fd, 0, &timing, nullptr);
   const TimerId id = kTimerBit | nextId_++;
   epoll_event ev{};
   ev.events = EPOLLIN;
