@@ -26,7 +26,11 @@ namespace {
 bool HasDisplay() {
   const char* platformName = std::getenv("QT_QPA_PLATFORM");
   if (platformName && std::string(platformName) == "offscreen") return false;
+#ifdef _WIN32
+  return true;  // a Windows session always has its desktop
+#else
   return std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+#endif
 }
 
 }  // namespace
@@ -48,7 +52,7 @@ int main(int argc, char** argv) {
                            app::CanWrite(app::ApplicationFolder(executableFolder))};
     return app::RunWithoutWindow(launch, platform::NowText, app::MailNote::kNone);
   }
-  if (!display) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  if (!display) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Qt sees only the program name, so no argument of ours is taken for one of its options.
   int qtArgc = 1;
   QApplication application(qtArgc, argv);

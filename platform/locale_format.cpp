@@ -25,9 +25,3 @@ std::string FormatDateTime(const QDateTime& moment) {
 }
 
 }  // namespace platform
-
-namespace platform {
-
-std::string NowText() { return FormatDateTime(QDateTime::currentDateTime()); }
-
-}  // namespace platform

@@ -2,14 +2,16 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <memory>
 
 #include "platform/event_loop.h"
 
 namespace platform {
 
 // Joins the thread's EventLoop to Qt's: while Qt's loop is idle, our
-// notifications are delivered through a notifier on the loop's descriptor, and
-// our own waits let Qt process its events.
+// notifications are delivered (on Linux through a notifier on the loop's
+// descriptor; on Windows Qt's message pump hands them to the loop's window),
+// and our own waits let Qt process its events.
 class QtEventBridge : public QObject {
  public:
   explicit QtEventBridge(EventLoop& loop, QObject* parent = nullptr);
@@ -17,7 +19,7 @@ class QtEventBridge : public QObject {
 
  private:
   EventLoop& loop_;
-  QSocketNotifier notifier_;
+  std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace platform

@@ -1,29 +1,13 @@
 #include "app/window/mail_client.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <cstdlib>
-#include <sstream>
 #include <string_view>
 #include <vector>
 
 #include "platform/ansi.h"
-#include "platform/shell.h"
 
 namespace app {
 namespace {
-
-std::string FindOnPath(const std::string& program) {
-  const char* path = std::getenv("PATH");
-  std::istringstream folders(path ? path : "");
-  std::string folder;
-  while (std::getline(folders, folder, ':')) {
-    const std::string candidate = (folder.empty() ? "." : folder) + "/" + program;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return {};
-}
 
 enum class Keep { kUnreservedOnly, kAt };
 
@@ -89,18 +73,6 @@ std::string MailtoUri(const std::vector<std::string>& addresses, const std::stri
   std::string uri = "mailto:";
   for (std::size_t i = 0; i < addresses.size(); ++i) uri += (i ? "," : "") + PercentEncoded(addresses[i], Keep::kAt);
   return uri + "?subject=" + PercentEncoded(subject, Keep::kUnreservedOnly);
-}
-
-void TMailClient::Connect() {
-  if (Connected()) return;
-  program_ = FindOnPath("xdg-email");
-  if (program_.empty()) throw EMailClientError("No mail client found: xdg-email is not installed");
-}
-
-void TMailClient::DisplayMail(const std::vector<std::string>& addresses, const std::string& subject) {
-  Connect();
-  if (!platform::StartProgramArgs(program_, {"--utf8", MailtoUri(addresses, subject)}))
-    throw EMailClientError("The mail client could not be started: " + program_);
 }
 
 }  // namespace app

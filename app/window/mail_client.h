@@ -45,7 +45,8 @@ class TMailClient {
   TConnectKind ConnectKind = ckRunningOrNew;
   bool AutoQuit = false;
 
-  // Finds the mail client (xdg-email on PATH); raises EMailClientError when there is none.
+  // Finds the mail client (xdg-email on PATH; on Windows the program registered
+  // for mailto:); raises EMailClientError when there is none.
   void Connect();
   bool Connected() const { return !program_.empty(); }
 
