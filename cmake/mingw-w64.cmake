@@ -3,7 +3,7 @@
 # wine, which CTest uses to run the tests.
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 # PARCELO_WINDOWS_DEPS names the folder holding the cross-built OpenSSL,
-# libxml2 and GoogleTest prefixes (scripts/build-windows fills it).
+# libxml2, libssh, Qt and GoogleTest prefixes (scripts/windows-deps fills it).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -25,15 +25,20 @@ set(CMAKE_CROSSCOMPILING_EMULATOR env -u SSL_CERT_FILE -u SSL_CERT_DIR
 if(NOT PARCELO_WINDOWS_DEPS)
   set(PARCELO_WINDOWS_DEPS "$ENV{HOME}/.cache/parcelo-windows")
 endif()
-set(PARCELO_WINDOWS_DEPS "${PARCELO_WINDOWS_DEPS}" CACHE PATH "Cross-built OpenSSL, libxml2 and GoogleTest")
+set(PARCELO_WINDOWS_DEPS "${PARCELO_WINDOWS_DEPS}" CACHE PATH "Cross-built OpenSSL, libxml2, libssh, Qt and GoogleTest")
 # The toolchain file is read again for every try-compile: pass the folder on.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES PARCELO_WINDOWS_DEPS)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${PARCELO_MINGW_TRIPLET})
-foreach(dep openssl libxml2 googletest libssh)
+foreach(dep openssl libxml2 googletest libssh qt6-base)
   list(APPEND CMAKE_FIND_ROOT_PATH ${PARCELO_WINDOWS_DEPS}/${dep})
 endforeach()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Qt's build tools (moc, rcc, uic) are the build machine's own Qt, of the
+# same version as the cross-built one.
+set(QT_HOST_PATH /usr CACHE PATH "The host Qt")
+set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "The host Qt's CMake packages")

@@ -11,8 +11,10 @@
 #include "app/window/handler_guard.h"
 #include "platform/registry.h"
 #include "platform/scripted_dialogs.h"
+#include "support/environment.h"
 #include "support/loopback.h"
 #include "support/temp_dir.h"
+#include "support/user_settings.h"
 
 namespace test {
 
@@ -27,7 +29,8 @@ class AppFixture : public ::testing::Test {
       "! Error in FTP connection by getting the actual target and check lists: 10061:Connection refused\r\n";
 
   AppFixture() {
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (root / "config").string().c_str(), 1);
+    ForgetUserSettings();
     StopServer();
     InstallSite();
     // A list whose readme this user has seen (the default date), so an
@@ -45,6 +48,7 @@ class AppFixture : public ::testing::Test {
     windows.reset();
     std::filesystem::current_path(startFolder);
     platform::Dialogs::Install(std::move(previousDialogs));
+    ForgetUserSettings();
     for (auto name : {"XDG_CONFIG_HOME", "PARCELO_FTP_HOST", "PARCELO_FTP_PORT", "PARCELO_FTP_USER",
                       "PARCELO_FTP_PASSWORD", "PARCELO_FTP_TLS", "PARCELO_FTP_PASSIVE", "PARCELO_TLS_CA_FILE"})
       unsetenv(name);
@@ -78,11 +82,11 @@ class AppFixture : public ::testing::Test {
 
   // Writes settings before the start, as an earlier run would have.
   void PresetSettings(const std::function<void(platform::TRegistry&)>& write) {
-    platform::TRegistry registry(settingsFile());
+    platform::TRegistry registry;
     ASSERT_TRUE(registry.OpenKey("\\Software\\Korvath\\Parcelo", true));
     write(registry);
   }
-  std::string SettingsText() const { return ReadFile(settingsFile()); }
+  std::string SettingsText() const { return UserSettingsText(); }
   std::string Log() const { return ReadFile(appDir() / "backup/ParceloLog.txt"); }
 
   // Points the program at a loopback port where no server listens.

@@ -9,6 +9,7 @@
 #include "app/site/data_paths.h"
 #include "app/window/read_me_form.h"
 #include "site_fixture.h"
+#include "support/environment.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "app/window/target_state_delegate.h"
 #include "send_samples.h"
 #include "site_fixture.h"
+#include "support/environment.h"
 #include "support/recording_program.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "support/environment.h"
 #include "support/temp_dir.h"
 
 namespace app {

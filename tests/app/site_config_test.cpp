@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/temp_dir.h"
 
 namespace app {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <cstdlib>
 
 #include "platform/event_loop.h"
 #include "platform/qt_event_bridge.h"
@@ -9,7 +8,7 @@
 // The main of test programs that open windows: one offscreen application for
 // all tests, joined to the thread's event loop as in the program.
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);
   QApplication application(argc, argv);
   platform::QtEventBridge bridge(platform::EventLoop::Current());

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/temp_dir.h"
 
 namespace test {
