@@ -22,7 +22,7 @@ class FaultFixture : public World {
  protected:
   template <typename... WorldArguments>
   explicit FaultFixture(WorldArguments&&... arguments)
-      : World(std::forward<WorldArguments>(arguments)...), mailClient("xdg-email") {}
+      : World(std::forward<WorldArguments>(arguments)...), mailClient(RecordingProgram::kMailClient) {}
 
   void StartWatched(std::vector<std::string> arguments = {}, bool withDisplay = true) {
     this->display = withDisplay;

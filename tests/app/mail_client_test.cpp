@@ -11,7 +11,7 @@ namespace {
 // One mailto URI, percent-encoded in UTF-8: nothing in it can be read as an
 // option of the client or a part of the mail other than address and subject.
 TEST(MailClient, OpensANewMailThroughOneMailtoUri) {
-  test::RecordingProgram xdgEmail("xdg-email");
+  test::RecordingProgram xdgEmail(test::RecordingProgram::kMailClient);
   TMailClient client;
   EXPECT_FALSE(client.Connected());
   client.DisplayMail({"qa@plant.example", "m\xFCller@plant.example"}, "container no. E1-S2 was sent to FTP server");

@@ -31,7 +31,7 @@ std::int32_t StampNow() {
 
 class Send : public SiteFixture {
  protected:
-  Send() : mailClient("xdg-email") {
+  Send() : mailClient(test::RecordingProgram::kMailClient) {
     PublishSite(TargetList({{"PLANT1", "Plant 1"}, {"PLANT2", "Plant 2"}, {"DEV", "Development lab"}}));
     std::filesystem::create_directories(Mailbox("PLANT2"));
   }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -15,22 +13,19 @@
 namespace test {
 
 // A stand-in for an external program (the mail client, the web browser): a
-// script of that name, first on PATH while the object lives, that records the
-// arguments of every call.
+// program of that name, first on PATH while the object lives, that records
+// the arguments of every call (a shell script; on Windows a copy of a small
+// recording program).
 class RecordingProgram {
  public:
-  explicit RecordingProgram(const std::string& name) : previousPath_(Getenv("PATH")) {
-    record_ = (dir_ / "calls").string();
-    const auto script = dir_ / name;
-    WriteFile(script,
-              "#!/bin/sh\n"
-              "line=''\n"
-              "for a in \"$@\"; do line=\"$line$a$(printf '\\037')\"; done\n"
-              "printf '%s\\n' \"$line\" >> '" + record_ + "'\n");
-    chmod(script.c_str(), 0755);
-    setenv("PATH", (dir_.Path().string() + ":" + previousPath_).c_str(), 1);
-  }
-  ~RecordingProgram() { setenv("PATH", previousPath_.c_str(), 1); }
+  explicit RecordingProgram(const std::string& name);
+  // The desktop's mail client: xdg-email on PATH; on Windows the program the
+  // shell starts for mailto: URIs, registered the way a mail client registers
+  // its own command line, with "--utf8" before the URI.
+  static constexpr struct MailClient {
+  } kMailClient{};
+  explicit RecordingProgram(MailClient);
+  ~RecordingProgram();
   RecordingProgram(const RecordingProgram&) = delete;
   RecordingProgram& operator=(const RecordingProgram&) = delete;
 
@@ -67,7 +62,7 @@ class RecordingProgram {
   // PATH reduced to an empty folder while the object lives: no program is found.
   class EmptyPath {
    public:
-    EmptyPath() : previous_(Getenv("PATH")) { setenv("PATH", dir_.Path().c_str(), 1); }
+    EmptyPath() : previous_(Getenv("PATH")) { setenv("PATH", dir_.Path().string().c_str(), 1); }
     ~EmptyPath() { setenv("PATH", previous_.c_str(), 1); }
 
    private:
@@ -82,8 +77,9 @@ class RecordingProgram {
   }
 
   TempDir dir_;
-  std::string record_;
-  std::string previousPath_;
+  std::string record_ = (dir_ / "calls").string();
+  std::string previousPath_ = Getenv("PATH");
+  std::string previousMailClient_;  // the shell's mailto command it replaced (Windows)
 };
 
 }  // namespace test
