@@ -4,28 +4,21 @@
 // one there is no Windows program to run.
 #include <gmock/gmock.h>
 
-#include <cstdlib>
 #include <regex>
 
 #include "end_to_end_fixture.h"
+#include "windows_tree.h"
 #include "support/test_certificates.h"
 
 namespace {
 
 using test::RealServerKind;
+using test::WindowsName;
+using test::WindowsTree;
 
 std::string ServerName(const testing::TestParamInfo<RealServerKind>& info) {
   return info.param == RealServerKind::Pyftpdlib ? "Pyftpdlib" : "Vsftpd";
 }
-
-// The Windows program sees the Linux file system as drive Z:.
-std::string WindowsName(const std::filesystem::path& path) {
-  std::string name = "Z:" + path.string();
-  std::replace(name.begin(), name.end(), '/', '\\');
-  return name;
-}
-
-const char* WindowsTree() { return std::getenv("PARCELO_WINDOWS_TREE"); }
 
 // What a run left that must be the same on both systems.
 struct Outcome {
