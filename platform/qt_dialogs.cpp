@@ -1,6 +1,7 @@
 #include "platform/qt_dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -43,19 +44,20 @@ bool QtDialogs::AskYesNo(const std::string& text, const std::string& caption) {
   return ExecPlain(box) == QMessageBox::Yes;
 }
 
+// Qt names files with "/" on every system; the user sees the system's own separator.
 std::optional<std::string> QtDialogs::OpenFile(const std::string& initialFolder, const std::string& filter) {
   QFileDialog dialog(Owner(), {}, ToQString(initialFolder));
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setNameFilters(NameFiltersFromPairs(filter));
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return FromQString(dialog.selectedFiles().first());
+  return FromQString(QDir::toNativeSeparators(dialog.selectedFiles().first()));
 }
 
 std::optional<std::string> QtDialogs::ChooseFolder(const std::string& initialFolder) {
   const QString folder = QFileDialog::getExistingDirectory(Owner(), {}, ToQString(initialFolder));
   if (folder.isEmpty()) return std::nullopt;
-  return FromQString(folder);
+  return FromQString(QDir::toNativeSeparators(folder));
 }
 
 QStringList NameFiltersFromPairs(const std::string& filter) {

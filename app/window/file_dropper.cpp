@@ -1,5 +1,6 @@
 #include "app/window/file_dropper.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -29,7 +30,7 @@ bool TFileDropper::eventFilter(QObject* watched, QEvent* event) {
     if (!drop->mimeData()->hasUrls()) return QObject::eventFilter(watched, event);
     std::vector<std::string> paths;
     for (const QUrl& url : drop->mimeData()->urls())
-      if (url.isLocalFile()) paths.push_back(platform::FromQString(url.toLocalFile()));
+      if (url.isLocalFile()) paths.push_back(platform::FromQString(QDir::toNativeSeparators(url.toLocalFile())));
     drop->acceptProposedAction();
     Drop(paths);
     return true;
