@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/path_text.h"
 #include "platform/qt_text.h"
 
 namespace app {
@@ -57,9 +58,9 @@ void TFileDropper::Expand(const std::string& folder) {
   std::sort(entries.begin(), entries.end());
   for (const auto& entry : entries) {
     if (!entry.is_directory(error))
-      onDrop_(*this, folder + "/" + entry.path().filename().string());
+      onDrop_(*this, JoinPath(folder, PathText(entry.path().filename())));
     else if (SubFolders)
-      Expand(entry.path().string());
+      Expand(PathText(entry.path()));
   }
 }
 

@@ -18,8 +18,8 @@ TEST(MailClient, OpensANewMailThroughOneMailtoUri) {
   EXPECT_TRUE(client.Connected());
   const auto calls = xdgEmail.WaitForCalls(1);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "mailto:qa@plant.example,m%C3%BCller@plant.example"
-                                                          "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"}));
+  EXPECT_EQ(calls[0], test::RecordingProgram::MailCall("mailto:qa@plant.example,m%C3%BCller@plant.example"
+                                                           "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"));
   EXPECT_EQ(MailtoUri({}, "--attach=/x & y?"), "mailto:?subject=--attach%3D%2Fx%20%26%20y%3F");
 }
 

@@ -55,11 +55,12 @@ TEST_F(AppFixture, FoldersExpandOnlyWhenTheDropperAllowsIt) {
   dropper.AllowDir = true;
   dropper.Drop({(root / "folder").string()});
   const std::string folder = (root / "folder").string();
-  EXPECT_EQ(reported, (std::vector<std::string>{folder + "/a.cnt", folder + "/b.cnt"}));
+  EXPECT_EQ(reported, (std::vector<std::string>{test::Native(folder + "/a.cnt"), test::Native(folder + "/b.cnt")}));
   reported.clear();
   dropper.SubFolders = true;
   dropper.Drop({folder});
-  EXPECT_EQ(reported, (std::vector<std::string>{folder + "/a.cnt", folder + "/b.cnt", folder + "/sub/c.cnt"}));
+  EXPECT_EQ(reported, (std::vector<std::string>{test::Native(folder + "/a.cnt"), test::Native(folder + "/b.cnt"),
+                                                test::Native(folder + "/sub/c.cnt")}));
 }
 
 TEST_F(AppFixture, TheOpenDialogStartsAtLastDirAndStoresTheFolderWithItsSeparator) {
@@ -193,7 +194,7 @@ TEST_F(AppFixture, TheReadmeOpensTheFetchedReadmeModally) {
   });
   form().Readme1->trigger();
   EXPECT_EQ(shownText, "What is new");
-  EXPECT_EQ(windows->readMeForm->Location(), (appDir() / "doc/Readme.html").string());
+  EXPECT_EQ(windows->readMeForm->Location(), test::Native(appDir() / "doc/Readme.html"));
 }
 
 TEST_F(AppFixture, HelpOpensTheManualAtTheRequestedPlace) {
@@ -201,7 +202,7 @@ TEST_F(AppFixture, HelpOpensTheManualAtTheRequestedPlace) {
   test::WriteFile(appDir() / "doc/help/index.html", "<html><body><a name=\"TOP1\">Parcelo</a></body></html>");
   form().HelpContents1->trigger();
   EXPECT_TRUE(form().HelpViewer().isVisible());
-  EXPECT_EQ(form().HelpViewer().Location(), (appDir() / "doc/help/index.html").string());
+  EXPECT_EQ(form().HelpViewer().Location(), test::Native(appDir() / "doc/help/index.html"));
   EXPECT_EQ(form().HelpViewer().WebBrowser1->toPlainText(), "Parcelo");
 }
 

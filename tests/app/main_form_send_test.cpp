@@ -118,8 +118,8 @@ TEST_F(Send, TheMailGetsTheContainerNumberAndEveryAddress) {
   form().SendButton->click();
   const auto calls = mailClient.WaitForCalls(1);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "mailto:m1@plant.example,m2@dev.example,m3@dev.example"
-                                                          "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"}));
+  EXPECT_EQ(calls[0], test::RecordingProgram::MailCall("mailto:m1@plant.example,m2@dev.example,m3@dev.example"
+                                                           "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"));
 }
 
 // The EMAIL entries are whatever the container's maker wrote: an entry that
@@ -136,8 +136,8 @@ TEST_F(Send, EntriesThatAreNoAddressesAreLeftOutOfTheMailAndLogged) {
   form().SendButton->click();
   const auto calls = mailClient.WaitForCalls(1);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0], (std::vector<std::string>{"--utf8", "mailto:qa@plant.example,someone@elsewhere.example"
-                                                          "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"}));
+  EXPECT_EQ(calls[0], test::RecordingProgram::MailCall("mailto:qa@plant.example,someone@elsewhere.example"
+                                                           "?subject=container%20no.%20E1-S2%20was%20sent%20to%20FTP%20server"));
   const auto lines = LogLines(Log());
   ASSERT_GE(lines.size(), smuggled.size());
   for (std::size_t i = 0; i < smuggled.size(); ++i)
@@ -212,7 +212,7 @@ TEST_F(Send, ABackupFolderEqualToTheContainersAbortsBeforeAnythingIsSent) {
   EXPECT_EQ(MessageTexts()[1], "Files are identical");
   const std::string log = test::ReadFile(root / "WORK/ParceloLog.txt");
   EXPECT_NE(log.find("\r\ntransfer abort: "), std::string::npos) << log;
-  EXPECT_NE(log.find("\r\nsource file: " + (root / "Work/c.cnt").string() + "\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("\r\nsource file: " + test::Native(root / "Work/c.cnt") + "\r\n"), std::string::npos) << log;
   EXPECT_TRUE(FilesIn(Mailbox("PLANT1")).empty());
   EXPECT_FALSE(form().ContainerFile->text().isEmpty());
 }

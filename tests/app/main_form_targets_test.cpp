@@ -1,6 +1,5 @@
 #include <QListWidget>
 #include <QTextBrowser>
-#include <arpa/inet.h>
 
 #include "site_fixture.h"
 

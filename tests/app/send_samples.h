@@ -40,10 +40,13 @@ inline void PublishSiteFiles(const std::filesystem::path& serverTop, const std::
                              const std::string& targetList) {
   const auto site = serverTop / "k3/fab/cae";
   WriteFile(site / "ftpsend.xml", targetList);
-  std::filesystem::copy_file(dataTree / "lib/checkit.mck", site / "checkit.mck",
-                             std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::copy_file(dataTree / "dtd/ecum0102.dtd", site / "ecum0102.DTD",
-                             std::filesystem::copy_options::overwrite_existing);
+  // Removed first: mingw-w64's copy_file takes any two files for the same one
+  // (Windows has no inode numbers) and refuses to overwrite.
+  for (const auto& [from, to] : {std::pair{dataTree / "lib/checkit.mck", site / "checkit.mck"},
+                                 std::pair{dataTree / "dtd/ecum0102.dtd", site / "ecum0102.DTD"}}) {
+    std::filesystem::remove(to);
+    std::filesystem::copy_file(from, to);
+  }
 }
 
 // What preparation makes of a Container(): the DTD named as system identifier

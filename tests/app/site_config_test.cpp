@@ -88,9 +88,9 @@ TEST_F(SiteConfigTest, TrustedCasAndRevocationListsAreTheSitesFilesThenTheNamedO
   setenv("PARCELO_TLS_CA_FILE", "/etc/site-ca.pem", 1);
   setenv("PARCELO_TLS_CRL_FILE", "/etc/site-crl.pem", 1);
   EXPECT_EQ(TrustedCaFiles(paths),
-            (std::vector<std::string>{(appDir.Path() / "lib/ca.pem").string(), "/etc/site-ca.pem"}));
+            (std::vector<std::string>{test::Native(appDir.Path() / "lib/ca.pem"), "/etc/site-ca.pem"}));
   EXPECT_EQ(TlsCrlFiles(paths),
-            (std::vector<std::string>{(appDir.Path() / "lib/crl.pem").string(), "/etc/site-crl.pem"}));
+            (std::vector<std::string>{test::Native(appDir.Path() / "lib/crl.pem"), "/etc/site-crl.pem"}));
 }
 
 TEST_F(SiteConfigTest, TheClientCertificateIsTheNamedOneElseTheUsersOwn) {
@@ -98,7 +98,7 @@ TEST_F(SiteConfigTest, TheClientCertificateIsTheNamedOneElseTheUsersOwn) {
   const DataPaths paths(appDir.Path(), true);
   EXPECT_EQ(TlsClientCertificate(paths).certificate, "");
   test::WriteFile(appDir.Path() / "lib/client.pem", "");
-  EXPECT_EQ(TlsClientCertificate(paths).certificate, (appDir.Path() / "lib/client.pem").string());
+  EXPECT_EQ(TlsClientCertificate(paths).certificate, test::Native(appDir.Path() / "lib/client.pem"));
   EXPECT_EQ(TlsClientCertificate(paths).key, "") << "the key is in the same file";
   setenv("PARCELO_TLS_CERT", "/home/anna/me.pem", 1);
   setenv("PARCELO_TLS_KEY", "/home/anna/me.key", 1);

@@ -7,7 +7,7 @@
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
   std::string line;
-  for (std::size_t i = 1; i < arguments.size(); ++i) line += arguments[i] + '\037';
+  for (const std::string& argument : arguments) line += argument + '\037';
   std::ofstream(platform::ExecutableFolder() / "calls", std::ios::binary | std::ios::app) << line << '\n';
   return 0;
 }

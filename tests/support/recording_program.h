@@ -20,11 +20,13 @@ class RecordingProgram {
  public:
   explicit RecordingProgram(const std::string& name);
   // The desktop's mail client: xdg-email on PATH; on Windows the program the
-  // shell starts for mailto: URIs, registered the way a mail client registers
-  // its own command line, with "--utf8" before the URI.
+  // shell starts for mailto: URIs.
   static constexpr struct MailClient {
   } kMailClient{};
   explicit RecordingProgram(MailClient);
+  // The call the mail client gets for a mail: xdg-email is told the URI is
+  // UTF-8; the shell hands the URI alone.
+  static std::vector<std::string> MailCall(const std::string& uri);
   ~RecordingProgram();
   RecordingProgram(const RecordingProgram&) = delete;
   RecordingProgram& operator=(const RecordingProgram&) = delete;

@@ -17,6 +17,8 @@ RecordingProgram::RecordingProgram(const std::string& name) {
 
 RecordingProgram::RecordingProgram(MailClient) : RecordingProgram("xdg-email") {}
 
+std::vector<std::string> RecordingProgram::MailCall(const std::string& uri) { return {"--utf8", uri}; }
+
 RecordingProgram::~RecordingProgram() { setenv("PATH", previousPath_.c_str(), 1); }
 
 }  // namespace test

@@ -35,8 +35,10 @@ RecordingProgram::RecordingProgram(const std::string& name) {
 
 RecordingProgram::RecordingProgram(MailClient) : RecordingProgram("xdg-email") {
   previousMailClient_ = platform::Narrow(MailtoCommand());
-  SetMailtoCommand(L"\"" + (dir_ / "xdg-email.exe").wstring() + L"\" --utf8 \"%1\"");
+  SetMailtoCommand(L"\"" + (dir_ / "xdg-email.exe").wstring() + L"\" \"%1\"");
 }
+
+std::vector<std::string> RecordingProgram::MailCall(const std::string& uri) { return {uri}; }
 
 RecordingProgram::~RecordingProgram() {
   if (!previousMailClient_.empty()) SetMailtoCommand(platform::Widen(previousMailClient_));

@@ -24,6 +24,9 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// `path` with the system's own separators, as the program shows paths.
+inline std::string Native(std::filesystem::path path) { return path.make_preferred().string(); }
+
 // Writes `bytes` into `file`, creating its folders.
 void WriteFile(const std::filesystem::path& file, const std::string& bytes);
 // The whole content of `file`; empty when it does not exist.

@@ -8,7 +8,8 @@ namespace test {
 // HKEY_CURRENT_USER\Software\Korvath\Parcelo, which every test there shares
 // (elsewhere each test has a settings file of its own).
 void ForgetUserSettings();
-// The key's values as lines of a .reg export: "Name"="text", "Name"=dword:0000000a.
+// The key's values as lines of a .reg file, their texts as they are:
+// "Name"="text", "Name"=dword:0000000a.
 std::string UserSettingsText();
 
 }  // namespace test

@@ -10,14 +10,7 @@ namespace {
 
 constexpr wchar_t kKey[] = L"Software\\Korvath\\Parcelo";
 
-std::string Quoted(const std::wstring& text) {
-  std::string quoted = "\"";
-  for (char c : platform::Narrow(text)) {
-    if (c == '\\' || c == '"') quoted += '\\';
-    quoted += c;
-  }
-  return quoted + '"';
-}
+std::string Quoted(const std::wstring& text) { return '"' + platform::Narrow(text) + '"'; }
 
 }  // namespace
 
