@@ -39,5 +39,8 @@ platform::SocketHandle OpenBlockingSocket(int family);
 platform::SocketHandle AcceptBlocking(platform::SocketHandle listener);
 // Ends the sending direction; the peer reads the end of the stream.
 void ShutdownSending(platform::SocketHandle socket);
+void SetNonBlocking(platform::SocketHandle socket, bool on);
+// The longest a blocking recv() waits before it fails.
+void SetReceiveBound(platform::SocketHandle socket, int boundMs);
 
 }  // namespace test

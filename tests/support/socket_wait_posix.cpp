@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -33,5 +34,12 @@ platform::SocketHandle AcceptBlocking(platform::SocketHandle listener) {
 }
 
 void ShutdownSending(platform::SocketHandle socket) { ::shutdown(socket, SHUT_WR); }
+
+void SetNonBlocking(platform::SocketHandle socket, bool on) { ::fcntl(socket, F_SETFL, on ? O_NONBLOCK : 0); }
+
+void SetReceiveBound(platform::SocketHandle socket, int boundMs) {
+  const timeval bound{boundMs / 1000, boundMs % 1000 * 1000};
+  ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+}
 
 }  // namespace test

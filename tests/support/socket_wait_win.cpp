@@ -58,4 +58,13 @@ platform::SocketHandle AcceptBlocking(platform::SocketHandle listener) {
 
 void ShutdownSending(platform::SocketHandle socket) { ::shutdown(socket, SD_SEND); }
 
+void SetNonBlocking(platform::SocketHandle socket, bool on) {
+  u_long nonBlocking = on ? 1 : 0;
+  ::ioctlsocket(socket, FIONBIO, &nonBlocking);
+}
+
+void SetReceiveBound(platform::SocketHandle socket, int boundMs) {
+  platform::SetSocketOption(socket, SOL_SOCKET, SO_RCVTIMEO, static_cast<DWORD>(boundMs));
+}
+
 }  // namespace test
