@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/cpu_time.h"
+#include "support/loopback.h"
 #include "support/socket_wait.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
@@ -422,6 +423,19 @@ TEST(SockSessionErrors, ErrorMessageUsesTheTable) {
   EXPECT_EQ(session.ErrorMessage(0), "");
 }
 
+// Leaves in errno what a connect that nobody answers leaves there.
+void RefusedConnect() {
+  const platform::SocketHandle fd = test::OpenBlockingSocket(AF_INET);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(test::ClosedLoopbackPort()));
+  platform::SocketCall(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  const int refused = errno;
+  platform::CloseSocket(fd);
+  errno = refused;
+}
+
 TEST(SockSessionErrors, CheckErrorIgnoresWouldBlockAndSmallNumbers) {
   TSockSession session;
   int reported = 0;
@@ -439,7 +453,7 @@ TEST(SockSessionErrors, CheckErrorIgnoresWouldBlockAndSmallNumbers) {
   EXPECT_NO_THROW(session.CheckError(10035));
   EXPECT_EQ(reported, 0);
 
-  errno = ECONNREFUSED;
+  RefusedConnect();
   try {
     session.CheckError(10035);
     FAIL();
