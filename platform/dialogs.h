@@ -4,6 +4,11 @@
 #include <optional>
 #include <string>
 
+// windows.h (here through the socket headers) names MessageBoxA or
+// MessageBoxW by this macro, which would rename the method below in some
+// files and not in others.
+#undef MessageBox
+
 namespace platform {
 
 enum class MessageIcon { kError, kInformation, kWarning, kQuestion };

@@ -17,6 +17,8 @@ constexpr UINT kWakeupMessage = WM_APP;
 constexpr UINT kFirstSocketMessage = WM_APP + 1;
 constexpr UINT kSocketMessageSpan = 0xBFFF - kFirstSocketMessage;
 constexpr std::uint64_t kTimerBit = std::uint64_t{1} << 63;
+// The longest pause between looks at a socket that sends no messages.
+constexpr DWORD kLongestPollSlice = 16;
 
 constexpr wchar_t kWindowClass[] = L"ParceloEventLoop";
 
@@ -196,17 +198,30 @@ void EventLoop::Collect() {
 void EventLoop::Wait(std::chrono::milliseconds timeout, SocketHandle fd, short pollEvents) {
   if (!queue_.empty()) return;
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  // A socket cannot be waited on beside the message queue, so the socket is
-  // polled in short slices between looks at the queue.
-  const DWORD slice = fd == kNoSocket ? static_cast<DWORD>(timeout.count()) : 1;
+  // A watched socket's reads and closes come as messages; for the rest (a
+  // socket not watched, room to send) it is looked at between waits on the
+  // queue: often at first, then ever less often while nothing happens, so
+  // that an idle wait costs next to nothing.
+  if (pollEvents == POLLIN) {
+    const auto found = watchByFd_.find(fd);
+    if (found != watchByFd_.end()) {
+      const Watch& watch = watches_.at(found->second);
+      if ((watch.mask & kSocketRead) && !watch.connectPending) fd = kNoSocket;
+    }
+  }
+  DWORD slice = 1;
   for (;;) {
-    if (MsgWaitForMultipleObjectsEx(0, nullptr, fd == kNoSocket ? slice : 0, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0)
-      return;
+    if (fd != kNoSocket) {
+      WSAPOLLFD ready{fd, pollEvents, 0};
+      if (WSAPoll(&ready, 1, 0) != 0) return;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return;
+    const DWORD wait = fd == kNoSocket ? static_cast<DWORD>(left.count())
+                                       : std::min(slice, static_cast<DWORD>(left.count()));
+    if (MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0) return;
     if (fd == kNoSocket) return;
-    WSAPOLLFD ready{fd, pollEvents, 0};
-    if (WSAPoll(&ready, 1, static_cast<INT>(slice)) != 0) return;
-    if (std::chrono::steady_clock::now() >= deadline) return;
+    slice = std::min<DWORD>(slice * 2, kLongestPollSlice);
   }
 }
 

@@ -1,13 +1,7 @@
 #include "ftp/sock_session.h"
 #include "ftp/file_source.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +9,8 @@
 #include <vector>
 
 #include "support/cpu_time.h"
+#include "support/loopback.h"
+#include "support/socket_wait.h"
 #include "support/temp_dir.h"
 #include "support/wait_until.h"
 
@@ -29,35 +25,35 @@ class Listener {
  public:
   explicit Listener(const char* address = "127.0.0.1", int backlog = 4) {
     TNetAddress local = *LiteralAddress(address);
-    fd_ = socket(local.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+    fd_ = test::OpenBlockingSocket(local.Family());
     bind(fd_, local.Raw(), local.Length());
     socklen_t length = sizeof local.storage;
     getsockname(fd_, local.Raw(), &length);
     port_ = local.Port();
     listen(fd_, backlog);
   }
-  ~Listener() { close(fd_); }
+  ~Listener() { platform::CloseSocket(fd_); }
   int Port() const { return port_; }
   // The server end of the next connection.
-  int Accept() { return accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC); }
+  platform::SocketHandle Accept() { return test::AcceptBlocking(fd_); }
 
  private:
-  int fd_ = -1;
+  platform::SocketHandle fd_ = platform::kNoSocket;
   int port_ = 0;
 };
 
 // The server end of a connection, closed with the object.
 struct PeerEnd {
-  int fd;
+  platform::SocketHandle fd;
   ~PeerEnd() {
-    if (fd >= 0) close(fd);
+    if (fd != platform::kNoSocket) platform::CloseSocket(fd);
   }
   void Send(const std::string& bytes) const {
-    ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(platform::SendSocket(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
   std::string Receive() const {
     char chunk[4096];
-    const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+    const ssize_t n = platform::ReceiveSocket(fd, chunk, sizeof chunk, false);
     return n > 0 ? std::string(chunk, static_cast<std::size_t>(n)) : std::string();
   }
 };
@@ -66,7 +62,7 @@ struct PeerEnd {
 struct ConnectedSession {
   Listener listener;
   TSockSession session;
-  PeerEnd peer{-1};
+  PeerEnd peer{platform::kNoSocket};
   ConnectedSession() {
     session.Host = "127.0.0.1";
     session.Port = listener.Port();
@@ -245,7 +241,7 @@ TEST(SockSessionConnect, RefusedConnectionNamesTheSocketError) {
 TEST(SockSessionConnect, ConnectTimesOutWhenNobodyAnswers) {
   // A listener whose accept queue is full drops further connection requests.
   Listener listener("127.0.0.1", 0);
-  const int filler = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const platform::SocketHandle filler = test::OpenBlockingSocket(AF_INET);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<std::uint16_t>(listener.Port()));
@@ -266,7 +262,7 @@ TEST(SockSessionConnect, ConnectTimesOutWhenNobodyAnswers) {
   }
   EXPECT_EQ(failed, 1);
   EXPECT_TRUE(session.TimedOut);
-  close(filler);
+  platform::CloseSocket(filler);
 }
 
 TEST(SockSessionConnect, ConnectWhileConnectedIsRefused) {
@@ -296,8 +292,8 @@ TEST(SockSessionConnect, DisconnectLeavesAFreshSocketForTheNextConnect) {
 
 TEST(SockSessionConnect, PeerClosingWithNothingUnreadClosesTheSession) {
   ConnectedSession c;
-  close(c.peer.fd);
-  c.peer.fd = -1;
+  platform::CloseSocket(c.peer.fd);
+  c.peer.fd = platform::kNoSocket;
   EXPECT_TRUE(test::WaitUntil(platform::EventLoop::Current(), [&] { return !c.session.Connected; }));
 }
 
@@ -346,7 +342,7 @@ TEST(SockSessionRead, LineArrivingByteByByteIsGathered) {
 TEST(SockSessionRead, PeerClosingGivesAnEmptyLine) {
   ConnectedSession c;
   c.peer.Send("partial");
-  shutdown(c.peer.fd, SHUT_WR);
+  test::ShutdownSending(c.peer.fd);
   EXPECT_EQ(c.session.ReadLn(), "");
 }
 
@@ -427,6 +423,19 @@ TEST(SockSessionErrors, ErrorMessageUsesTheTable) {
   EXPECT_EQ(session.ErrorMessage(0), "");
 }
 
+// Leaves in errno what a connect that nobody answers leaves there.
+void RefusedConnect() {
+  const platform::SocketHandle fd = test::OpenBlockingSocket(AF_INET);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(test::ClosedLoopbackPort()));
+  platform::SocketCall(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address));
+  const int refused = errno;
+  platform::CloseSocket(fd);
+  errno = refused;
+}
+
 TEST(SockSessionErrors, CheckErrorIgnoresWouldBlockAndSmallNumbers) {
   TSockSession session;
   int reported = 0;
@@ -444,7 +453,7 @@ TEST(SockSessionErrors, CheckErrorIgnoresWouldBlockAndSmallNumbers) {
   EXPECT_NO_THROW(session.CheckError(10035));
   EXPECT_EQ(reported, 0);
 
-  errno = ECONNREFUSED;
+  RefusedConnect();
   try {
     session.CheckError(10035);
     FAIL();
@@ -564,7 +573,7 @@ TEST(SockSessionData, ListenAcceptsOnlyTheExpectedPeer) {
   EXPECT_EQ(data.LocalAddressText(), "127,0,0,1");
 
   auto connectFrom = [&](const char* from) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const platform::SocketHandle fd = test::OpenBlockingSocket(AF_INET);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     inet_pton(AF_INET, from, &local.sin_addr);
@@ -578,14 +587,14 @@ TEST(SockSessionData, ListenAcceptsOnlyTheExpectedPeer) {
   };
   PeerEnd stranger{connectFrom("127.0.0.1")};
   PeerEnd server{connectFrom("127.0.0.2")};
-  const int accepted = data.Accept();
+  const platform::SocketHandle accepted = data.Accept();
   EXPECT_EQ(accepted, data.SocketHandle());
   EXPECT_TRUE(data.Connected);
   EXPECT_EQ(data.PeerAddress().Text(), "127.0.0.2");
   EXPECT_EQ(stranger.Receive(), "");  // turned away
 
   server.Send("payload");
-  shutdown(server.fd, SHUT_WR);
+  test::ShutdownSending(server.fd);
   test::TempDir dir;
   data.CaptureFile((dir / "received").string());
   EXPECT_EQ(test::ReadFile(dir / "received"), "payload");
@@ -614,11 +623,11 @@ TEST(SockSessionData, SendFileSendsEveryByteAndCountsThem) {
   std::string received;
   auto& loop = platform::EventLoop::Current();
   // The peer reads while SendFile waits for room in the socket.
-  fcntl(c.peer.fd, F_SETFL, O_NONBLOCK);
+  test::SetNonBlocking(c.peer.fd, true);
   const auto reader = loop.StartTimer(1ms, [&] {
     char chunk[65536];
     ssize_t n;
-    while ((n = recv(c.peer.fd, chunk, sizeof chunk, 0)) > 0) received.append(chunk, static_cast<std::size_t>(n));
+    while ((n = platform::ReceiveSocket(c.peer.fd, chunk, sizeof chunk, false)) > 0) received.append(chunk, static_cast<std::size_t>(n));
   });
   {
     ftp::TLocalFile source((dir / "out").string());
@@ -661,13 +670,13 @@ TEST(SockSessionData, AwaitDeliveryLastsUntilASlowPeerHasTakenEveryByte) {
   auto receive = [&](std::size_t most) {
     char chunk[65536];
     ssize_t n;
-    while (most > 0 && (n = recv(c.peer.fd, chunk, std::min(most, sizeof chunk), 0)) > 0) {
+    while (most > 0 && (n = platform::ReceiveSocket(c.peer.fd, chunk, std::min(most, sizeof chunk), false)) > 0) {
       received.append(chunk, static_cast<std::size_t>(n));
       most -= static_cast<std::size_t>(n);
     }
   };
   auto& loop = platform::EventLoop::Current();
-  fcntl(c.peer.fd, F_SETFL, O_NONBLOCK);
+  test::SetNonBlocking(c.peer.fd, true);
   // 64 KiB every 20 ms: far longer than the time-out in all, never idle for long.
   const auto reader = loop.StartTimer(20ms, [&] { receive(64 << 10); });
   {
@@ -678,9 +687,8 @@ TEST(SockSessionData, AwaitDeliveryLastsUntilASlowPeerHasTakenEveryByte) {
   loop.StopTimer(reader);
   // Closing resets the connection and drops whatever the peer has not taken.
   c.session.CloseSocket();
-  fcntl(c.peer.fd, F_SETFL, 0);
-  const timeval bound{10, 0};
-  setsockopt(c.peer.fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+  test::SetNonBlocking(c.peer.fd, false);
+  test::SetReceiveBound(c.peer.fd, 10000);
   receive(content.size());
   EXPECT_EQ(received.size(), content.size());
   EXPECT_TRUE(received == content);
@@ -697,7 +705,7 @@ TEST(SockSessionData, CaptureFileTimeOutIsAnIdleTime) {
     if (++sent <= 20)
       c.peer.Send("chunk");
     else if (sent == 21)
-      shutdown(c.peer.fd, SHUT_WR);
+      test::ShutdownSending(c.peer.fd);
   });
   test::TempDir dir;
   c.session.CaptureFile((dir / "in").string());

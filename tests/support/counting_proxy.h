@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "support/socket_wait.h"
+
 namespace test {
 
 // A TCP proxy on 127.0.0.1 in front of a server's control port that counts
@@ -26,8 +28,8 @@ class CountingProxy {
 
   std::uint16_t serverPort_;
   std::uint16_t port_ = 0;
-  int listener_ = -1;
-  int stop_ = -1;  // eventfd: readable once the proxy is being destroyed
+  platform::SocketHandle listener_ = platform::kNoSocket;
+  StopSignal stop_;  // raised once the proxy is being destroyed
   std::atomic<int> most_ = 0;
   std::thread thread_;
 };

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "platform/sockets.h"
+#include "support/socket_wait.h"
 
 namespace test {
 
@@ -30,11 +31,7 @@ inline int ClosedLoopbackPort() {
 // A listening socket on 127.0.0.1 or another IPv4 loopback address (AF_INET6: ::1) at a free port.
 inline platform::SocketHandle ListenOnLoopback(std::uint16_t* port, int family = AF_INET, int backlog = 4,
                                                const char* ipv4 = "127.0.0.1") {
-#ifdef SOCK_CLOEXEC
-  const platform::SocketHandle fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-#else
-  const platform::SocketHandle fd = ::socket(family, SOCK_STREAM, 0);
-#endif
+  const platform::SocketHandle fd = OpenBlockingSocket(family);
   if (fd == platform::kNoSocket) throw std::system_error(errno, std::generic_category(), "socket");
   sockaddr_storage address{};
   socklen_t length;
@@ -49,8 +46,9 @@ inline platform::SocketHandle ListenOnLoopback(std::uint16_t* port, int family =
     inet_pton(AF_INET, ipv4, &v4.sin_addr);
     length = sizeof v4;
   }
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(fd, backlog) != 0 ||
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  if (platform::SocketCall(::bind(fd, reinterpret_cast<sockaddr*>(&address), length)) != 0 ||
+      platform::SocketCall(::listen(fd, backlog)) != 0 ||
+      platform::SocketCall(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length)) != 0) {
     platform::CloseSocket(fd);
     throw std::system_error(errno, std::generic_category(), "listen");
   }

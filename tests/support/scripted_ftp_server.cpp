@@ -1,13 +1,6 @@
 #include "support/scripted_ftp_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <stdexcept>
@@ -20,7 +13,9 @@ namespace {
 
 constexpr int kStepBoundMs = 10000;
 
-int FamilyOf(int fd) {
+using platform::SocketHandle;
+
+int FamilyOf(SocketHandle fd) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -28,19 +23,17 @@ int FamilyOf(int fd) {
 }
 
 // Waits until `fd` is ready for `events`, the server stops, or the bound passes.
-void AwaitReady(int fd, int stop, short events, int boundMs) {
+void AwaitReady(SocketHandle fd, SocketHandle stop, short events, int boundMs) {
   pollfd fds[2] = {{fd, events, 0}, {stop, POLLIN, 0}};
-  int count;
-  while ((count = ::poll(fds, 2, boundMs)) < 0 && errno == EINTR) {
-  }
+  const int count = WaitForSockets(fds, 2, boundMs);
   if (fds[1].revents) throw std::runtime_error("the server is stopping");
   if (count == 0) throw std::runtime_error("nothing happened within the bound");
 }
 
-int AcceptOne(int listener, int stop, int boundMs) {
+SocketHandle AcceptOne(SocketHandle listener, SocketHandle stop, int boundMs) {
   AwaitReady(listener, stop, POLLIN, boundMs);
-  const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) throw std::system_error(errno, std::generic_category(), "accept");
+  const SocketHandle fd = AcceptBlocking(listener);
+  if (fd == platform::kNoSocket) throw std::system_error(errno, std::generic_category(), "accept");
   return fd;
 }
 
@@ -48,23 +41,20 @@ int AcceptOne(int listener, int stop, int boundMs) {
 
 ScriptedFtpServer::ScriptedFtpServer(Script script, const char* listenOn) : script_(std::move(script)) {
   listener_ = ListenOnLoopback(&port_, std::string(listenOn) == "::1" ? AF_INET6 : AF_INET);
-  stop_ = ::eventfd(0, EFD_CLOEXEC);
   thread_ = std::thread([this] { Serve(); });
 }
 
 ScriptedFtpServer::~ScriptedFtpServer() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] auto written = ::write(stop_, &one, sizeof one);
+  stop_.Raise();
   thread_.join();
-  ::close(listener_);
-  ::close(stop_);
+  platform::CloseSocket(listener_);
 }
 
 void ScriptedFtpServer::Serve() {
   for (;;) {
-    int fd;
+    SocketHandle fd;
     try {
-      fd = AcceptOne(listener_, stop_, -1);
+      fd = AcceptOne(listener_, stop_.Handle(), -1);
     } catch (const std::exception&) {
       return;
     }
@@ -105,15 +95,14 @@ std::string ScriptedFtpServer::Failure() const {
   return failure_;
 }
 
-ScriptedFtpServer::DataConnection::DataConnection(int fd, int stop) : fd_(fd), stop_(stop) {
+ScriptedFtpServer::DataConnection::DataConnection(SocketHandle fd, SocketHandle stop) : fd_(fd), stop_(stop) {
   // Replies go out at once, not held back until the client acknowledges the last one.
-  const int on = 1;
-  ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  platform::SetSocketOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1);
 }
 
 ScriptedFtpServer::DataConnection::DataConnection(DataConnection&& other) noexcept
     : fd_(other.fd_), stop_(other.stop_) {
-  other.fd_ = -1;
+  other.fd_ = platform::kNoSocket;
 }
 
 ScriptedFtpServer::DataConnection::~DataConnection() { Close(); }
@@ -124,10 +113,7 @@ void ScriptedFtpServer::DataConnection::Await(short events) const {
 
 void ScriptedFtpServer::DataConnection::Pause(std::chrono::milliseconds gap) const {
   pollfd stop{stop_, POLLIN, 0};
-  int count;
-  while ((count = ::poll(&stop, 1, static_cast<int>(gap.count()))) < 0 && errno == EINTR) {
-  }
-  if (count > 0) throw std::runtime_error("the server is stopping");
+  if (WaitForSockets(&stop, 1, static_cast<int>(gap.count())) > 0) throw std::runtime_error("the server is stopping");
 }
 
 void ScriptedFtpServer::DataConnection::Trickle(const std::string& bytes, std::chrono::milliseconds gap) {
@@ -145,7 +131,7 @@ void ScriptedFtpServer::DataConnection::Send(const std::string& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     Await(POLLOUT);
-    const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    const ssize_t n = platform::SendSocket(fd_, bytes.data() + sent, bytes.size() - sent);
     if (n < 0 && errno != EINTR) throw std::system_error(errno, std::generic_category(), "send");
     if (n > 0) sent += static_cast<std::size_t>(n);
   }
@@ -156,7 +142,7 @@ std::string ScriptedFtpServer::DataConnection::ReceiveAll() {
   char chunk[65536];
   for (;;) {
     Await(POLLIN);
-    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t n = platform::ReceiveSocket(fd_, chunk, sizeof chunk, false);
     if (n == 0) return received;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -172,7 +158,7 @@ std::string ScriptedFtpServer::DataConnection::ReceiveSlowly(std::size_t piece,
   std::string chunk(piece, '\0');
   for (;;) {
     Await(POLLIN);
-    const ssize_t n = ::recv(fd_, chunk.data(), chunk.size(), 0);
+    const ssize_t n = platform::ReceiveSocket(fd_, chunk.data(), chunk.size(), false);
     if (n == 0) return received;
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -187,18 +173,18 @@ void ScriptedFtpServer::DataConnection::AwaitClose() { ReceiveAll(); }
 
 void ScriptedFtpServer::DataConnection::Reset() {
   const linger reset{1, 0};
-  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+  platform::SetSocketOption(fd_, SOL_SOCKET, SO_LINGER, reset);
   Close();
 }
 
 void ScriptedFtpServer::DataConnection::Close() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  if (fd_ == platform::kNoSocket) return;
+  platform::CloseSocket(fd_);
+  fd_ = platform::kNoSocket;
 }
 
-ScriptedFtpServer::Connection::Connection(ScriptedFtpServer& server, int fd)
-    : DataConnection(fd, server.stop_), server_(server) {}
+ScriptedFtpServer::Connection::Connection(ScriptedFtpServer& server, SocketHandle fd)
+    : DataConnection(fd, server.stop_.Handle()), server_(server) {}
 
 std::string ScriptedFtpServer::Connection::Command() {
   for (;;) {
@@ -215,7 +201,7 @@ std::string ScriptedFtpServer::Connection::Command() {
     }
     Await(POLLIN);
     char chunk[4096];
-    const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+    const ssize_t n = platform::ReceiveSocket(fd_, chunk, sizeof chunk, false);
     if (n == 0) throw std::runtime_error("the client closed the control connection");
     if (n < 0) {
       if (errno == EINTR) continue;
@@ -295,16 +281,16 @@ ScriptedFtpServer::DataConnection ScriptedFtpServer::Connection::ConnectTo(
   } else {
     throw std::runtime_error("not a PORT or EPRT command: " + portCommand);
   }
-  const int fd = ::socket(address.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const SocketHandle fd = OpenBlockingSocket(address.ss_family);
   if (address.ss_family == AF_INET) {
     sockaddr_in local{};
     local.sin_family = AF_INET;
     inet_pton(AF_INET, from, &local.sin_addr);
     ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
   }
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+  if (platform::SocketCall(::connect(fd, reinterpret_cast<sockaddr*>(&address), length)) != 0) {
     const int error = errno;
-    ::close(fd);
+    platform::CloseSocket(fd);
     throw std::system_error(error, std::generic_category(), "connect to " + portCommand);
   }
   return DataConnection(fd, stop_);
@@ -314,23 +300,23 @@ ScriptedFtpServer::PassiveListener ScriptedFtpServer::Connection::Listen() {
   return PassiveListener(stop_, FamilyOf(fd_));
 }
 
-ScriptedFtpServer::PassiveListener::PassiveListener(int stop, int family) : stop_(stop) {
+ScriptedFtpServer::PassiveListener::PassiveListener(SocketHandle stop, int family) : stop_(stop) {
   std::uint16_t port;
   fd_ = ListenOnLoopback(&port, family);
 }
 
 ScriptedFtpServer::PassiveListener::PassiveListener(PassiveListener&& other) noexcept
     : fd_(other.fd_), stop_(other.stop_) {
-  other.fd_ = -1;
+  other.fd_ = platform::kNoSocket;
 }
 
 ScriptedFtpServer::PassiveListener::~PassiveListener() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ != platform::kNoSocket) platform::CloseSocket(fd_);
 }
 
 namespace {
 
-unsigned LocalPort(int fd) {
+unsigned LocalPort(SocketHandle fd) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/socket_wait.h"
+
 namespace test {
 
 // A loopback FTP server that plays a script, for the replies, refusals and
@@ -60,8 +62,8 @@ class ScriptedFtpServer {
   void Record(const std::string& command);
 
   Script script_;
-  int listener_ = -1;
-  int stop_ = -1;  // eventfd: readable once the server is being destroyed
+  platform::SocketHandle listener_ = platform::kNoSocket;
+  StopSignal stop_;  // raised once the server is being destroyed
   std::uint16_t port_ = 0;
   mutable std::mutex lock_;
   std::vector<std::string> commands_;
@@ -74,7 +76,7 @@ class ScriptedFtpServer {
 // One end of a TCP connection as the script sees it.
 class ScriptedFtpServer::DataConnection {
  public:
-  DataConnection(int fd, int stop);
+  DataConnection(platform::SocketHandle fd, platform::SocketHandle stop);
   DataConnection(DataConnection&& other) noexcept;
   ~DataConnection();
   DataConnection(const DataConnection&) = delete;
@@ -104,14 +106,14 @@ class ScriptedFtpServer::DataConnection {
   // server stops or the bound passes.
   void Await(short events) const;
 
-  int fd_;
-  int stop_;
+  platform::SocketHandle fd_;
+  platform::SocketHandle stop_;
 };
 
 // The control connection: command lines in, reply lines out.
 class ScriptedFtpServer::Connection : public DataConnection {
  public:
-  Connection(ScriptedFtpServer& server, int fd);
+  Connection(ScriptedFtpServer& server, platform::SocketHandle fd);
 
   // The next command line (without CR LF), recorded by the server. Raises when
   // the client closes or nothing comes within the bound.
@@ -145,7 +147,7 @@ class ScriptedFtpServer::Connection : public DataConnection {
 // A listening socket for one passive data connection.
 class ScriptedFtpServer::PassiveListener {
  public:
-  PassiveListener(int stop, int family);
+  PassiveListener(platform::SocketHandle stop, int family);
   PassiveListener(PassiveListener&& other) noexcept;
   ~PassiveListener();
   PassiveListener(const PassiveListener&) = delete;
@@ -158,8 +160,8 @@ class ScriptedFtpServer::PassiveListener {
   DataConnection Accept();
 
  private:
-  int fd_;
-  int stop_;
+  platform::SocketHandle fd_;
+  platform::SocketHandle stop_;
 };
 
 }  // namespace test
