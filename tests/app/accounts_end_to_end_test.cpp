@@ -9,6 +9,7 @@
 namespace {
 
 using test::RealServerKind;
+using test::TestCertificates;
 
 // The server has a second account, anna, whose login lands in her own folder.
 class AccountsEndToEnd : public test::EndToEnd {
@@ -39,22 +40,19 @@ TEST_P(AccountsEndToEnd, AUserOfTheWerkLogsInWithTheNetrcPasswordAndOneWithoutAn
 
 INSTANTIATE_TEST_SUITE_P(Pyftpdlib, AccountsEndToEnd, ::testing::Values(RealServerKind::Pyftpdlib));
 
-const test::TestCertificates& Certificates() {
-  static const test::TestCertificates made;
-  return made;
-}
-
 // The site server speaks FTPS and lets plain clients in too.
 class FtpsSiteEndToEnd : public test::EndToEnd {
  protected:
   FtpsSiteEndToEnd()
-      : EndToEnd({.tls = Certificates().Files(test::TestCertificate::Server), .quirk = test::FtpsQuirk::PlainClientsToo}) {}
+      : EndToEnd({.tls = TestCertificates::Shared().Files(test::TestCertificate::Server),
+                  .quirk = test::FtpsQuirk::PlainClientsToo}) {}
 };
 
 TEST_P(FtpsSiteEndToEnd, ATargetWithoutTlsFollowsTheSiteAndOneWithTlsNoIsLoggedAsInClear) {
   PublishTargets({"plant1", "dev"}, Werk("PLANT1", "plant1") + Werk("DEV", "dev", "127.0.0.1", " tls='no'"));
-  const auto result = Run({container.string(), "-t", "PLANT1", "-t", "DEV"},
-                          {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", Certificates().CaFile().string()}});
+  const auto result =
+      Run({container.string(), "-t", "PLANT1", "-t", "DEV"},
+          {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", TestCertificates::Shared().CaFile().string()}});
   ASSERT_EQ(result.exitCode, 0) << result.output;
   EXPECT_EQ(Mailbox("plant1").size(), 1u);
   EXPECT_EQ(Mailbox("dev").size(), 1u);

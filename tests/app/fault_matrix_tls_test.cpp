@@ -11,24 +11,24 @@ namespace {
 using test::FilesIn;
 using test::RealServerOptions;
 using test::TestCertificate;
-
-// Made once: a CA and certificates take a moment to make.
-const test::TestCertificates& Certificates() {
-  static const test::TestCertificates made;
-  return made;
-}
+using test::TestCertificates;
 
 // A server that presents `certificate` to FTPS clients and lets plain ones in too.
 RealServerOptions Presenting(TestCertificate certificate) {
-  return {.tls = Certificates().Files(certificate), .quirk = test::FtpsQuirk::PlainClientsToo};
+  return {.tls = TestCertificates::Shared().Files(certificate), .quirk = test::FtpsQuirk::PlainClientsToo};
 }
 
 // A site whose server trusts the test CA's certificates; the program trusts
-// that CA through PARCELO_TLS_CA_FILE.
+// that CA through PARCELO_TLS_CA_FILE. Each test starts with the window up
+// and a container open.
 class FtpsSite : public test::FaultFixture<test::SiteFixture> {
  protected:
   explicit FtpsSite(RealServerOptions options) : FaultFixture(test::RealServerKind::Pyftpdlib, std::move(options)) {
-    setenv("PARCELO_TLS_CA_FILE", Certificates().CaFile().c_str(), 1);
+    setenv("PARCELO_TLS_CA_FILE", TestCertificates::Shared().CaFile().c_str(), 1);
+  }
+  void SetUp() override {
+    StartWatched();
+    UseContainer();
   }
 
   // The "TLS: ..." lines of the log.
@@ -46,10 +46,6 @@ class MixedSite : public FtpsSite {
  protected:
   MixedSite() : FtpsSite(Presenting(TestCertificate::Server)) {
     PublishSite(TargetList({{"PLANT1", "Plant 1"}, {"PLANT2", "Plant 2", false, "", "localhost", true}}));
-  }
-  void SetUp() override {
-    StartWatched();
-    UseContainer();
   }
 };
 
@@ -77,17 +73,15 @@ TEST_F(MixedSite, APlainAndAnFtpsTargetGetTheContainerInOneSend) {
 // TLS when PARCELO_FTP_TLS says so, and so does a send to an FTPS target.
 class StrictFtpsSite : public FtpsSite {
  protected:
-  StrictFtpsSite() : FtpsSite({.tls = Certificates().Files(TestCertificate::Server)}) {
+  StrictFtpsSite() : FtpsSite({.tls = TestCertificates::Shared().Files(TestCertificate::Server)}) {
     setenv("PARCELO_FTP_TLS", "yes", 1);
     PublishSite(TargetList({{"PLANT1", "Plant 1", false, "", "127.0.0.1", true}}));
   }
 };
 
 TEST_F(StrictFtpsSite, TheStartUpRefreshAndTheSendGoThroughTls) {
-  StartWatched();
   EXPECT_TRUE(Messages().empty()) << Messages().front();
   EXPECT_EQ(ListLines(), std::vector<std::string>{"Plant 1"});
-  UseContainer();
   SendTo({0});
   EXPECT_TRUE(Messages().empty()) << Messages().front();
   EXPECT_EQ(FilesIn(Mailbox("PLANT1")).size(), 1u);
@@ -110,10 +104,6 @@ class RefusedFtps : public FtpsSite, public testing::WithParamInterface<Refusal>
  protected:
   RefusedFtps() : FtpsSite(GetParam().server) {
     PublishSite(TargetList({{"PLANT1", "Plant 1", false, "", GetParam().address, true}}));
-  }
-  void SetUp() override {
-    StartWatched();
-    UseContainer();
   }
 };
 

@@ -13,6 +13,7 @@
 namespace {
 
 using test::RealServerKind;
+using test::TestCertificates;
 using test::WindowsName;
 using test::WindowsTree;
 
@@ -130,19 +131,15 @@ TEST_P(WindowsCommandLine, EndsAsTheLinuxProgramDoes) {
 INSTANTIATE_TEST_SUITE_P(RealServers, WindowsCommandLine, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd),
                          ServerName);
 
-const test::TestCertificates& Certificates() {
-  static const test::TestCertificates made;
-  return made;
-}
-
 // The site server speaks FTPS only.
 class WindowsFtpsCommandLine : public WindowsCommandLine {
  protected:
-  WindowsFtpsCommandLine() : WindowsCommandLine({.tls = Certificates().Files(test::TestCertificate::Server)}) {}
+  WindowsFtpsCommandLine()
+      : WindowsCommandLine({.tls = TestCertificates::Shared().Files(test::TestCertificate::Server)}) {}
 };
 
 TEST_P(WindowsFtpsCommandLine, DeliversOverTlsAsTheLinuxProgramDoes) {
-  const auto ca = Certificates().CaFile();
+  const auto ca = TestCertificates::Shared().CaFile();
   const Outcome linux = RunOn(false, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", ca.string()}});
   EXPECT_EQ(linux.exitCode, 0);
   EXPECT_EQ(RunOn(true, {"PLANT1", "DEV"}, {{"PARCELO_FTP_TLS", "yes"}, {"PARCELO_TLS_CA_FILE", WindowsName(ca)}}), linux)

@@ -62,61 +62,6 @@ struct Probe {
   }
 };
 
-struct Delivery {
-  const char* name;
-  SftpPeer peer;
-  const char* address;
-  Trust trust;
-  test::HostKey shown = test::HostKey::Main;  // the key the server must show
-};
-
-class SftpDelivery : public testing::TestWithParam<Delivery> {};
-
-TEST_P(SftpDelivery, StoresTheBytesUnderTheTemporaryNameThenRenamesThem) {
-  const Delivery& delivery = GetParam();
-  const RealSftpServer server(
-      {.peer = delivery.peer, .address = delivery.address, .ecdsaKeyToo = delivery.shown == test::HostKey::Ecdsa});
-  std::filesystem::create_directory(server.Top() / "in");
-  const std::string folder = (server.Top() / "in").string();
-  test::TempDir local;
-  const std::string bytes = test::PatternBytes(kUploadSize);
-  TLocalFile source(local.Write("c.cnt", bytes).string());
-  Probe probe(server, delivery.address, delivery.trust);
-
-  probe.client.Connect();
-  EXPECT_THAT(probe.client.Description(), testing::MatchesRegex("SSH: [^ ]+ [^ ]+, host key SHA256:.*"));
-  EXPECT_THAT(probe.client.Description(), testing::EndsWith(server.Fingerprint(delivery.shown)));
-  probe.client.Upload(source, folder, "ABC.tmp");
-  probe.client.Rename(folder, "ABC.tmp", "ABC.1569153346");
-  EXPECT_EQ(probe.client.Exists(folder, "ABC.1569153346"), static_cast<std::int64_t>(kUploadSize));
-  EXPECT_EQ(probe.client.Exists(folder, "ABC.tmp"), std::nullopt);
-  probe.client.Disconnect();
-
-  EXPECT_EQ(test::ReadFile(server.Top() / "in/ABC.1569153346"), bytes);
-  EXPECT_THAT(probe.notes, testing::Contains("verified: " + std::to_string(kUploadSize) + " bytes"));
-  if (delivery.peer != SftpPeer::Sshd) {
-    EXPECT_EQ(server.Attempts().front(), "publickey") << "keys go before the password";
-  }
-  if (delivery.trust != Trust::AcceptedInTheWindow) return;
-  EXPECT_EQ(probe.asked, (std::vector<std::string>{std::string(delivery.address) + ":" +
-                                                   std::to_string(server.Port()) + " " + server.Fingerprint()}));
-  EXPECT_EQ(test::ReadFile(probe.client.KnownHostsFile), server.KnownHostsLine() + "\n");
-  probe.client.OnUnknownHostKey = nullptr;
-  EXPECT_NO_THROW(probe.client.Connect()) << "the stored key is known from now on";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Peers, SftpDelivery,
-    testing::Values(Delivery{"PinnedKeyUserKey", SftpPeer::Sshd, "127.0.0.1", Trust::Pinned},
-                    Delivery{"OwnKnownHostsOverIpv6", SftpPeer::Sshd, "::1", Trust::OwnKnownHosts},
-                    Delivery{"UserKnownHosts", SftpPeer::Sshd, "127.0.0.1", Trust::UserKnownHosts},
-                    Delivery{"KnownKeyTypeChosenAmongSeveral", SftpPeer::Sshd, "127.0.0.1",
-                             Trust::UserKnowsOnlyEcdsa, test::HostKey::Ecdsa},
-                    Delivery{"KeyAcceptedInTheWindow", SftpPeer::Sshd, "127.0.0.1", Trust::AcceptedInTheWindow},
-                    Delivery{"Password", SftpPeer::PasswordPeer, "127.0.0.1", Trust::Pinned},
-                    Delivery{"KeyboardInteractive", SftpPeer::InteractivePeer, "127.0.0.1", Trust::Pinned}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 // What a failed step raised: the class, the kind of an ESshError, the message.
 struct Outcome {
   std::string raised;
@@ -139,11 +84,14 @@ Outcome OutcomeOf(const std::function<void()>& step) {
   }
 }
 
-enum class Step { Connect, Upload, RenameOntoAnother };
+// Deliver: the bytes under a temporary name, then renamed.
+enum class Step { Deliver, Connect, Upload, RenameOntoAnother };
 
-struct Fault {
+const Outcome kDelivered{"nothing", std::nullopt, ""};
+
+struct Session {
   const char* name;
-  test::RealSftpOptions server;
+  test::RealSftpOptions server;  // with ecdsaKeyToo the ECDSA key is the one it must show
   std::function<void(Probe&, const RealSftpServer&)> setUp;
   Step step;
   Outcome expected;  // the message: a part of it
@@ -151,7 +99,16 @@ struct Fault {
   Trust trust = Trust::Pinned;
 };
 
-const Fault kFaults[] = {
+const Session kSessions[] = {
+    {"PinnedKeyUserKey", {}, nullptr, Step::Deliver, kDelivered, kUploadSize},
+    {"OwnKnownHostsOverIpv6", {.address = "::1"}, nullptr, Step::Deliver, kDelivered, kUploadSize,
+     Trust::OwnKnownHosts},
+    {"UserKnownHosts", {}, nullptr, Step::Deliver, kDelivered, kUploadSize, Trust::UserKnownHosts},
+    {"KnownKeyTypeChosenAmongSeveral", {.ecdsaKeyToo = true}, nullptr, Step::Deliver, kDelivered, kUploadSize,
+     Trust::UserKnowsOnlyEcdsa},
+    {"KeyAcceptedInTheWindow", {}, nullptr, Step::Deliver, kDelivered, kUploadSize, Trust::AcceptedInTheWindow},
+    {"Password", {.peer = SftpPeer::PasswordPeer}, nullptr, Step::Deliver, kDelivered, kUploadSize},
+    {"KeyboardInteractive", {.peer = SftpPeer::InteractivePeer}, nullptr, Step::Deliver, kDelivered, kUploadSize},
     {"UnknownKeyUnattendedSendsNothing", {.peer = SftpPeer::PasswordPeer}, nullptr, Step::Connect,
      {"ESshError", TSshFailure::HostKeyUnknown, "is unknown: SHA256:"}, 3000, Trust::Nothing},
     {"UnknownKeyRefusedInTheWindow", {},
@@ -189,45 +146,79 @@ const Fault kFaults[] = {
     {"DigestAgrees", {.quirk = SftpQuirk::CheckFile}, nullptr, Step::Upload, {"nothing", std::nullopt, ""}},
 };
 
-class SftpFault : public testing::TestWithParam<Fault> {};
+// What a delivery left: the file under its final name, the notes, the
+// order of the logins tried, the key remembered when the window took it.
+void ExpectDelivered(Probe& probe, const RealSftpServer& server, const Session& session, const std::string& bytes) {
+  const std::string folder = (server.Top() / "in").string();
+  EXPECT_THAT(probe.client.Description(), testing::MatchesRegex("SSH: [^ ]+ [^ ]+, host key SHA256:.*"));
+  const auto shown = session.server.ecdsaKeyToo ? test::HostKey::Ecdsa : test::HostKey::Main;
+  EXPECT_THAT(probe.client.Description(), testing::EndsWith(server.Fingerprint(shown)));
+  EXPECT_EQ(probe.client.Exists(folder, "c.1569153346"), static_cast<std::int64_t>(bytes.size()));
+  EXPECT_EQ(probe.client.Exists(folder, "c.tmp"), std::nullopt);
+  probe.client.Disconnect();
+  EXPECT_EQ(test::ReadFile(server.Top() / "in/c.1569153346"), bytes);
+  EXPECT_THAT(probe.notes, testing::Contains("verified: " + std::to_string(bytes.size()) + " bytes"));
+  if (session.server.peer != SftpPeer::Sshd) {
+    EXPECT_EQ(server.Attempts().front(), "publickey") << "keys go before the password";
+  }
+  if (session.trust != Trust::AcceptedInTheWindow) return;
+  EXPECT_EQ(probe.asked, (std::vector<std::string>{session.server.address + ":" + std::to_string(server.Port()) + " " +
+                                                   server.Fingerprint()}));
+  EXPECT_EQ(test::ReadFile(probe.client.KnownHostsFile), server.KnownHostsLine() + "\n");
+  probe.client.OnUnknownHostKey = nullptr;
+  EXPECT_NO_THROW(probe.client.Connect()) << "the stored key is known from now on";
+}
 
-TEST_P(SftpFault, EndsWithTheTruthWithinBounds) {
-  const Fault& fault = GetParam();
-  const RealSftpServer server(fault.server);
+class SftpSession : public testing::TestWithParam<Session> {};
+
+TEST_P(SftpSession, EndsWithTheTruthWithinBounds) {
+  const Session& session = GetParam();
+  const RealSftpServer server(session.server);
   std::filesystem::create_directory(server.Top() / "in");
   const std::string folder = (server.Top() / "in").string();
   test::TempDir local;
-  TLocalFile source(local.Write("c.cnt", test::PatternBytes(fault.uploadSize)).string());
-  Probe probe(server, "127.0.0.1", fault.trust);
-  probe.client.TimeOut = 500;
-  if (fault.setUp) fault.setUp(probe, server);
+  const std::string bytes = test::PatternBytes(session.uploadSize);
+  TLocalFile source(local.Write("c.cnt", bytes).string());
+  Probe probe(server, session.server.address, session.trust);
+  if (session.step != Step::Deliver) probe.client.TimeOut = 500;
+  if (session.setUp) session.setUp(probe, server);
+  // The waits keep the loop's timers running, as the window's are.
+  auto& loop = platform::EventLoop::Current();
+  int ticks = 0;
+  const auto timer = loop.StartTimer(std::chrono::milliseconds(10), [&] { ++ticks; });
   const Outcome outcome = OutcomeOf([&] {
     probe.client.Connect();
-    if (fault.step == Step::Connect) return;
-    if (fault.step == Step::RenameOntoAnother) test::WriteFile(server.Top() / "in/taken", "first");
+    if (session.step == Step::Connect) return;
+    if (session.step == Step::RenameOntoAnother) test::WriteFile(server.Top() / "in/taken", "first");
     probe.client.Upload(source, folder, "c.tmp");
-    if (fault.step == Step::RenameOntoAnother) probe.client.Rename(folder, "c.tmp", "taken");
+    if (session.step == Step::RenameOntoAnother) probe.client.Rename(folder, "c.tmp", "taken");
+    if (session.step == Step::Deliver) probe.client.Rename(folder, "c.tmp", "c.1569153346");
   });
-  EXPECT_EQ(outcome.raised, fault.expected.raised) << outcome.message;
-  EXPECT_EQ(outcome.kind, fault.expected.kind) << outcome.message;
-  EXPECT_THAT(outcome.message, HasSubstr(fault.expected.message));
-  if (fault.step == Step::Connect) {
+  loop.StopTimer(timer);
+  EXPECT_EQ(outcome.raised, session.expected.raised) << outcome.message;
+  EXPECT_EQ(outcome.kind, session.expected.kind) << outcome.message;
+  EXPECT_THAT(outcome.message, HasSubstr(session.expected.message));
+  if (session.step == Step::Deliver) {
+    ExpectDelivered(probe, server, session, bytes);
+  } else if (session.step == Step::Connect) {
     EXPECT_FALSE(std::filesystem::exists(server.Top() / "in/c.tmp"));
-  } else if (fault.step == Step::RenameOntoAnother) {
+  } else if (session.step == Step::RenameOntoAnother) {
     EXPECT_EQ(test::ReadFile(server.Top() / "in/taken"), "first");
-  }
-  if (fault.server.peer == SftpPeer::PasswordPeer && outcome.kind == TSshFailure::HostKeyUnknown) {
-    EXPECT_THAT(server.Attempts(), testing::IsEmpty()) << "a key or password went out before the host key was accepted";
-  }
-  if (outcome.raised == "nothing") {
+  } else if (outcome.raised == "nothing") {
     EXPECT_THAT(probe.notes, testing::Contains(testing::StartsWith("verified: SHA-256 ")));
+  }
+  if (session.server.peer == SftpPeer::PasswordPeer && outcome.kind == TSshFailure::HostKeyUnknown) {
+    EXPECT_THAT(server.Attempts(), testing::IsEmpty()) << "a key or password went out before the host key was accepted";
   }
   if (outcome.raised == "EAbortError" || outcome.kind == TSshFailure::Protocol) {
     EXPECT_FALSE(probe.client.Connected()) << "a stream in doubt must not serve the next request";
   }
+  if (outcome.raised == "EAbortError") {
+    EXPECT_GE(ticks, 20) << "the loop froze while the client waited";
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, SftpFault, testing::ValuesIn(kFaults),
+INSTANTIATE_TEST_SUITE_P(Sessions, SftpSession, testing::ValuesIn(kSessions),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Peers that are no SSH servers, or stop being one, before the key exchange ends.
@@ -294,23 +285,6 @@ TEST(SftpClient, SessionsOnSeveralThreadsShareOneSource) {
     EXPECT_EQ(failures[i], "");
     EXPECT_EQ(test::ReadFile(server.Top() / ("c" + std::to_string(i))), bytes) << i;
   }
-}
-
-// The wait for a server that stopped answering keeps the loop's timers
-// running, as the window's are.
-TEST(SftpClient, TheLoopKeepsTickingWhileTheServerIsSilent) {
-  const RealSftpServer server({.quirk = SftpQuirk::Stall});
-  test::TempDir local;
-  TLocalFile source(local.Write("c.cnt", test::PatternBytes(4 << 20)).string());
-  Probe probe(server, "127.0.0.1", Trust::Pinned);
-  probe.client.TimeOut = 500;
-  probe.client.Connect();
-  auto& loop = platform::EventLoop::Current();
-  int ticks = 0;
-  const auto timer = loop.StartTimer(std::chrono::milliseconds(10), [&] { ++ticks; });
-  EXPECT_THROW(probe.client.Upload(source, server.Top().string(), "c"), EAbortError);
-  loop.StopTimer(timer);
-  EXPECT_GE(ticks, 20) << "the loop froze while the client waited";
 }
 
 }  // namespace

@@ -102,22 +102,54 @@ INSTANTIATE_TEST_SUITE_P(Servers, TlsRealServer,
                          testing::Values(test::RealServerKind::Pyftpdlib, test::RealServerKind::Vsftpd),
                          KindName);
 
+// The revocation lists a verdict is made with: the test CA's names Revoked,
+// the other CA's does not speak for the test CA.
+enum Lists { kNoList = 0, kTestCaList = 1, kOtherCaList = 2 };
+
 struct Verdict {
   const char* name;
   TestCertificate certificate;
   const char* host;     // what the client expects the certificate to name
-  const char* outcome;  // "accepted", or the message of the refusal
+  const char* refusal;  // why it is refused; nullptr: accepted
+  int lists = kNoList;
+  // Under a system configuration that asks for less than we do: SECLEVEL=0,
+  // which takes 1024-bit RSA keys and SHA-1 signatures (the test runs itself
+  // again in a child with it).
+  bool permissiveSystem = false;
 };
+
+constexpr const char* kPermissiveChild = "PARCELO_TEST_PERMISSIVE_OPENSSL";
+
+void RunAgainUnderAPermissiveConfiguration() {
+  const test::TempDir dir;
+  const auto config = dir.Write("openssl.cnf",
+                                "openssl_conf = init\n[init]\nssl_conf = ssl\n[ssl]\nsystem_default = defaults\n"
+                                "[defaults]\nCipherString = DEFAULT@SECLEVEL=0\n");
+  const auto* running = testing::UnitTest::GetInstance()->current_test_info();
+  const std::string filter = std::string("--gtest_filter=") + running->test_suite_name() + "." + running->name();
+  const auto child = test::RunProgram({std::filesystem::read_symlink("/proc/self/exe").string(), filter},
+                                      {{"OPENSSL_CONF", config.string()}, {kPermissiveChild, "1"}});
+  EXPECT_EQ(child.exitCode, 0) << child.output;
+  EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
+}
 
 void PrintTo(const Verdict& verdict, std::ostream* out) { *out << verdict.name; }
 
 class TlsVerification : public testing::TestWithParam<Verdict> {};
 
 TEST_P(TlsVerification, ChecksTheServersCertificateDuringTheHandshake) {
+  if (GetParam().permissiveSystem && !std::getenv(kPermissiveChild)) return RunAgainUnderAPermissiveConfiguration();
+  if (GetParam().permissiveSystem) {
+    const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> systems(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
+    ASSERT_EQ(SSL_CTX_get_security_level(systems.get()), 0) << "the configuration did not take";
+  }
   const test::TestCertificates certificates;
   const test::RealFtpServer server(test::RealServerKind::Pyftpdlib,
                                    {.tls = certificates.Files(GetParam().certificate)});
-  const TTlsContext context({.caFiles = {certificates.CaFile().string()}});
+  TTlsSettings settings{.caFiles = {certificates.CaFile().string()}};
+  if (GetParam().lists & kTestCaList) settings.crlFiles.push_back(certificates.CrlFile().string());
+  if (GetParam().lists & kOtherCaList) settings.crlFiles.push_back(certificates.OtherCrlFile().string());
+  const TTlsContext context(settings);
   HandControl control(server.Port());
   std::string outcome = "accepted";
   try {
@@ -125,30 +157,40 @@ TEST_P(TlsVerification, ChecksTheServersCertificateDuringTheHandshake) {
   } catch (const ETlsError& error) {
     outcome = error.what();
   }
-  EXPECT_EQ(outcome, GetParam().outcome);
+  EXPECT_EQ(outcome, GetParam().refusal ? std::string("TLS: the certificate of ") + GetParam().host +
+                                              " was refused: " + GetParam().refusal
+                                        : "accepted");
 }
+
+constexpr const char* kRevoked = "revoked by its issuer (CN=Parcelo Test CA)";
 
 INSTANTIATE_TEST_SUITE_P(
     Certificates, TlsVerification,
     testing::Values(
-        Verdict{"TrustedForTheAddress", TestCertificate::Server, "127.0.0.1", "accepted"},
-        Verdict{"TrustedForTheName", TestCertificate::Server, "localhost", "accepted"},
-        Verdict{"TrustedForTheBracketedIpv6Address", TestCertificate::Server, "[::1]", "accepted"},
+        Verdict{"TrustedForTheAddress", TestCertificate::Server, "127.0.0.1", nullptr},
+        Verdict{"TrustedForTheName", TestCertificate::Server, "localhost", nullptr},
+        Verdict{"TrustedForTheBracketedIpv6Address", TestCertificate::Server, "[::1]", nullptr},
         Verdict{"ForAnotherName", TestCertificate::Server, "ftp.elsewhere.example",
-                "TLS: the certificate of ftp.elsewhere.example was refused: name mismatch (the certificate is "
-                "for IP Address:127.0.0.1, IP Address:0:0:0:0:0:0:0:1, DNS:localhost)"},
+                "name mismatch (the certificate is for IP Address:127.0.0.1, IP Address:0:0:0:0:0:0:0:1, "
+                "DNS:localhost)"},
         Verdict{"ForAnotherAddress", TestCertificate::OtherName, "127.0.0.1",
-                "TLS: the certificate of 127.0.0.1 was refused: name mismatch (the certificate is for "
-                "DNS:other.example)"},
+                "name mismatch (the certificate is for DNS:other.example)"},
         Verdict{"FromAnUntrustedIssuer", TestCertificate::Untrusted, "127.0.0.1",
-                "TLS: the certificate of 127.0.0.1 was refused: untrusted issuer (CN=Parcelo Test Other CA)"},
-        Verdict{"Expired", TestCertificate::Expired, "127.0.0.1",
-                "TLS: the certificate of 127.0.0.1 was refused: expired on 2020-01-01 00:00 UTC"},
-        Verdict{"SelfSigned", TestCertificate::SelfSigned, "127.0.0.1",
-                "TLS: the certificate of 127.0.0.1 was refused: self-signed (CN=localhost)"},
+                "untrusted issuer (CN=Parcelo Test Other CA)"},
+        Verdict{"Expired", TestCertificate::Expired, "127.0.0.1", "expired on 2020-01-01 00:00 UTC"},
+        Verdict{"SelfSigned", TestCertificate::SelfSigned, "127.0.0.1", "self-signed (CN=localhost)"},
         Verdict{"ByItsCommonNameOnly", TestCertificate::CommonNameOnly, "localhost",
-                "TLS: the certificate of localhost was refused: name mismatch (the certificate has no DNS names "
-                "or addresses; its subject CN=localhost does not count)"}),
+                "name mismatch (the certificate has no DNS names or addresses; its subject CN=localhost does not "
+                "count)"},
+        Verdict{"NotListed", TestCertificate::Server, "127.0.0.1", nullptr, kTestCaList | kOtherCaList},
+        Verdict{"Listed", TestCertificate::Revoked, "127.0.0.1", kRevoked, kTestCaList},
+        Verdict{"ListedWithAnotherList", TestCertificate::Revoked, "127.0.0.1", kRevoked, kTestCaList | kOtherCaList},
+        Verdict{"NoListOfItsIssuer", TestCertificate::Revoked, "127.0.0.1", nullptr, kOtherCaList},
+        Verdict{"NoListAtAll", TestCertificate::Revoked, "127.0.0.1", nullptr},
+        Verdict{"WeakKeyUnderAPermissiveSystem", TestCertificate::WeakKey, "127.0.0.1",
+                "key too weak (CN=localhost, 1024-bit RSA key; RSA and DH need 2048 bits at least)", kNoList, true},
+        Verdict{"WeakDigestUnderAPermissiveSystem", TestCertificate::WeakDigest, "127.0.0.1",
+                "signed with a weak digest (CN=localhost, ecdsa-with-SHA1)", kNoList, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // `openssl s_server` on 127.0.0.1 at a free port, for a peer that no FTP
@@ -303,83 +345,6 @@ TEST(TlsContext, IsSharedPerSettingsAcrossThreadsUntilAFileChanges) {
 
   test::WriteFile(ca, test::ReadFile(ca) + test::ReadFile(ca));
   EXPECT_NE(TTlsContext::Shared(settings), shared) << "the CA file changed";
-}
-
-struct RevocationCase {
-  const char* name;
-  TestCertificate certificate;
-  bool withTestCaList;   // the test CA's list, which names Revoked
-  bool withOtherCaList;  // the other CA's list, which does not speak for the test CA
-  const char* outcome;
-};
-
-void PrintTo(const RevocationCase& revocation, std::ostream* out) { *out << revocation.name; }
-
-class TlsRevocation : public testing::TestWithParam<RevocationCase> {};
-
-TEST_P(TlsRevocation, RefusesWhatTheIssuersListNames) {
-  const test::TestCertificates certificates;
-  const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.tls = certificates.Files(GetParam().certificate)});
-  TTlsSettings settings{.caFiles = {certificates.CaFile().string()}};
-  if (GetParam().withTestCaList) settings.crlFiles.push_back(certificates.CrlFile().string());
-  if (GetParam().withOtherCaList) settings.crlFiles.push_back(certificates.OtherCrlFile().string());
-  const TTlsContext context(settings);
-  HandControl control(server.Port());
-  std::string outcome = "accepted";
-  try {
-    control.StartTls(context, "127.0.0.1");
-  } catch (const ETlsError& error) {
-    outcome = error.what();
-  }
-  EXPECT_EQ(outcome, GetParam().outcome);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lists, TlsRevocation,
-    testing::Values(
-        RevocationCase{"NotListed", TestCertificate::Server, true, true, "accepted"},
-        RevocationCase{"Listed", TestCertificate::Revoked, true, false,
-                       "TLS: the certificate of 127.0.0.1 was refused: revoked by its issuer (CN=Parcelo Test CA)"},
-        RevocationCase{"ListedWithAnotherList", TestCertificate::Revoked, true, true,
-                       "TLS: the certificate of 127.0.0.1 was refused: revoked by its issuer (CN=Parcelo Test CA)"},
-        RevocationCase{"NoListOfItsIssuer", TestCertificate::Revoked, false, true, "accepted"},
-        RevocationCase{"NoListAtAll", TestCertificate::Revoked, false, false, "accepted"}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-// The system's configuration may ask for less than we do: under one that
-// sets SECLEVEL=0 (the test runs itself again in a child with it), which
-// takes 1024-bit RSA keys and SHA-1 signatures, both are refused all the same.
-TEST(TlsSecurityLevel, HoldsUnderAPermissiveSystemConfiguration) {
-  constexpr const char* kChild = "PARCELO_TEST_PERMISSIVE_OPENSSL";
-  if (!std::getenv(kChild)) {
-    const test::TempDir dir;
-    const auto config = dir.Write("openssl.cnf",
-                                  "openssl_conf = init\n[init]\nssl_conf = ssl\n[ssl]\nsystem_default = defaults\n"
-                                  "[defaults]\nCipherString = DEFAULT@SECLEVEL=0\n");
-    const auto child = test::RunProgram(
-        {std::filesystem::read_symlink("/proc/self/exe").string(), "--gtest_filter=TlsSecurityLevel.*"},
-        {{"OPENSSL_CONF", config.string()}, {kChild, "1"}});
-    EXPECT_EQ(child.exitCode, 0) << child.output;
-    EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
-    return;
-  }
-  const std::unique_ptr<SSL_CTX, decltype(&SSL_CTX_free)> systems(SSL_CTX_new(TLS_client_method()), SSL_CTX_free);
-  ASSERT_EQ(SSL_CTX_get_security_level(systems.get()), 0) << "the configuration did not take";
-  const test::TestCertificates certificates;
-  const TTlsContext context({.caFiles = {certificates.CaFile().string()}});
-  const struct {
-    TestCertificate certificate;
-    const char* reason;
-  } cases[] = {
-      {TestCertificate::WeakKey, "key too weak (CN=localhost, 1024-bit RSA key; RSA and DH need 2048 bits at least)"},
-      {TestCertificate::WeakDigest, "signed with a weak digest (CN=localhost, ecdsa-with-SHA1)"},
-  };
-  for (const auto& [certificate, reason] : cases) {
-    const test::RealFtpServer server(test::RealServerKind::Pyftpdlib, {.tls = certificates.Files(certificate)});
-    HandControl control(server.Port());
-    EXPECT_THAT([&] { control.StartTls(context, "127.0.0.1"); },
-                testing::ThrowsMessage<ETlsError>(std::string("TLS: the certificate of 127.0.0.1 was refused: ") + reason));
-  }
 }
 
 }  // namespace

@@ -31,18 +31,8 @@ std::string FingerprintOf(const std::filesystem::path& key) {
   return fingerprint;
 }
 
-const char* QuirkName(SftpQuirk quirk) {
-  switch (quirk) {
-    case SftpQuirk::Stall: return "stall";
-    case SftpQuirk::Silent: return "silent";
-    case SftpQuirk::HugeReply: return "huge-reply";
-    case SftpQuirk::WrongSize: return "wrong-size";
-    case SftpQuirk::CheckFile: return "check-file";
-    case SftpQuirk::WrongDigest: return "wrong-digest";
-    case SftpQuirk::None: break;
-  }
-  return "";
-}
+// sftp_quirks.py's names, in the order of SftpQuirk.
+constexpr const char* kQuirkNames[] = {"", "stall", "silent", "huge-reply", "wrong-size", "check-file", "wrong-digest"};
 
 }  // namespace
 
@@ -74,7 +64,7 @@ std::string RealSftpServer::SshdConfig() const {
       options_.quirk == SftpQuirk::None
           ? kSftpServer
           : "/usr/bin/python3 " + std::string(PARCELO_TEST_SUPPORT_DIR) + "/sftp_quirks.py " +
-                QuirkName(options_.quirk) + " " + kSftpServer;
+                kQuirkNames[static_cast<int>(options_.quirk)] + " " + kSftpServer;
   std::string hostKeys = "HostKey " + hostKeys_.at(HostKey::Main).string() + "\n";
   if (options_.ecdsaKeyToo) hostKeys += "HostKey " + hostKeys_.at(HostKey::Ecdsa).string() + "\n";
   return hostKeys +

@@ -26,23 +26,12 @@ to_client = sys.stdout.buffer
 to_client_lock = threading.Lock()
 
 
-def read_exactly(stream, count):
-    data = b""
-    while len(data) < count:
-        chunk = stream.read(count - len(data))
-        if not chunk:
-            return None
-        data += chunk
-    return data
-
-
 def packets(stream):
-    while True:
-        header = read_exactly(stream, 4)
-        if header is None:
-            return
-        body = read_exactly(stream, struct.unpack(">I", header)[0])
-        if body is None:
+    # A buffered read returns short only at the end of the stream.
+    while len(header := stream.read(4)) == 4:
+        length = struct.unpack(">I", header)[0]
+        body = stream.read(length)
+        if len(body) < length:
             return
         yield body
 
@@ -51,9 +40,9 @@ def string(text):
     return struct.pack(">I", len(text)) + text
 
 
-def send_to_client(body):
+def send_to_client(body, length=None):
     with to_client_lock:
-        to_client.write(struct.pack(">I", len(body)) + body)
+        to_client.write(struct.pack(">I", len(body) if length is None else length) + body)
         to_client.flush()
 
 
@@ -88,9 +77,7 @@ def from_server():
         if mode == "silent":
             continue
         if body[0] == VERSION and mode == "huge-reply":
-            with to_client_lock:
-                to_client.write(struct.pack(">I", 1 << 31) + body)
-                to_client.flush()
+            send_to_client(body, length=1 << 31)
             continue
         if body[0] == VERSION and mode in ("check-file", "wrong-digest"):
             body += string(b"check-file") + string(b"sha256,md5")

@@ -179,4 +179,9 @@ TestCertificates::TestCertificates() {
   WriteCrl(otherCrlFile_ = dir_ / "other-ca-crl.pem", otherIssuer, nullptr);
 }
 
+const TestCertificates& TestCertificates::Shared() {
+  static const TestCertificates made;
+  return made;
+}
+
 }  // namespace test

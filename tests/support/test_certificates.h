@@ -34,6 +34,9 @@ class TestCertificates {
  public:
   // Raises std::runtime_error when the crypto library fails.
   TestCertificates();
+  // One set for the whole process, made when first asked for: making them
+  // takes a moment.
+  static const TestCertificates& Shared();
 
   // The CA to trust: "CN=Parcelo Test CA".
   const std::filesystem::path& CaFile() const { return caFile_; }
