@@ -41,7 +41,8 @@ class WindowsWindow : public test::EndToEnd {
  protected:
   void SetUp() override {
     if (!test::WindowsTree()) GTEST_SKIP() << "no Windows build named in PARCELO_WINDOWS_TREE";
-    std::filesystem::copy_file(std::filesystem::path(test::WindowsTree()) / "bin/parcelo.exe", appDir / "bin/parcelo.exe");
+    for (const char* program : {"parcelo.exe", "MMx.dll"})
+      std::filesystem::copy_file(std::filesystem::path(test::WindowsTree()) / "bin" / program, appDir / "bin" / program);
     // Rows enough to fill the list, so that a double click in its middle meets one.
     std::string werke;
     for (int i = 10; i < 30; ++i) {
@@ -68,15 +69,20 @@ class WindowsWindow : public test::EndToEnd {
 };
 
 TEST_P(WindowsWindow, ReadsTheSiteTargetListAndSendsByADoubleClick) {
+  // From the settings of a user who has read the site's readme (an earlier
+  // run's backup folder may be gone), so no readme window comes first.
+  const std::string key = "HKCU\\Software\\Korvath\\Parcelo";
+  test::RunProgram({"/usr/bin/wine", "reg", "delete", key, "/f"}, {{"WINEDEBUG", "-all"}});
+  test::RunProgram({"/usr/bin/wine", "reg", "add", key, "/v", "ReadmeDate", "/d", "01.12.2026", "/f"}, {{"WINEDEBUG", "-all"}});
   // The window draws line edits' text with wine only on the FreeType font engine.
   const test::ChildProcess program(
-      {"/usr/bin/env", "DISPLAY=" + display_.Name(), "WINEDEBUG=-all", "-u", "SSL_CERT_FILE", "-u", "SSL_CERT_DIR",
+      {"/usr/bin/env", "-u", "SSL_CERT_FILE", "-u", "SSL_CERT_DIR", "DISPLAY=" + display_.Name(), "WINEDEBUG=-all",
        "QT_QPA_PLATFORM=windows:fontengine=freetype", "PARCELO_FTP_HOST=127.0.0.1",
        "PARCELO_FTP_PORT=" + std::to_string(server.Port()), "PARCELO_FTP_USER=" + server.User(),
        "PARCELO_FTP_PASSWORD=" + server.Password(), "/usr/bin/wine", (appDir / "bin/parcelo.exe").string(),
        test::WindowsName(container)},
       {});
-  const auto window = OnDisplay({"xdotool", "search", "--sync", "--onlyvisible", "--name", kWindowTitle});
+  const auto window = OnDisplay({"/usr/bin/xdotool", "search", "--sync", "--onlyvisible", "--name", kWindowTitle});
   ASSERT_EQ(window.exitCode, 0) << window.output;
   const std::string id = window.output.substr(0, window.output.find('\n'));
   // The start-up refresh has put the site's list in place of the shipped one.
@@ -84,7 +90,7 @@ TEST_P(WindowsWindow, ReadsTheSiteTargetListAndSendsByADoubleClick) {
                               std::chrono::seconds(60)));
   // The list may still be filling when the first click comes: clicks again until a target got the container.
   for (int attempt = 0; attempt < 5 && Delivered().empty(); ++attempt) {
-    ASSERT_EQ(OnDisplay({"xdotool", "mousemove", "--window", id, "200", "180", "click", "--repeat", "2", "--delay", "80", "1"})
+    ASSERT_EQ(OnDisplay({"/usr/bin/xdotool", "mousemove", "--window", id, "200", "180", "click", "--repeat", "2", "--delay", "80", "1"})
                   .exitCode,
               0);
     test::WaitUntil(platform::EventLoop::Current(), [&] { return !Delivered().empty(); }, std::chrono::seconds(10));
@@ -98,7 +104,7 @@ TEST_P(WindowsWindow, ReadsTheSiteTargetListAndSendsByADoubleClick) {
   EXPECT_EQ(Arrived(delivered[0], files[0]), AsStoredInTextMode(test::ReadFile(container)));
   EXPECT_NE(Log().find("\nresult: PLANT" + delivered[0].substr(5) + " delivered (1 attempt)"), std::string::npos) << Log();
   if (const char* screenshot = std::getenv("PARCELO_SCREENSHOT"))
-    OnDisplay({"import", "-window", id, screenshot});
+    OnDisplay({"/usr/bin/import", "-window", id, screenshot});
 }
 
 INSTANTIATE_TEST_SUITE_P(RealServers, WindowsWindow, ::testing::Values(test::RealServerKind::Pyftpdlib));
