@@ -1,10 +1,7 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
@@ -12,7 +9,8 @@
 
 #include "ftp/reply_text.h"
 #include "ftp/tls_connection.h"
-#include "ftp/unique_fd.h"
+#include "platform/sockets.h"
+#include "support/loopback.h"
 #include "support/real_ftp_server.h"
 
 // An FTPS conversation written out by hand, for testing TTlsConnection on its
@@ -25,17 +23,16 @@ inline ftp::TlsStatus StatusOf(ftp::TlsStatus status) { return status; }
 inline ftp::TlsStatus StatusOf(const ftp::TlsTransfer& transfer) { return transfer.status; }
 
 // Waits until the socket is ready for `events`, at most until `deadline`.
-inline void AwaitSocket(int socket, short events, std::chrono::steady_clock::time_point deadline) {
+inline void AwaitSocket(platform::SocketHandle socket, short events, std::chrono::steady_clock::time_point deadline) {
   const auto left =
       std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-  pollfd ready{socket, events, 0};
-  if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) != 1)
+  if (left.count() <= 0 || platform::PollSocket(socket, events, static_cast<int>(left.count())) != 1)
     throw std::runtime_error("the peer stayed silent");
 }
 
 // Repeats one TLS step until it no longer waits for the socket; returns its last result.
 template <typename Step>
-auto Drive(int socket, Step step) {
+auto Drive(platform::SocketHandle socket, Step step) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   for (;;) {
     const auto result = step();
@@ -48,16 +45,16 @@ auto Drive(int socket, Step step) {
 // One non-blocking TCP connection to 127.0.0.1, plain until Secure.
 class HandConnection {
  public:
-  explicit HandConnection(int port) : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)) {
+  explicit HandConnection(int port) : socket_(platform::OpenStreamSocket(AF_INET, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    connect(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    platform::ConnectSocket(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
     AwaitSocket(socket_.get(), POLLOUT, std::chrono::steady_clock::now() + std::chrono::seconds(10));
     int error = 0;
     socklen_t length = sizeof error;
-    getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, &error, &length);
+    getsockopt(socket_.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
     if (error != 0) throw std::runtime_error("no connection to port " + std::to_string(port));
   }
 
@@ -81,8 +78,8 @@ class HandConnection {
         continue;
       }
       AwaitSocket(socket_.get(), POLLOUT, std::chrono::steady_clock::now() + std::chrono::seconds(10));
-      const ssize_t n = send(socket_.get(), rest, size, MSG_NOSIGNAL);
-      if (n < 0 && errno != EAGAIN) throw std::runtime_error("send failed");
+      const ssize_t n = platform::SendSocket(socket_.get(), rest, size);
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) throw std::runtime_error("send failed");
       if (n > 0) sent += static_cast<std::size_t>(n);
     }
   }
@@ -95,7 +92,7 @@ class HandConnection {
       return step.status == ftp::TlsStatus::Done ? step.bytes : 0;
     }
     AwaitSocket(socket_.get(), POLLIN, std::chrono::steady_clock::now() + std::chrono::seconds(10));
-    const ssize_t n = recv(socket_.get(), into, size, 0);
+    const ssize_t n = platform::ReceiveSocket(socket_.get(), into, size, false);
     if (n < 0) throw std::runtime_error("recv failed");
     return static_cast<std::size_t>(n);
   }
@@ -104,7 +101,7 @@ class HandConnection {
   const ftp::TTlsConnection& Tls() const { return *tls_; }
 
  private:
-  ftp::UniqueFd socket_;
+  OwnedSocket socket_;
   std::unique_ptr<ftp::TTlsConnection> tls_;
 };
 

@@ -1,11 +1,9 @@
 #include "ftp/tls_connection.h"
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
-#include <openssl/ssl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
 
 #include <atomic>
 #include <cerrno>
@@ -18,9 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "ftp/unique_fd.h"
 #include "hand_ftps_client.h"
-#include "support/child_process.h"
+#include "platform/winsock_error.h"
+#include "support/loopback.h"
+#include "support/openssl_server.h"
 #include "support/real_ftp_server.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -127,7 +126,7 @@ void RunAgainUnderAPermissiveConfiguration() {
                                 "[defaults]\nCipherString = DEFAULT@SECLEVEL=0\n");
   const auto* running = testing::UnitTest::GetInstance()->current_test_info();
   const std::string filter = std::string("--gtest_filter=") + running->test_suite_name() + "." + running->name();
-  const auto child = test::RunProgram({std::filesystem::read_symlink("/proc/self/exe").string(), filter},
+  const auto child = test::RunProgram({test::ThisProgram(), filter},
                                       {{"OPENSSL_CONF", config.string()}, {kPermissiveChild, "1"}});
   EXPECT_EQ(child.exitCode, 0) << child.output;
   EXPECT_NE(child.output.find("[  PASSED  ] 1 test."), std::string::npos) << child.output;
@@ -193,36 +192,9 @@ INSTANTIATE_TEST_SUITE_P(
                 "signed with a weak digest (CN=localhost, ecdsa-with-SHA1)", kNoList, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// `openssl s_server` on 127.0.0.1 at a free port, for a peer that no FTP
-// server here can play.
-class OpensslServer {
- public:
-  OpensslServer(const test::CertificateFiles& files, const std::vector<std::string>& options) {
-    std::vector<std::string> command{"openssl", "s_server", "-accept", "127.0.0.1:0", "-naccept", "1",
-                                     "-cert", files.certificate.string(), "-key", files.key.string()};
-    command.insert(command.end(), options.begin(), options.end());
-    int input[2], output[2];
-    if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    keepOpen_ = std::make_unique<UniqueFd>(input[1]);  // it ends when its input does
-    const UniqueFd inputEnd(input[0]), outputEnd(output[1]), announcement(output[0]);
-    server_ = std::make_unique<test::ChildProcess>(command, test::ChildProcess::Options{input[0], output[1]});
-    for (std::string line; port_ == 0;) {
-      line = test::ReadLineFrom(output[0], std::chrono::seconds(10));
-      if (line.rfind("ACCEPT ", 0) == 0) port_ = std::stoi(line.substr(line.rfind(':') + 1));
-    }
-  }
-
-  int Port() const { return port_; }
-
- private:
-  std::unique_ptr<UniqueFd> keepOpen_;
-  std::unique_ptr<test::ChildProcess> server_;
-  int port_ = 0;
-};
-
 TEST(TlsVersion, AServerThatOffersLessThanTls12IsRefused) {
   const test::TestCertificates certificates;
-  const OpensslServer server(certificates.Files(TestCertificate::Server),
+  const test::OpensslServer server(certificates.Files(TestCertificate::Server),
                              {"-tls1_1", "-cipher", "DEFAULT@SECLEVEL=0"});
   const TTlsContext context({.caFiles = {certificates.CaFile().string()}});
   test::HandConnection connection(server.Port());
@@ -231,53 +203,61 @@ TEST(TlsVersion, AServerThatOffersLessThanTls12IsRefused) {
                   "TLS: the handshake with 127.0.0.1 failed: tlsv1 alert protocol version"));
 }
 
-// A peer at the other end of a socket pair, driven by the test.
+// A peer at the other end of a loopback connection, driven by the test.
 class TlsHandshake : public testing::Test {
  protected:
-  TlsHandshake() {
-    int ends[2];
-    socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends);
-    client_ = std::make_unique<UniqueFd>(ends[0]);
-    peer_ = std::make_unique<UniqueFd>(ends[1]);
-  }
+  TlsHandshake() { test::SetNonBlocking(client_.get(), true); }
 
   TTlsContext context_;
-  std::unique_ptr<UniqueFd> client_;
-  std::unique_ptr<UniqueFd> peer_;
+  test::LoopbackPair ends_ = test::ConnectLoopbackPair();
+  const test::OwnedSocket& client_ = ends_.connecting;
+  test::OwnedSocket& peer_ = ends_.accepted;
 };
 
 TEST_F(TlsHandshake, NeverWaitsForASilentPeer) {
-  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  TTlsConnection tls(context_, client_.get(), "127.0.0.1");
   EXPECT_EQ(tls.Handshake(), TlsStatus::WantRead);
   EXPECT_EQ(tls.Handshake(), TlsStatus::WantRead);
 }
 
 TEST_F(TlsHandshake, APeerThatSpeaksPlainTextIsAFailure) {
-  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  TTlsConnection tls(context_, client_.get(), "127.0.0.1");
   ASSERT_EQ(tls.Handshake(), TlsStatus::WantRead);
   const std::string plain = "220 Service ready\r\n";
-  ASSERT_EQ(send(peer_->get(), plain.data(), plain.size(), MSG_NOSIGNAL), static_cast<ssize_t>(plain.size()));
-  EXPECT_THAT([&] { test::Drive(client_->get(), [&] { return tls.Handshake(); }); },
+  ASSERT_EQ(platform::SendSocket(peer_.get(), plain.data(), plain.size()), static_cast<ssize_t>(plain.size()));
+  EXPECT_THAT([&] { test::Drive(client_.get(), [&] { return tls.Handshake(); }); },
               testing::ThrowsMessage<ETlsError>("TLS: the handshake with 127.0.0.1 failed: wrong version number"));
 }
 
 TEST_F(TlsHandshake, APeerThatHangsUpIsAFailure) {
-  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  TTlsConnection tls(context_, client_.get(), "127.0.0.1");
   ASSERT_EQ(tls.Handshake(), TlsStatus::WantRead);
   char hello[4096];
-  ASSERT_GT(recv(peer_->get(), hello, sizeof hello, 0), 0);
-  peer_.reset();
-  EXPECT_THAT([&] { tls.Handshake(); },
+  ASSERT_GT(platform::ReceiveSocket(peer_.get(), hello, sizeof hello, false), 0);
+  peer_ = test::OwnedSocket();
+  EXPECT_THAT([&] { test::Drive(client_.get(), [&] { return tls.Handshake(); }); },
               testing::ThrowsMessage<ETlsError>("TLS: 127.0.0.1 closed the connection during the handshake"));
 }
 
 // A reset is a socket failure like any other, for the session to report.
 TEST_F(TlsHandshake, APeerThatResetsLeavesTheErrorInErrno) {
-  TTlsConnection tls(context_, client_->get(), "127.0.0.1");
+  TTlsConnection tls(context_, client_.get(), "127.0.0.1");
   ASSERT_EQ(tls.Handshake(), TlsStatus::WantRead);
-  peer_.reset();  // with the client's hello unread
-  EXPECT_EQ(tls.Handshake(), TlsStatus::SocketError);
-  EXPECT_EQ(errno, ECONNRESET);
+  test::AwaitSocket(peer_.get(), POLLIN, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+  peer_ = test::OwnedSocket();  // with the client's hello unread
+  EXPECT_EQ(test::Drive(client_.get(), [&] { return tls.Handshake(); }), TlsStatus::SocketError);
+  EXPECT_EQ(platform::WinsockError(errno), 10054) << "a reset (WSAECONNRESET)";
+}
+
+void ProtectWithAPassphrase(const std::filesystem::path& key, const std::string& protectedKey) {
+  const std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_file(key.string().c_str(), "r"), BIO_free);
+  const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> pkey(
+      in ? PEM_read_bio_PrivateKey(in.get(), nullptr, nullptr, nullptr) : nullptr, EVP_PKEY_free);
+  const std::unique_ptr<BIO, decltype(&BIO_free)> out(BIO_new_file(protectedKey.c_str(), "w"), BIO_free);
+  char passphrase[] = "secret";
+  ASSERT_TRUE(pkey && out &&
+              PEM_write_bio_PKCS8PrivateKey(out.get(), pkey.get(), EVP_aes_256_cbc(), nullptr, 0, nullptr, passphrase))
+      << key;
 }
 
 TEST(TlsContext, NamesAFileThatCannotBeReadAndWhy) {
@@ -288,11 +268,7 @@ TEST(TlsContext, NamesAFileThatCannotBeReadAndWhy) {
   const std::string certificate = certificates.Files(TestCertificate::Client).certificate.string();
   const std::string otherKey = certificates.Files(TestCertificate::Server).key.string();
   const std::string encrypted = (dir / "encrypted.key").string();
-  ASSERT_EQ(test::RunProgram({"/usr/bin/openssl", "pkey", "-in", certificates.Files(TestCertificate::Client).key.string(),
-                              "-aes256", "-passout", "pass:secret", "-out", encrypted},
-                             {})
-                .exitCode,
-            0);
+  ProtectWithAPassphrase(certificates.Files(TestCertificate::Client).key, encrypted);
   const struct {
     TTlsSettings settings;
     std::string message;

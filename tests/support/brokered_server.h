@@ -10,17 +10,19 @@ namespace test {
 // wine has started through the Linux side's launcher (server_broker.py, its
 // port in PARCELO_SERVER_BROKER, started by scripts/build-windows --test).
 // The command is the Linux one: paths in it must be Unix paths (UnixPath).
-// The server runs while the object lives.
+// The server runs while the object lives, its input open.
 class BrokeredServer {
  public:
   // Raises std::runtime_error when there is no launcher or the server does
-  // not start and print its first line in time.
-  BrokeredServer(const std::vector<std::string>& argv, const std::filesystem::path& workingDir);
+  // not start and print its first line (the first that starts with
+  // `readyPrefix`) in time.
+  BrokeredServer(const std::vector<std::string>& argv, const std::filesystem::path& workingDir,
+                 const std::string& readyPrefix = {});
   ~BrokeredServer();
   BrokeredServer(const BrokeredServer&) = delete;
   BrokeredServer& operator=(const BrokeredServer&) = delete;
 
-  // The first line the server printed (pyftpdlib: its port).
+  // That line (pyftpdlib: its port).
   const std::string& ReadyLine() const { return readyLine_; }
 
  private:

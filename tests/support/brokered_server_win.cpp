@@ -32,10 +32,12 @@ std::string JsonString(const std::string& text) {
   return quoted + "\"";
 }
 
-std::string Request(const std::vector<std::string>& argv, const std::filesystem::path& workingDir) {
+std::string Request(const std::vector<std::string>& argv, const std::filesystem::path& workingDir,
+                    const std::string& readyPrefix) {
   std::string request = "{\"argv\": [";
   for (std::size_t i = 0; i < argv.size(); ++i) request += (i ? ", " : "") + JsonString(argv[i]);
-  return request + "], \"cwd\": " + JsonString(workingDir.empty() ? "" : UnixPath(workingDir)) + "}\n";
+  return request + "], \"cwd\": " + JsonString(workingDir.empty() ? "" : UnixPath(workingDir)) +
+         ", \"ready\": " + JsonString(readyPrefix) + "}\n";
 }
 
 std::uint16_t LauncherPort() {
@@ -86,8 +88,9 @@ void Close(SOCKET control) {
 
 }  // namespace
 
-BrokeredServer::BrokeredServer(const std::vector<std::string>& argv, const std::filesystem::path& workingDir) {
-  const std::string request = Request(argv, workingDir);
+BrokeredServer::BrokeredServer(const std::vector<std::string>& argv, const std::filesystem::path& workingDir,
+                               const std::string& readyPrefix) {
+  const std::string request = Request(argv, workingDir, readyPrefix);
   const SOCKET control = Connect(LauncherPort());
   std::string answer;
   try {

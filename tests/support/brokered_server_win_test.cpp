@@ -16,7 +16,7 @@ std::string Shell(const std::string& script, const std::filesystem::path& workin
   return BrokeredServer({"/bin/sh", "-c", script}, workingDir).ReadyLine();
 }
 
-TEST(BrokeredServer, RunsTheLinuxCommandWithUnixPathsAndAnswersItsFirstLine) {
+TEST(BrokeredServer, RunsTheLinuxCommandWithUnixPathsAndAnswersItsReadyLine) {
   TempDir dir;
   const auto file = dir.Path() / "a name with blanks.txt";
   std::ofstream(file) << "first\nsecond\n";
@@ -25,6 +25,8 @@ TEST(BrokeredServer, RunsTheLinuxCommandWithUnixPathsAndAnswersItsFirstLine) {
             BrokeredServer({"/bin/sh", "-c", "cd \"$0\" && pwd -P", UnixPath(dir.Path())}, {}).ReadyLine());
   EXPECT_EQ(BrokeredServer({"/bin/sh", "-c", "head -n 1 \"$0\"; exec sleep 60", UnixPath(file)}, {}).ReadyLine(),
             "first");
+  EXPECT_EQ(BrokeredServer({"/bin/sh", "-c", "echo one; echo ACCEPT two; exec sleep 60"}, {}, "ACCEPT ").ReadyLine(),
+            "ACCEPT two");
 }
 
 TEST(BrokeredServer, StopsTheServerWhenTheTestLetsItGo) {

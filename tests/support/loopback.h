@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <system_error>
+#include <utility>
 
 #include "platform/sockets.h"
 #include "support/socket_wait.h"
@@ -55,6 +56,49 @@ inline platform::SocketHandle ListenOnLoopback(std::uint16_t* port, int family =
   *port = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
                                    : reinterpret_cast<sockaddr_in&>(address).sin_port);
   return fd;
+}
+
+// Owns a socket and closes it when it goes out of scope.
+class OwnedSocket {
+ public:
+  explicit OwnedSocket(platform::SocketHandle socket = platform::kNoSocket) : socket_(socket) {}
+  ~OwnedSocket() {
+    if (socket_ != platform::kNoSocket) platform::CloseSocket(socket_);
+  }
+  OwnedSocket(OwnedSocket&& other) noexcept : socket_(other.release()) {}
+  OwnedSocket& operator=(OwnedSocket&& other) noexcept {
+    std::swap(socket_, other.socket_);
+    return *this;
+  }
+
+  platform::SocketHandle get() const { return socket_; }
+  platform::SocketHandle release() { return std::exchange(socket_, platform::kNoSocket); }
+
+ private:
+  platform::SocketHandle socket_;
+};
+
+// The two ends of one TCP connection on 127.0.0.1, both blocking.
+struct LoopbackPair {
+  OwnedSocket connecting;
+  OwnedSocket accepted;
+};
+
+// Raises std::system_error when an end cannot be made.
+inline LoopbackPair ConnectLoopbackPair() {
+  std::uint16_t port;
+  const OwnedSocket listener(ListenOnLoopback(&port, AF_INET, 1));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  LoopbackPair pair{OwnedSocket(OpenBlockingSocket(AF_INET)), OwnedSocket()};
+  if (pair.connecting.get() == platform::kNoSocket ||
+      platform::SocketCall(::connect(pair.connecting.get(), reinterpret_cast<sockaddr*>(&address), sizeof address)) != 0)
+    throw std::system_error(errno, std::generic_category(), "connect");
+  pair.accepted = OwnedSocket(AcceptBlocking(listener.get()));
+  if (pair.accepted.get() == platform::kNoSocket) throw std::system_error(errno, std::generic_category(), "accept");
+  return pair;
 }
 
 }  // namespace test

@@ -21,12 +21,11 @@ std::optional<ProgramResult> RunWithHosts(const std::string& hosts, const std::s
 #endif
   TempDir dir;
   WriteFile(dir / "hosts", hosts);
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
   if (!std::filesystem::exists("/usr/bin/unshare")) return std::nullopt;
   ProgramResult result = RunProgram(
       {"/usr/bin/unshare", "-rm", "sh", "-c",
        "mount --bind \"$0\" /etc/hosts && echo \"$1\" && exec \"$2\" --gtest_filter=\"$3\"",
-       (dir / "hosts").string(), kReady, self, filter},
+       (dir / "hosts").string(), kReady, ThisProgram(), filter},
       {{kChildVariable, "1"}});
   if (result.output.find(kReady) == std::string::npos) return std::nullopt;
   return result;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <system_error>
 
 extern char** environ;
@@ -80,5 +81,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<st
   if (outputEnded && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }
+
+std::string ThisProgram() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
 
 }  // namespace test

@@ -23,4 +23,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<st
                          std::chrono::milliseconds bound = std::chrono::seconds(60),
                          std::atomic<pid_t>* started = nullptr);
 
+// The full path of the running test program, to run it again in a child.
+std::string ThisProgram();
+
 }  // namespace test

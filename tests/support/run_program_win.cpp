@@ -4,16 +4,10 @@
 
 #include <system_error>
 
+#include "platform/wide_text.h"
+
 namespace test {
 namespace {
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
 
 std::system_error LastError(const std::string& what) {
   return std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
@@ -65,12 +59,12 @@ std::wstring EnvironmentBlock(const std::map<std::string, std::string>& changes)
     const std::wstring name = variable.substr(0, variable.find(L'=', 1));
     bool changed = false;
     for (const auto& change : changes)
-      changed = changed || CompareStringOrdinal(name.c_str(), -1, Wide(change.first).c_str(), -1, TRUE) == CSTR_EQUAL;
+      changed = changed || CompareStringOrdinal(name.c_str(), -1, platform::Widen(change.first).c_str(), -1, TRUE) == CSTR_EQUAL;
     if (!changed) block += variable + L'\0';
   }
   FreeEnvironmentStringsW(current);
   for (const auto& [name, value] : changes)
-    if (!value.empty()) block += Wide(name) + L"=" + Wide(value) + L'\0';
+    if (!value.empty()) block += platform::Widen(name) + L"=" + platform::Widen(value) + L'\0';
   return block + L'\0';
 }
 
@@ -97,7 +91,7 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<st
   startup.hStdOutput = writeEnd.get();
   startup.hStdError = writeEnd.get();
   std::wstring commandLine;
-  for (const std::string& argument : argv) commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(Wide(argument));
+  for (const std::string& argument : argv) commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(platform::Widen(argument));
   std::wstring variables = EnvironmentBlock(environment);
   PROCESS_INFORMATION process{};
   const BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
@@ -138,6 +132,15 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::map<st
   DWORD code = 0;
   if (outputEnded && GetExitCodeProcess(process.hProcess, &code)) result.exitCode = static_cast<int>(code);
   return result;
+}
+
+std::string ThisProgram() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) return platform::Narrow(path.substr(0, length));
+    path.resize(path.size() * 2);
+  }
 }
 
 }  // namespace test

@@ -3,10 +3,11 @@
 
 A Windows program cannot start a Linux program with a pipe it can read or a
 handle it can stop, so it asks this launcher on loopback instead. One request
-per control connection, one line of JSON: {"argv": [...], "cwd": "..."}, Unix
-paths. The answer is one line: "ready <first line of the server's output>" or
-"failed <reason>". The server (its whole session) is stopped when the control
-connection closes.
+per control connection, one line of JSON: {"argv": [...], "cwd": "...",
+"ready": "..."}, Unix paths. The answer is one line: "ready <the first line of
+the server's output that starts with the "ready" text (any line without it)>"
+or "failed <reason>". The server's input stays open, and the server (its whole
+session) is stopped, when the control connection closes.
 
 Usage: server_broker.py PORT_FILE    writes its port there, then serves.
 """
@@ -18,22 +19,26 @@ import socket
 import subprocess
 import sys
 import threading
+import time
 
 READY_BOUND = 20.0  # seconds a server has to print its first line
 STOP_BOUND = 5.0    # seconds between SIGTERM and SIGKILL
 
 
-def first_line(stream, bound):
-    line = b""
-    while not line.endswith(b"\n"):
-        ready, _, _ = select.select([stream], [], [], bound)
-        if not ready:
-            raise RuntimeError("no line within %g s" % bound)
-        byte = os.read(stream.fileno(), 1)
-        if not byte:
-            raise RuntimeError("the server ended before a line: " + line.decode(errors="replace"))
-        line += byte
-    return line.decode(errors="replace").rstrip("\r\n")
+def ready_line(stream, prefix, deadline):
+    while True:
+        line = b""
+        while not line.endswith(b"\n"):
+            ready, _, _ = select.select([stream], [], [], max(0.0, deadline - time.monotonic()))
+            if not ready:
+                raise RuntimeError("no line starting with %r within %g s" % (prefix, READY_BOUND))
+            byte = os.read(stream.fileno(), 1)
+            if not byte:
+                raise RuntimeError("the server ended before a line: " + line.decode(errors="replace"))
+            line += byte
+        text = line.decode(errors="replace").rstrip("\r\n")
+        if text.startswith(prefix):
+            return text
 
 
 def stop(server):
@@ -45,6 +50,8 @@ def stop(server):
     except subprocess.TimeoutExpired:
         os.killpg(server.pid, signal.SIGKILL)
         server.wait()
+    server.stdin.close()
+    server.stdout.close()
 
 
 def serve(control):
@@ -54,9 +61,10 @@ def serve(control):
             control.settimeout(READY_BOUND)  # a test program that never asks
             request = json.loads(control.makefile("rb").readline())
             control.settimeout(None)
-            server = subprocess.Popen(request["argv"], cwd=request.get("cwd") or None, stdin=subprocess.DEVNULL,
+            # Some servers (openssl s_server) end their session when their input does.
+            server = subprocess.Popen(request["argv"], cwd=request.get("cwd") or None, stdin=subprocess.PIPE,
                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
-            answer = "ready " + first_line(server.stdout, READY_BOUND)
+            answer = "ready " + ready_line(server.stdout, request.get("ready", ""), time.monotonic() + READY_BOUND)
         except Exception as error:  # the test program gets the reason, the launcher keeps serving
             answer = "failed " + str(error).replace("\n", " ")
         control.sendall((answer + "\n").encode())

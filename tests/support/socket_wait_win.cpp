@@ -11,21 +11,9 @@ namespace test {
 // WSAPoll watches sockets only, so the flag is a loopback connection whose
 // one end becomes readable when the other sends a byte.
 StopSignal::StopSignal() {
-  std::uint16_t port;
-  const platform::SocketHandle listener = ListenOnLoopback(&port, AF_INET, 1);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  writable_ = OpenBlockingSocket(AF_INET);
-  if (::connect(writable_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
-    readable_ = AcceptBlocking(listener);
-  const int error = WSAGetLastError();
-  platform::CloseSocket(listener);
-  if (readable_ == platform::kNoSocket) {
-    platform::CloseSocket(writable_);
-    throw std::system_error(error, std::system_category(), "stop signal");
-  }
+  LoopbackPair pair = ConnectLoopbackPair();
+  writable_ = pair.connecting.release();
+  readable_ = pair.accepted.release();
 }
 
 StopSignal::~StopSignal() {
