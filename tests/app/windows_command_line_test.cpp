@@ -4,10 +4,17 @@
 // one there is no Windows program to run.
 #include <gmock/gmock.h>
 
+#include <signal.h>
+
+#include <atomic>
+#include <future>
 #include <regex>
 
 #include "end_to_end_fixture.h"
 #include "windows_tree.h"
+#include "platform/event_loop.h"
+#include "support/wait_until.h"
+#include "support/real_sftp_server.h"
 #include "support/test_certificates.h"
 
 namespace {
@@ -70,9 +77,9 @@ class WindowsCommandLine : public test::EndToEnd {
 
   // `arguments` with the container first and the report last, as each system names them.
   Outcome RunOn(bool windows, const std::vector<std::string>& targets, std::map<std::string, std::string> changes) {
-    for (const char* box : {"plant1", "dev"}) {
-      std::filesystem::remove_all(server.Top() / "mailbox" / box);
-      std::filesystem::create_directories(server.Top() / "mailbox" / box);
+    for (const auto& box : mailboxes_) {
+      std::filesystem::remove_all(box);
+      std::filesystem::create_directories(box);
     }
     const auto report = root / "report.json";
     std::filesystem::remove(report);
@@ -91,10 +98,10 @@ class WindowsCommandLine : public test::EndToEnd {
     Outcome outcome;
     outcome.exitCode = result.exitCode;
     outcome.resultLines =
-        WithoutMoment(Matches(result.output, std::regex("(?:^|\n)((?:PLANT1|DEV|GONE|NOSUCH) [^\r\n]*)")));
+        WithoutMoment(Matches(result.output, std::regex("(?:^|\n)((?:PLANT1|DEV|GONE|NOSUCH|SSH) [^\r\n]*)")));
     outcome.reportValues =
         Matches(std::filesystem::exists(report) ? test::ReadFile(report) : "", std::regex("\"(?:exit_code|result)\": \"?(\\w+)"));
-    outcome.mailboxes = {WithoutMoment(Mailbox("plant1")), WithoutMoment(Mailbox("dev"))};
+    for (const auto& box : mailboxes_) outcome.mailboxes.push_back(WithoutMoment(test::FilesIn(box)));
     EXPECT_NE(outcome.reportValues.size(), 0u) << (windows ? "Windows: " : "Linux: ") << result.output;
     lastOutput_ = result.output;
     return outcome;
@@ -106,20 +113,23 @@ class WindowsCommandLine : public test::EndToEnd {
     EXPECT_EQ(RunOn(true, c.targets, changes), linux) << c.name << "\n" << lastOutput_;
   }
 
-  std::string lastOutput_;  // of the last run, for the failure message
-
- private:
   static std::string Named(const std::filesystem::path& path, bool windows) {
     return windows ? WindowsName(path) : path.string();
   }
 
-  test::ProgramResult Wine(std::vector<std::string> arguments, std::map<std::string, std::string> changes) {
+  // `started` gets the process id as soon as it runs.
+  test::ProgramResult Wine(std::vector<std::string> arguments, std::map<std::string, std::string> changes,
+                           std::atomic<pid_t>* started = nullptr) {
     arguments.insert(arguments.begin(), "/usr/bin/wine");
     changes.insert({{"WINEDEBUG", "-all"}, {"SSL_CERT_FILE", ""}, {"SSL_CERT_DIR", ""},
                     {"PARCELO_FTP_HOST", "127.0.0.1"}, {"PARCELO_FTP_PORT", std::to_string(server.Port())},
                     {"PARCELO_FTP_USER", server.User()}, {"PARCELO_FTP_PASSWORD", server.Password()}});
-    return test::RunProgram(arguments, changes, std::chrono::seconds(90));
+    return test::RunProgram(arguments, changes, std::chrono::seconds(90), started);
   }
+
+  std::string lastOutput_;  // of the last run, for the failure message
+  // Emptied before each run, compared after it.
+  std::vector<std::filesystem::path> mailboxes_{server.Top() / "mailbox/plant1", server.Top() / "mailbox/dev"};
 };
 
 TEST_P(WindowsCommandLine, EndsAsTheLinuxProgramDoes) {
@@ -149,5 +159,66 @@ TEST_P(WindowsFtpsCommandLine, DeliversOverTlsAsTheLinuxProgramDoes) {
 // pyftpdlib's TLS sessions under wine end now and then during the refresh
 // ("Verbindung vom Server beendet"), not yet understood; vsftpd's never did.
 INSTANTIATE_TEST_SUITE_P(RealServers, WindowsFtpsCommandLine, ::testing::Values(RealServerKind::Vsftpd), ServerName);
+
+// An SFTP target (sshd, its host key pinned in the target list) beside an FTP one.
+class WindowsSftpCommandLine : public WindowsCommandLine {};
+
+TEST_P(WindowsSftpCommandLine, DeliversAsTheLinuxProgramDoes) {
+  test::RealSftpServer sftp;
+  mailboxes_.push_back(sftp.Top() / "mailbox");
+  PublishTargets({}, Werk("PLANT1", "plant1") + "<Werk compress='no' protocol='sftp' tempname='*.part' user='" +
+                         sftp.User() + "' hostkey='" + sftp.Fingerprint() + "'><NAME>SSH plant</NAME><SHORTNAME>SSH" +
+                         "</SHORTNAME><PFAD>" + mailboxes_.back().string() + "</PFAD><FTPADRESS>localhost:" +
+                         std::to_string(sftp.Port()) + "</FTPADRESS></Werk>");
+  const auto netrc = root / "netrc";
+  test::WriteFile(netrc, "machine localhost login " + sftp.User() + " password unused\n");
+  std::filesystem::permissions(netrc, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const auto account = [&](bool windows) {
+    return std::map<std::string, std::string>{{"NETRC", Named(netrc, windows)},
+                                              {"PARCELO_SSH_KEY", Named(sftp.UserKey(), windows)}};
+  };
+  const Outcome linux = RunOn(false, {"PLANT1", "SSH"}, account(false));
+  EXPECT_EQ(linux.exitCode, 0);
+  EXPECT_EQ(RunOn(true, {"PLANT1", "SSH"}, account(true)), linux) << lastOutput_;
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, WindowsSftpCommandLine, ::testing::Values(RealServerKind::Pyftpdlib), ServerName);
+
+// A site whose server reads uploads slowly (2 MiB/s).
+class WindowsInterruptedCommandLine : public WindowsCommandLine {
+ protected:
+  WindowsInterruptedCommandLine() : WindowsCommandLine({.readLimit = 2 << 20}) {}
+};
+
+// Ctrl-C during an upload (wine hands a SIGINT to the console's handler as
+// that event): as on Linux, exit code 128 + 2, the temporary file removed,
+// the log and the report saying why.
+TEST_P(WindowsInterruptedCommandLine, CtrlCDuringTheUploadEndsTheRunAndRemovesItsTemporaryFile) {
+  PublishTargets({"slow"}, WithTempName(Werk("SLOW", "slow"), "*.part"));
+  test::WriteFile(container, test::kSmallContainer + std::string(16 << 20, ' ') + "\r\n");
+  const auto mailbox = server.Top() / "mailbox/slow";
+  const auto report = root / "report.json";
+  Wine({"reg", "delete", "HKCU\\Software\\Korvath\\Parcelo", "/f"}, {});
+  std::atomic<pid_t> pid = 0;
+  auto running = std::async(std::launch::async, [&] {
+    return Wine({(appDir / "bin/parcelo.com").string(), WindowsName(container), "-t", "SLOW", "-report",
+                 WindowsName(report)},
+                {}, &pid);
+  });
+  EXPECT_TRUE(test::WaitUntil(platform::EventLoop::Current(), [&] {
+    for (const auto& file : test::FilesIn(mailbox))
+      if (file.ends_with(".part") && std::filesystem::file_size(mailbox / file) > 0) return true;
+    return false;
+  }, std::chrono::seconds(60)));
+  kill(pid, SIGINT);
+  const auto result = running.get();
+  EXPECT_EQ(result.exitCode, 128 + SIGINT) << result.output;
+  EXPECT_EQ(test::FilesIn(mailbox), std::vector<std::string>{}) << Log();
+  EXPECT_NE(Log().find("\r\ninterrupted by signal 2\r\n"), std::string::npos) << Log();
+  EXPECT_NE(test::ReadFile(report).find("\"exit_code\": 130"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(RealServers, WindowsInterruptedCommandLine, ::testing::Values(RealServerKind::Pyftpdlib),
+                         ServerName);
 
 }  // namespace

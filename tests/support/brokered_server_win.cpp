@@ -32,12 +32,19 @@ std::string JsonString(const std::string& text) {
   return quoted + "\"";
 }
 
+// A server started on Linux runs under the OpenSSL configuration of this
+// program, as a server it started itself would.
+std::string ForwardedEnvironment() {
+  const char* config = std::getenv("OPENSSL_CONF");
+  return config && *config ? "\"OPENSSL_CONF\": " + JsonString(UnixPath(config)) : "";
+}
+
 std::string Request(const std::vector<std::string>& argv, const std::filesystem::path& workingDir,
                     const std::string& readyPrefix) {
   std::string request = "{\"argv\": [";
   for (std::size_t i = 0; i < argv.size(); ++i) request += (i ? ", " : "") + JsonString(argv[i]);
   return request + "], \"cwd\": " + JsonString(workingDir.empty() ? "" : UnixPath(workingDir)) +
-         ", \"ready\": " + JsonString(readyPrefix) + "}\n";
+         ", \"ready\": " + JsonString(readyPrefix) + ", \"env\": {" + ForwardedEnvironment() + "}}\n";
 }
 
 std::uint16_t LauncherPort() {

@@ -4,9 +4,10 @@
 A Windows program cannot start a Linux program with a pipe it can read or a
 handle it can stop, so it asks this launcher on loopback instead. One request
 per control connection, one line of JSON: {"argv": [...], "cwd": "...",
-"ready": "..."}, Unix paths. The answer is one line: "ready <the first line of
-the server's output that starts with the "ready" text (any line without it)>"
-or "failed <reason>". The server's input stays open, and the server (its whole
+"ready": "...", "env": {...}}, Unix paths; "env" adds to the launcher's own
+environment. The answer is one line: "ready <the first line of the server's
+output that starts with the "ready" text (any line without it)>" or "failed
+<reason>". The server's input stays open, and the server (its whole
 session) is stopped, when the control connection closes.
 
 Usage: server_broker.py PORT_FILE    writes its port there, then serves.
@@ -62,7 +63,8 @@ def serve(control):
             request = json.loads(control.makefile("rb").readline())
             control.settimeout(None)
             # Some servers (openssl s_server) end their session when their input does.
-            server = subprocess.Popen(request["argv"], cwd=request.get("cwd") or None, stdin=subprocess.PIPE,
+            server = subprocess.Popen(request["argv"], cwd=request.get("cwd") or None,
+                                      env=dict(os.environ, **request.get("env", {})), stdin=subprocess.PIPE,
                                       stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True)
             answer = "ready " + ready_line(server.stdout, request.get("ready", ""), time.monotonic() + READY_BOUND)
         except Exception as error:  # the test program gets the reason, the launcher keeps serving
