@@ -156,9 +156,7 @@ TEST_P(WindowsFtpsCommandLine, DeliversOverTlsAsTheLinuxProgramDoes) {
       << lastOutput_;
 }
 
-// pyftpdlib's TLS sessions under wine end now and then during the refresh
-// ("Verbindung vom Server beendet"), not yet understood; vsftpd's never did.
-INSTANTIATE_TEST_SUITE_P(RealServers, WindowsFtpsCommandLine, ::testing::Values(RealServerKind::Vsftpd), ServerName);
+INSTANTIATE_TEST_SUITE_P(RealServers, WindowsFtpsCommandLine, ::testing::Values(RealServerKind::Pyftpdlib, RealServerKind::Vsftpd), ServerName);
 
 // An SFTP target (sshd, its host key pinned in the target list) beside an FTP one.
 class WindowsSftpCommandLine : public WindowsCommandLine {};

@@ -6,7 +6,7 @@ namespace test {
 namespace {
 
 constexpr const char* kPyftpdlibMain = R"(
-import logging, sys
+import logging, sys, threading
 from OpenSSL import SSL
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler, TLS_FTPHandler
@@ -43,6 +43,17 @@ authorizer.override_perm(user, root + "/locked", perm="elr", recursive=True)
 if second_user != "-":
     authorizer.add_user(second_user, password, root + "/" + second_user, perm="elradfmwMT")
 handler.authorizer = authorizer
+# Sessions are threads of one process, and CWD enters the folder and returns
+# to the one it found: two at once can leave the process in a session's
+# folder, and once a test removes that folder every later CWD fails and
+# drops its session. One CWD at a time always returns to the root.
+cwd_lock = threading.RLock()
+def one_at_a_time(cwd):
+    def ftp_CWD(self, path):
+        with cwd_lock:
+            return cwd(self, path)
+    return ftp_CWD
+handler.ftp_CWD = one_at_a_time(handler.ftp_CWD)
 handler.auth_failed_timeout = 0.001
 if int(read_limit):
     ThrottledDTPHandler.read_limit = int(read_limit)
