@@ -88,8 +88,7 @@ class WindowsCommandLine : public test::EndToEnd {
     arguments.insert(arguments.end(), {"-retry", "0", "-report", Named(report, windows)});
     test::ProgramResult result;
     if (windows) {
-      // Every run starts from no settings, as each Linux run does in its own folder.
-      Wine({"reg", "delete", "HKCU\\Software\\Korvath\\Parcelo", "/f"}, changes);
+      ForgetWindowsSettings();
       arguments.insert(arguments.begin(), (appDir / "bin/parcelo.com").string());
       result = Wine(arguments, changes);
     } else {
@@ -116,6 +115,9 @@ class WindowsCommandLine : public test::EndToEnd {
   static std::string Named(const std::filesystem::path& path, bool windows) {
     return windows ? WindowsName(path) : path.string();
   }
+
+  // Every Windows run starts from no settings, as each Linux run does in its own folder.
+  void ForgetWindowsSettings() { Wine({"reg", "delete", "HKCU\\Software\\Korvath\\Parcelo", "/f"}, {}); }
 
   // `started` gets the process id as soon as it runs.
   test::ProgramResult Wine(std::vector<std::string> arguments, std::map<std::string, std::string> changes,
@@ -196,7 +198,7 @@ TEST_P(WindowsInterruptedCommandLine, CtrlCDuringTheUploadEndsTheRunAndRemovesIt
   test::WriteFile(container, test::kSmallContainer + std::string(16 << 20, ' ') + "\r\n");
   const auto mailbox = server.Top() / "mailbox/slow";
   const auto report = root / "report.json";
-  Wine({"reg", "delete", "HKCU\\Software\\Korvath\\Parcelo", "/f"}, {});
+  ForgetWindowsSettings();
   std::atomic<pid_t> pid = 0;
   auto running = std::async(std::launch::async, [&] {
     return Wine({(appDir / "bin/parcelo.com").string(), WindowsName(container), "-t", "SLOW", "-report",

@@ -46,11 +46,8 @@ auto Drive(platform::SocketHandle socket, Step step) {
 class HandConnection {
  public:
   explicit HandConnection(int port) : socket_(platform::OpenStreamSocket(AF_INET, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    platform::ConnectSocket(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const sockaddr_in address = LoopbackAddress(static_cast<std::uint16_t>(port));
+    platform::ConnectSocket(socket_.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     AwaitSocket(socket_.get(), POLLOUT, std::chrono::steady_clock::now() + std::chrono::seconds(10));
     int error = 0;
     socklen_t length = sizeof error;

@@ -10,11 +10,18 @@
 
 namespace test {
 
-// Binds the socket to 127.0.0.1 at a free port; returns the address it got.
-inline sockaddr_in BindLoopback(platform::SocketHandle fd) {
+// 127.0.0.1 at `port`.
+inline sockaddr_in LoopbackAddress(std::uint16_t port) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  return address;
+}
+
+// Binds the socket to 127.0.0.1 at a free port; returns the address it got.
+inline sockaddr_in BindLoopback(platform::SocketHandle fd) {
+  sockaddr_in address = LoopbackAddress(0);
   bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
@@ -88,13 +95,10 @@ struct LoopbackPair {
 inline LoopbackPair ConnectLoopbackPair() {
   std::uint16_t port;
   const OwnedSocket listener(ListenOnLoopback(&port, AF_INET, 1));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
+  const sockaddr_in address = LoopbackAddress(port);
   LoopbackPair pair{OwnedSocket(OpenBlockingSocket(AF_INET)), OwnedSocket()};
   if (pair.connecting.get() == platform::kNoSocket ||
-      platform::SocketCall(::connect(pair.connecting.get(), reinterpret_cast<sockaddr*>(&address), sizeof address)) != 0)
+      platform::SocketCall(::connect(pair.connecting.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address)) != 0)
     throw std::system_error(errno, std::generic_category(), "connect");
   pair.accepted = OwnedSocket(AcceptBlocking(listener.get()));
   if (pair.accepted.get() == platform::kNoSocket) throw std::system_error(errno, std::generic_category(), "accept");

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/real_ftp_server.h"
 #include "support/test_certificates.h"
 
 namespace test {
@@ -28,10 +29,11 @@ class OpensslServer {
 };
 
 // The command line, with the paths as the server's side names them.
-inline std::vector<std::string> OpensslServerCommand(const std::string& certificate, const std::string& key,
+inline std::vector<std::string> OpensslServerCommand(const CertificateFiles& files,
                                                      const std::vector<std::string>& options) {
   std::vector<std::string> command{"openssl", "s_server", "-accept", "127.0.0.1:0", "-naccept", "1",
-                                   "-cert",   certificate, "-key",  key};
+                                   "-cert", RealFtpServer::ServerPath(files.certificate),
+                                   "-key", RealFtpServer::ServerPath(files.key)};
   command.insert(command.end(), options.begin(), options.end());
   return command;
 }

@@ -35,8 +35,7 @@ struct OpensslServer::Running {
 };
 
 OpensslServer::OpensslServer(const CertificateFiles& files, const std::vector<std::string>& options)
-    : running_(std::make_unique<Running>(
-          OpensslServerCommand(files.certificate.string(), files.key.string(), options))) {
+    : running_(std::make_unique<Running>(OpensslServerCommand(files, options))) {
   while (port_ == 0) {
     const std::string line = ReadLineFrom(running_->output.ends[0], std::chrono::seconds(10));
     if (line.rfind(kOpensslReadyPrefix, 0) == 0) port_ = PortOfReadyLine(line);

@@ -9,9 +9,7 @@ struct OpensslServer::Running {
 };
 
 OpensslServer::OpensslServer(const CertificateFiles& files, const std::vector<std::string>& options)
-    : running_(new Running{BrokeredServer(
-          OpensslServerCommand(UnixPath(files.certificate), UnixPath(files.key), options), {},
-          kOpensslReadyPrefix)}),
+    : running_(new Running{BrokeredServer(OpensslServerCommand(files, options), {}, kOpensslReadyPrefix)}),
       port_(PortOfReadyLine(running_->server.ReadyLine())) {}
 
 OpensslServer::~OpensslServer() = default;

@@ -60,6 +60,10 @@ struct RealServerOptions {
 // "locked" is a plain file there, so that no upload can go below it.
 class RealFtpServer {
  public:
+  // How a server started for a test names `path`: on Windows the server runs
+  // on the Linux side and sees its Unix path.
+  static std::string ServerPath(const std::filesystem::path& path);
+
   // Raises std::runtime_error when the server does not come up or cannot
   // behave as `options` ask.
   explicit RealFtpServer(RealServerKind kind, RealServerOptions options = {});
@@ -86,7 +90,6 @@ class RealFtpServer {
   // what ServerPath makes of ours.
   std::uint16_t Launch(const std::vector<std::string>& command);
   std::uint16_t LaunchInetd(const std::vector<std::string>& command);
-  static std::string ServerPath(const std::filesystem::path& path);
 
   RealServerKind kind_;
   RealServerOptions options_;
